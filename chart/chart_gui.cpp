@@ -1,0 +1,2 @@
+// Anchor of the chart's drawing and widget library.
+#include "chart/item.h"
