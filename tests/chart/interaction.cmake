@@ -1,0 +1,1 @@
+mevrant_add_test(test_item_file SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_item_file.cpp LIBS mevrant_chart_core)
