@@ -1,0 +1,4 @@
+# The chart control: item store, layer mapping (plain C++) and the widget with its rendering.
+list(APPEND CHART_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/item_store.cpp
+)
