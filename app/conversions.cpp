@@ -1,0 +1,159 @@
+#include "app/conversions.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Scans "[sign] digits [sep digits] [(e|E) [sign] digits]" from the start of s. Returns the length of the
+// longest valid number, or 0 when none starts there. The exponent counts only when it has a digit.
+std::size_t ScanNumber(std::string_view s, char sep) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i]))
+        ++i, ++digits;
+    if (i < s.size() && s[i] == sep) {
+        std::size_t j = i + 1;
+        std::size_t frac = 0;
+        while (j < s.size() && IsDigit(s[j]))
+            ++j, ++frac;
+        if (digits + frac > 0) {
+            i = j;
+            digits += frac;
+        }
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        std::size_t exp = 0;
+        while (j < s.size() && IsDigit(s[j]))
+            ++j, ++exp;
+        if (exp > 0) i = j;
+    }
+    return i;
+}
+
+// Converts a validated number text (period as separator, no leading '+') in the C locale's rules.
+double ParseScanned(std::string_view number, char sep) {
+    std::string text(number);
+    if (!text.empty() && text[0] == '+') text.erase(0, 1);
+    if (sep != '.')
+        for (char& c : text)
+            if (c == sep) c = '.';
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone; decide overflow or underflow from the exponent's sign.
+        const bool negative = text[0] == '-';
+        const auto e = text.find_first_of("eE");
+        const bool tiny = e != std::string::npos && e + 1 < text.size() && text[e + 1] == '-';
+        if (tiny) return negative ? -0.0 : 0.0;
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    (void)end;
+    return value;
+}
+
+std::string FloatMessage(std::string_view text) {
+    return "'" + std::string(text) + "' ist kein gültiger Gleitkommawert";
+}
+
+} // namespace
+
+float LocaleTextToFloat(std::string_view text, char decimalSeparator) {
+    std::string_view s = text;
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    const std::size_t n = ScanNumber(s, decimalSeparator);
+    if (n == 0 || n != s.size()) throw EConvertError(FloatMessage(text));
+    const double value = ParseScanned(s, decimalSeparator);
+    const float single = static_cast<float>(value);
+    if (!std::isfinite(value) || !std::isfinite(single)) throw EConvertError(FloatMessage(text));
+    return single;
+}
+
+std::int32_t TextToInt(std::string_view text) {
+    const auto fail = [&] {
+        return EConvertError("'" + std::string(text) + "' ist kein gültiger Integerwert");
+    };
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) throw fail();
+    std::uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hex ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
+        if (digit < 0) throw fail();
+        magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+        if (magnitude > 0xFFFFFFFFull) throw fail();
+    }
+    if (hex) {
+        // A hexadecimal text is a 32-bit pattern: $FFFFFFFF is -1.
+        const auto pattern = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));
+        return negative ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(pattern)) : pattern;
+    }
+    if (negative) {
+        if (magnitude > 0x80000000ull) throw fail();
+        return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+    }
+    if (magnitude > 0x7FFFFFFFull) throw fail();
+    return static_cast<std::int32_t>(magnitude);
+}
+
+std::optional<double> ReceivedTextToDouble(std::string_view text) {
+    std::string_view s = text;
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    const std::size_t n = ScanNumber(s, '.');
+    if (n == 0) return std::nullopt;
+    return ParseScanned(s.substr(0, n), '.');
+}
+
+std::string FormatPlotValue(float value, char decimalSeparator) {
+    if (std::isnan(value)) return "Nan";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string text(buffer, ec == std::errc() ? end : buffer);
+    for (char& c : text)
+        if (c == '.') c = decimalSeparator;
+    return text;
+}
+
+std::string LocaleFloatText(double value, char decimalSeparator) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string text(buffer, ec == std::errc() ? end : buffer);
+    for (char& c : text)
+        if (c == '.') c = decimalSeparator;
+    return text;
+}
