@@ -1,0 +1,607 @@
+#include "chart/gfx/canvas.h"
+
+#include <QFontMetrics>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+__extension__ typedef __int128 Int128;
+
+// Dash patterns of 1-pixel pens, in pixels: on, off, on, off ...
+struct DashPattern {
+    int len;
+    int period;
+    int runs[6];
+};
+constexpr DashPattern kDash{2, 24, {18, 6}};
+constexpr DashPattern kDot{2, 6, {3, 3}};
+constexpr DashPattern kDashDot{4, 24, {9, 6, 3, 6}};
+constexpr DashPattern kDashDotDot{6, 24, {9, 3, 3, 3, 3, 3}};
+
+const DashPattern* PatternOf(TPenStyle s) {
+    switch (s) {
+    case psDash:
+        return &kDash;
+    case psDot:
+        return &kDot;
+    case psDashDot:
+        return &kDashDot;
+    case psDashDotDot:
+        return &kDashDotDot;
+    default:
+        return nullptr;
+    }
+}
+
+// Code page 1252 in the range 0x80 ... 0x9F; 0 where the code page leaves a hole.
+constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+inline QRgb* Row(uchar* bits, qsizetype bpl, int y) {
+    return reinterpret_cast<QRgb*>(bits + bpl * y);
+}
+
+} // namespace
+
+Canvas::Canvas() : own_(std::make_unique<QImage>()), img_(own_.get()) {}
+
+Canvas::Canvas(int width, int height) : Canvas() {
+    SetSize(width, height);
+}
+
+Canvas::Canvas(QImage* image) {
+    Attach(image);
+}
+
+Canvas::~Canvas() {
+    End();
+}
+
+void Canvas::End() {
+    painter_.reset();
+    painterBits_ = nullptr;
+}
+
+void Canvas::SetSize(int width, int height) {
+    End();
+    if (!own_) {
+        own_ = std::make_unique<QImage>();
+        img_ = own_.get();
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (img_->width() == width && img_->height() == height && !img_->isNull()) return;
+    if (width == 0 || height == 0) {
+        *img_ = QImage();
+        return;
+    }
+    *img_ = QImage(width, height, QImage::Format_RGB32);
+    img_->fill(0xFFFFFFFFu);
+}
+
+void Canvas::Attach(QImage* image) {
+    End();
+    own_.reset();
+    img_ = image;
+    if (!img_->isNull() && img_->format() != QImage::Format_RGB32)
+        *img_ = img_->convertToFormat(QImage::Format_RGB32);
+}
+
+QImage& Canvas::Image() {
+    End();
+    return *img_;
+}
+
+QPainter& Canvas::Painter() {
+    if (!painter_ || !painter_->isActive() || img_->constBits() != painterBits_) {
+        painter_.reset();
+        painter_ = std::make_unique<QPainter>(img_);
+        painter_->setRenderHint(QPainter::Antialiasing, false);
+        painter_->setRenderHint(QPainter::TextAntialiasing, false);
+        painter_->setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter_->setClipRect(img_->rect());
+        painterBits_ = img_->constBits();
+    }
+    return *painter_;
+}
+
+uchar* Canvas::Bits() {
+    uchar* b = img_->bits();
+    if (painter_ && b != painterBits_) End();
+    return b;
+}
+
+QRgb Canvas::ToRgb(TColor c) {
+    c = ColorToRGB(c);
+    return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+TColor Canvas::FromRgb(QRgb c) {
+    return static_cast<TColor>(qRed(c)) | (static_cast<TColor>(qGreen(c)) << 8) |
+           (static_cast<TColor>(qBlue(c)) << 16);
+}
+
+QString Canvas::ResolveFamily(const std::string& name) {
+    if (name.empty() || name == "MS Sans Serif" || name == "Arial" || name == "Microsoft Sans Serif" ||
+        name == "Tahoma" || name == "Segoe UI" || name == "Verdana")
+        return QStringLiteral("DejaVu Sans");
+    if (name == "Courier New" || name == "Courier" || name == "Fixedsys")
+        return QStringLiteral("DejaVu Sans Mono");
+    if (name == "Times New Roman" || name == "MS Serif") return QStringLiteral("DejaVu Serif");
+    return QString::fromStdString(name);
+}
+
+QString Canvas::CharText(unsigned code) {
+    code &= 0xFF;
+    char16_t u = static_cast<char16_t>(code);
+    if (code >= 0x80 && code < 0xA0) u = kCp1252High[code - 0x80] ? kCp1252High[code - 0x80] : u'?';
+    return QString(QChar(u));
+}
+
+// ---- state ----
+
+void Canvas::SetFont(const TFont& f) {
+    if (!(f == font_)) qfont_.reset();
+    font_ = f;
+}
+
+void Canvas::SetFontSize(int points) {
+    font_.Size = points;
+    font_.PixelHeight = 0;
+    qfont_.reset();
+}
+
+void Canvas::SetFontStyle(TFontStyles s) {
+    font_.Style = s;
+    qfont_.reset();
+}
+
+QFont Canvas::MakeFont() const {
+    QFont f(ResolveFamily(font_.Name));
+    f.setPixelSize(std::max(1, font_.EmPixels()));
+    f.setBold(font_.Style & fsBold);
+    f.setItalic(font_.Style & fsItalic);
+    f.setUnderline(font_.Style & fsUnderline);
+    f.setStrikeOut(font_.Style & fsStrikeOut);
+    f.setStyleStrategy(QFont::NoAntialias);
+    return f;
+}
+
+void Canvas::ApplyPen(QPainter& p) const {
+    QPen pen(QColor(ToRgb(penColor_)));
+    pen.setWidth(penWidth_);
+    switch (penStyle_) {
+    case psDash:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case psDot:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case psDashDot:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case psDashDotDot:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    case psClear:
+        pen.setStyle(Qt::NoPen);
+        break;
+    default:
+        pen.setStyle(Qt::SolidLine);
+        break;
+    }
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    p.setCompositionMode(penMode_ == pmXor ? QPainter::RasterOp_SourceXorDestination
+                                           : QPainter::CompositionMode_SourceOver);
+}
+
+// Exclusive-or through QPainter also flips the unused alpha byte of RGB32 pixels; put it back.
+void Canvas::RestoreAlpha(const QRect& r) {
+    const QRect c = r.intersected(img_->rect());
+    if (c.isEmpty()) return;
+    uchar* bits = Bits();
+    const qsizetype bpl = img_->bytesPerLine();
+    for (int y = c.top(); y <= c.bottom(); ++y) {
+        QRgb* row = Row(bits, bpl, y);
+        for (int x = c.left(); x <= c.right(); ++x)
+            row[x] |= 0xFF000000u;
+    }
+}
+
+// ---- own rasterizer ----
+
+bool Canvas::PatternOn(int step) const {
+    const DashPattern* p = PatternOf(penStyle_);
+    if (!p) return true;
+    int pos = step % p->period;
+    if (pos < 0) pos += p->period;
+    for (int k = 0; k < p->len; ++k) {
+        if (pos < p->runs[k]) return (k % 2) == 0;
+        pos -= p->runs[k];
+    }
+    return false;
+}
+
+void Canvas::PlotSpan(uchar* bits, int y, int xa, int xb, QRgb rgb, bool xorMode) {
+    if (y < 0 || y >= img_->height()) return;
+    xa = std::max(xa, 0);
+    xb = std::min(xb, img_->width() - 1);
+    if (xa > xb) return;
+    QRgb* row = Row(bits, img_->bytesPerLine(), y);
+    if (xorMode) {
+        const QRgb m = rgb & 0x00FFFFFFu;
+        for (int x = xa; x <= xb; ++x)
+            row[x] ^= m;
+    } else {
+        std::fill(row + xa, row + xb + 1, rgb);
+    }
+}
+
+// Bresenham-style: n = max(|dx|, |dy|) pixels, step i at minor offset round-half-up(i * minor / major),
+// the end point excluded. Only the steps whose major coordinate lies inside the image are visited, so
+// far-away end points cost nothing.
+void Canvas::RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, bool xorMode) {
+    const long long dx = static_cast<long long>(x1) - x0;
+    const long long dy = static_cast<long long>(y1) - y0;
+    const long long adx = std::llabs(dx), ady = std::llabs(dy);
+    const bool xMajor = adx >= ady;
+    const long long n = xMajor ? adx : ady;
+    if (n == 0) return;
+    const long long amaj = n, amin = xMajor ? ady : adx;
+    const long long maj0 = xMajor ? x0 : y0, min0 = xMajor ? y0 : x0;
+    const int smaj = (xMajor ? dx : dy) < 0 ? -1 : 1;
+    const int smin = (xMajor ? dy : dx) < 0 ? -1 : 1;
+    const long long majLimit = xMajor ? img_->width() : img_->height();
+    const long long minLimit = xMajor ? img_->height() : img_->width();
+
+    long long iLo = smaj > 0 ? -maj0 : maj0 - (majLimit - 1);
+    long long iHi = smaj > 0 ? majLimit - 1 - maj0 : maj0;
+    iLo = std::max(iLo, 0LL);
+    iHi = std::min(iHi, n - 1);
+    if (iLo > iHi) return;
+
+    const long long twoMaj = 2 * amaj;
+    const Int128 num = static_cast<Int128>(2) * iLo * amin + amaj;
+    long long q = static_cast<long long>(num / twoMaj);
+    long long r = static_cast<long long>(num % twoMaj);
+    const qsizetype bpl = img_->bytesPerLine();
+    const QRgb m = rgb & 0x00FFFFFFu;
+    const bool dashed = PatternOf(penStyle_) != nullptr;
+    for (long long i = iLo; i <= iHi; ++i) {
+        const long long mj = maj0 + smaj * i;
+        const long long mn = min0 + smin * q;
+        if (mn >= 0 && mn < minLimit && (!dashed || PatternOn(static_cast<int>((dashPhase_ + i) % 24)))) {
+            const int x = static_cast<int>(xMajor ? mj : mn), y = static_cast<int>(xMajor ? mn : mj);
+            QRgb& px = Row(bits, bpl, y)[x];
+            px = xorMode ? (px ^ m) : rgb;
+        }
+        r += 2 * amin;
+        if (r >= twoMaj) {
+            r -= twoMaj;
+            ++q;
+        }
+    }
+}
+
+void Canvas::WideLine(int x0, int y0, int x1, int y1) {
+    QPainter& p = Painter();
+    ApplyPen(p);
+    p.drawLine(x0, y0, x1, y1);
+    if (penMode_ == pmXor)
+        RestoreAlpha(
+            QRect(QPoint(std::min(x0, x1), std::min(y0, y1)), QPoint(std::max(x0, x1), std::max(y0, y1)))
+                .adjusted(-penWidth_, -penWidth_, penWidth_, penWidth_));
+}
+
+// ---- lines ----
+
+void Canvas::MoveTo(int x, int y) {
+    penPos_ = {x, y};
+    dashPhase_ = 0;
+}
+
+void Canvas::LineTo(int x, int y) {
+    const TPoint from = penPos_;
+    penPos_ = {x, y};
+    if (penStyle_ == psClear || img_->isNull()) return;
+    if (ThinPen()) {
+        RasterLine(Bits(), from.X, from.Y, x, y, ToRgb(penColor_), penMode_ == pmXor);
+        const long long n = std::max(std::llabs(static_cast<long long>(x) - from.X),
+                                     std::llabs(static_cast<long long>(y) - from.Y));
+        dashPhase_ = static_cast<int>((dashPhase_ + n) % 24);
+    } else {
+        WideLine(from.X, from.Y, x, y);
+    }
+}
+
+void Canvas::Polyline(const TPoint* pts, int count) {
+    if (count < 1) return;
+    if (penStyle_ == psClear || img_->isNull() || count == 1 || !ThinPen()) {
+        if (penStyle_ != psClear && !img_->isNull() && count > 1) {
+            std::vector<QPoint> q(static_cast<std::size_t>(count));
+            for (int i = 0; i < count; ++i)
+                q[static_cast<std::size_t>(i)] = QPoint(pts[i].X, pts[i].Y);
+            QPainter& p = Painter();
+            ApplyPen(p);
+            p.drawPolyline(q.data(), count);
+            if (penMode_ == pmXor) RestoreAlpha(img_->rect());
+        }
+        penPos_ = pts[count - 1];
+        return;
+    }
+    MoveTo(pts[0].X, pts[0].Y);
+    for (int i = 1; i < count; ++i)
+        LineTo(pts[i].X, pts[i].Y);
+}
+
+// ---- shapes ----
+
+void Canvas::FillRect(int x1, int y1, int x2, int y2) {
+    if (brushStyle_ == bsClear || img_->isNull()) return;
+    uchar* bits = Bits();
+    const QRgb c = ToRgb(brushColor_);
+    for (int y = std::max(y1, 0); y < std::min(y2, img_->height()); ++y)
+        PlotSpan(bits, y, x1, x2 - 1, c, false);
+}
+
+void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (x2 == x1 || y2 == y1 || img_->isNull()) return;
+    const bool pen = penStyle_ != psClear;
+    const bool xr = penMode_ == pmXor;
+    if (brushStyle_ == bsSolid) {
+        // With a 1-pixel pen only the inside is filled, so exclusive-or touches every pixel once.
+        const int inset = pen && ThinPen() ? 1 : 0;
+        uchar* bits = Bits();
+        const QRgb c = ToRgb(brushColor_);
+        for (int y = std::max(y1 + inset, 0); y < std::min(y2 - inset, img_->height()); ++y)
+            PlotSpan(bits, y, x1 + inset, x2 - 1 - inset, c, xr);
+    }
+    if (!pen) return;
+    if (ThinPen() && !PatternOf(penStyle_)) {
+        uchar* bits = Bits();
+        const QRgb c = ToRgb(penColor_);
+        PlotSpan(bits, y1, x1, x2 - 1, c, xr);
+        if (y2 - 1 > y1) PlotSpan(bits, y2 - 1, x1, x2 - 1, c, xr);
+        for (int y = std::max(y1 + 1, 0); y < std::min(y2 - 1, img_->height()); ++y) {
+            PlotSpan(bits, y, x1, x1, c, xr);
+            if (x2 - 1 > x1) PlotSpan(bits, y, x2 - 1, x2 - 1, c, xr);
+        }
+    } else if (ThinPen()) {
+        const TPoint path[5] = {{x1, y1}, {x2 - 1, y1}, {x2 - 1, y2 - 1}, {x1, y2 - 1}, {x1, y1}};
+        const TPoint keep = penPos_;
+        Polyline(path, 5);
+        penPos_ = keep;
+    } else {
+        QPainter& p = Painter();
+        ApplyPen(p);
+        QRect r(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+        if (penStyle_ == psInsideFrame) {
+            const int h = penWidth_ / 2;
+            r.adjust(h, h, -(penWidth_ - 1 - h), -(penWidth_ - 1 - h));
+        }
+        p.drawRect(r.adjusted(0, 0, -1, -1));
+        if (xr) RestoreAlpha(r.adjusted(-penWidth_, -penWidth_, penWidth_, penWidth_));
+    }
+}
+
+// Rows of the ellipse inscribed in the box: the pixels whose centres lie inside or on it. spans[j] is
+// the inclusive column range of row y1 + j, first > second when the row is empty.
+void Canvas::EllipseSpans(int x1, int y1, int x2, int y2, std::vector<std::pair<int, int>>& spans) const {
+    const long long W = static_cast<long long>(x2) - x1, H = static_cast<long long>(y2) - y1;
+    spans.assign(static_cast<std::size_t>(H), {1, 0});
+    const Int128 W2 = static_cast<Int128>(W) * W, H2 = static_cast<Int128>(H) * H;
+    const long long parity = (W + 1) & 1;
+    for (long long j = 0; j < H; ++j) {
+        const long long dy2 = 2 * j + 1 - H;
+        const Int128 rhs = W2 * (H2 - static_cast<Int128>(dy2) * dy2); // m^2 * H^2 <= rhs
+        if (rhs < 0) continue;
+        long long m =
+            static_cast<long long>(std::sqrt(static_cast<long double>(rhs) / static_cast<long double>(H2)));
+        while (m > 0 && static_cast<Int128>(m) * m * H2 > rhs)
+            --m;
+        while (static_cast<Int128>(m + 1) * (m + 1) * H2 <= rhs)
+            ++m;
+        if ((m & 1) != parity) --m;
+        if (m < 0) continue;
+        spans[static_cast<std::size_t>(j)] = {static_cast<int>(x1 + (W - 1 - m) / 2),
+                                              static_cast<int>(x1 + (W - 1 + m) / 2)};
+    }
+}
+
+void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    if (x2 == x1 || y2 == y1 || img_->isNull()) return;
+    const bool pen = penStyle_ != psClear;
+    const bool xr = penMode_ == pmXor;
+    if (!ThinPen() && pen) {
+        if (brushStyle_ == bsSolid) {
+            const TPenStyle keep = penStyle_;
+            penStyle_ = psClear;
+            Ellipse(x1, y1, x2, y2);
+            penStyle_ = keep;
+        }
+        QPainter& p = Painter();
+        ApplyPen(p);
+        const QRect r(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
+        p.drawEllipse(r.adjusted(0, 0, -1, -1));
+        if (xr) RestoreAlpha(r.adjusted(-penWidth_, -penWidth_, penWidth_, penWidth_));
+        return;
+    }
+    // Only the rows near the image matter; a row's outline depends on its neighbours.
+    const int jLo = std::max(0, -y1 - 1);
+    const int jHi = std::min(y2 - y1 - 1, img_->height() - y1);
+    if (jLo > jHi) return;
+    std::vector<std::pair<int, int>> spans;
+    EllipseSpans(x1, y1, x2, y2, spans);
+    const auto inRow = [&](int j, int x) {
+        if (j < 0 || j >= static_cast<int>(spans.size())) return false;
+        const auto& s = spans[static_cast<std::size_t>(j)];
+        return x >= s.first && x <= s.second;
+    };
+    uchar* bits = Bits();
+    const QRgb pc = ToRgb(penColor_), bc = ToRgb(brushColor_);
+    for (int j = jLo; j <= jHi; ++j) {
+        const auto [a, b] = spans[static_cast<std::size_t>(j)];
+        if (a > b) continue;
+        const int y = y1 + j;
+        if (y < 0 || y >= img_->height()) continue;
+        const int xa = std::max(a, 0), xb = std::min(b, img_->width() - 1);
+        for (int x = xa; x <= xb; ++x) {
+            const bool edge = x == a || x == b || !inRow(j - 1, x) || !inRow(j + 1, x);
+            if (edge && pen) {
+                PlotSpan(bits, y, x, x, pc, xr);
+            } else if (brushStyle_ == bsSolid) {
+                PlotSpan(bits, y, x, x, bc, xr);
+            }
+        }
+    }
+}
+
+// Even-odd fill of the pixels whose centres lie inside or on the polygon; each edge covers the rows
+// from its upper end up to, not including, its lower end.
+void Canvas::FillPolygon(const TPoint* pts, int count, QRgb rgb) {
+    int yMin = pts[0].Y, yMax = pts[0].Y;
+    for (int i = 1; i < count; ++i) {
+        yMin = std::min(yMin, pts[i].Y);
+        yMax = std::max(yMax, pts[i].Y);
+    }
+    yMin = std::max(yMin, 0);
+    yMax = std::min(yMax, img_->height() - 1);
+    uchar* bits = Bits();
+    const bool xr = penMode_ == pmXor;
+    std::vector<double> xs;
+    for (int y = yMin; y <= yMax; ++y) {
+        xs.clear();
+        for (int i = 0; i < count; ++i) {
+            const TPoint a = pts[i], b = pts[(i + 1) % count];
+            if (a.Y == b.Y) continue;
+            const int lo = std::min(a.Y, b.Y), hi = std::max(a.Y, b.Y);
+            if (y < lo || y >= hi) continue;
+            xs.push_back(a.X + static_cast<double>(static_cast<long long>(y) - a.Y) *
+                                   (static_cast<double>(b.X) - a.X) / (static_cast<double>(b.Y) - a.Y));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
+            const double l = std::ceil(xs[k]), r = std::floor(xs[k + 1]);
+            if (l > r) continue;
+            PlotSpan(bits, y, static_cast<int>(std::max(l, -1.0)),
+                     static_cast<int>(std::min(r, static_cast<double>(img_->width()))), rgb, xr);
+        }
+    }
+}
+
+void Canvas::Polygon(const TPoint* pts, int count) {
+    if (count < 2 || img_->isNull()) return;
+    if (brushStyle_ == bsSolid && count >= 3) FillPolygon(pts, count, ToRgb(brushColor_));
+    if (penStyle_ == psClear) return;
+    if (ThinPen()) {
+        const TPoint keep = penPos_;
+        MoveTo(pts[0].X, pts[0].Y);
+        for (int i = 1; i < count; ++i)
+            LineTo(pts[i].X, pts[i].Y);
+        LineTo(pts[0].X, pts[0].Y);
+        penPos_ = keep;
+        return;
+    }
+    std::vector<QPoint> q(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        q[static_cast<std::size_t>(i)] = QPoint(pts[i].X, pts[i].Y);
+    QPainter& p = Painter();
+    ApplyPen(p);
+    p.drawPolygon(q.data(), count);
+    if (penMode_ == pmXor) RestoreAlpha(img_->rect());
+}
+
+// ---- pixels ----
+
+void Canvas::SetPixel(int x, int y, TColor c) {
+    if (x < 0 || y < 0 || x >= img_->width() || y >= img_->height()) return;
+    Row(Bits(), img_->bytesPerLine(), y)[x] = ToRgb(c);
+}
+
+TColor Canvas::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= img_->width() || y >= img_->height()) return 0;
+    return FromRgb(reinterpret_cast<const QRgb*>(img_->constScanLine(y))[x]);
+}
+
+// ---- text ----
+
+void Canvas::TextOut(int x, int y, const std::string& utf8) {
+    TextOut(x, y, QString::fromStdString(utf8));
+}
+
+void Canvas::TextOut(int x, int y, const QString& s) {
+    if (!qfont_) qfont_ = MakeFont();
+    const QFontMetrics fm(*qfont_);
+    const int w = fm.horizontalAdvance(s);
+    if (!img_->isNull() && !s.isEmpty()) {
+        QPainter& p = Painter();
+        p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        if (brushStyle_ == bsSolid) p.fillRect(QRect(x, y, w, fm.height()), QColor(ToRgb(brushColor_)));
+        p.setFont(*qfont_);
+        p.setPen(QColor(ToRgb(font_.Color)));
+        p.setBrush(Qt::NoBrush);
+        p.drawText(x, y + fm.ascent(), s);
+    }
+    // The pen moves to the end of the text, as the platform's text output does.
+    penPos_ = {x + w, y};
+}
+
+int Canvas::TextWidth(const std::string& utf8) {
+    return TextWidth(QString::fromStdString(utf8));
+}
+
+int Canvas::TextWidth(const QString& s) {
+    if (!qfont_) qfont_ = MakeFont();
+    return QFontMetrics(*qfont_).horizontalAdvance(s);
+}
+
+int Canvas::TextHeight(const std::string& utf8) {
+    return TextHeight(QString::fromStdString(utf8));
+}
+
+int Canvas::TextHeight(const QString&) {
+    if (!qfont_) qfont_ = MakeFont();
+    return QFontMetrics(*qfont_).height();
+}
+
+// ---- images ----
+
+void Canvas::Draw(int x, int y, const QImage& src) {
+    if (img_->isNull() || src.isNull() || &src == img_) return;
+    QPainter& p = Painter();
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(QPoint(x, y), src);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void Canvas::CopyRect(const QRect& dst, const QImage& src, const QRect& srcRect) {
+    if (img_->isNull() || src.isNull() || dst.isEmpty() || srcRect.isEmpty()) return;
+    if (&src == img_) {
+        const QImage copy = src.copy(srcRect);
+        CopyRect(dst, copy, copy.rect());
+        return;
+    }
+    QPainter& p = Painter();
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(dst, src, srcRect);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void Canvas::StretchDraw(const QRect& dst, const QImage& src) {
+    if (src.isNull()) return;
+    CopyRect(dst, src, src.rect());
+}

@@ -1,0 +1,4 @@
+# Drawing layer, number formatting, ticks, scales and mark symbols.
+list(APPEND CHART_GUI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/gfx/canvas.cpp
+)

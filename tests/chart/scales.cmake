@@ -1,0 +1,2 @@
+# Tests of the drawing layer, number formatting, ticks, scales and mark symbols.
+mevrant_add_test(test_canvas SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_canvas.cpp LIBS mevrant_chart)
