@@ -361,8 +361,10 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     const bool pen = penStyle_ != psClear;
     const bool xr = penMode_ == pmXor;
     if (brushStyle_ == bsSolid) {
-        // With a 1-pixel pen only the inside is filled, so exclusive-or touches every pixel once.
-        const int inset = pen && ThinPen() ? 1 : 0;
+        // Only the part inside the pen is filled, so exclusive-or touches every pixel once.
+        const int inset = !pen                                       ? 0
+                          : penStyle_ == psInsideFrame && !ThinPen() ? penWidth_
+                                                                     : (penWidth_ + 1) / 2;
         uchar* bits = Bits();
         const QRgb c = ToRgb(brushColor_);
         for (int y = std::max(y1 + inset, 0); y < std::min(y2 - inset, img_->height()); ++y)
