@@ -2,4 +2,5 @@
 list(APPEND CHART_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/item_store.cpp
   ${CMAKE_CURRENT_LIST_DIR}/layer_transform.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/grid.cpp
 )
