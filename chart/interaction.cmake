@@ -1,3 +1,6 @@
 # Acquisition files, crosshairs and text labels, mouse interaction and bitmap export.
 list(APPEND CHART_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/item_file.cpp)
+list(APPEND CHART_GUI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/crosshair.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/text_label.cpp)
