@@ -1,0 +1,107 @@
+#include "serial/handover.h"
+
+#include "serial/comerror.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMetaObject>
+
+namespace {
+const QEvent::Type kHandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+} // namespace
+
+THandOver::THandOver() = default;
+
+THandOver::~THandOver() = default;
+
+void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
+    {
+        std::lock_guard guard(lock_);
+        queue_.push_back(job);
+    }
+    changed_.notify_all();
+    QCoreApplication::postEvent(this, new QEvent(kHandOverEvent));
+}
+
+void THandOver::Run(std::function<void()> fn) {
+    auto job = std::make_shared<Job>();
+    job->fn = std::move(fn);
+    Enqueue(job);
+    std::unique_lock guard(lock_);
+    changed_.wait(guard, [&] { return job->done; });
+    if (job->error) std::rethrow_exception(job->error);
+}
+
+void THandOver::Send(std::function<void()> fn) {
+    auto job = std::make_shared<Job>();
+    job->answerAtStart = true;
+    job->fn = [fn = std::move(fn)] {
+        try {
+            fn();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    };
+    Enqueue(job);
+    std::unique_lock guard(lock_);
+    changed_.wait(guard, [&] { return job->done; });
+}
+
+void THandOver::Post(std::function<void()> fn) {
+    QMetaObject::invokeMethod(
+        this,
+        [fn = std::move(fn)] {
+            try {
+                fn();
+            } catch (...) {
+                ShowException(std::current_exception());
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
+    std::shared_ptr<Job> job = std::move(queue_.front());
+    queue_.pop_front();
+    if (job->answerAtStart) {
+        job->done = true;
+        changed_.notify_all();
+    }
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+        job->fn();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    lock.lock();
+    if (!job->answerAtStart) {
+        job->error = error;
+        job->done = true;
+        changed_.notify_all();
+    }
+}
+
+void THandOver::ServeUntil(const std::function<bool()>& done) {
+    std::unique_lock guard(lock_);
+    for (;;) {
+        if (!queue_.empty()) {
+            RunOne(guard);
+            continue;
+        }
+        if (done()) return;
+        changed_.wait(guard);
+    }
+}
+
+void THandOver::Notify() {
+    { std::lock_guard guard(lock_); }
+    changed_.notify_all();
+}
+
+bool THandOver::event(QEvent* e) {
+    if (e->type() != kHandOverEvent) return QObject::event(e);
+    std::unique_lock guard(lock_);
+    if (!queue_.empty()) RunOne(guard);
+    return true;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Runs work of the event thread on the user-interface thread (the thread that created this object).
+//
+// Run blocks the calling thread until the work has run there and brings its exception back. Send blocks
+// only until the work has been taken (answered at once, the work then runs on its own). Both are queued
+// here and announced by a posted event, so they run from the event loop; a user-interface thread that
+// waits for the event thread's end runs them itself (ServeUntil), so the wait never deadlocks on a
+// hand-over in progress. Post runs work later from the event loop and is dropped with this object.
+
+#include <QObject>
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class THandOver : public QObject {
+    Q_OBJECT
+public:
+    THandOver();
+    ~THandOver() override;
+
+    // Other thread: run fn on the user-interface thread and wait for its end; rethrows its exception.
+    void Run(std::function<void()> fn);
+    // Other thread: hand fn over and wait only until the user-interface thread has taken it. An exception
+    // from fn is shown by the application's error display.
+    void Send(std::function<void()> fn);
+    // Any thread: run fn later from the event loop; an exception goes to the error display.
+    void Post(std::function<void()> fn);
+
+    // User-interface thread: run queued hand-overs until done() is true; done is checked under the lock.
+    void ServeUntil(const std::function<bool()>& done);
+    // Any thread: make ServeUntil look at its condition again.
+    void Notify();
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    struct Job {
+        std::function<void()> fn;
+        bool answerAtStart = false;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    void Enqueue(const std::shared_ptr<Job>& job);
+    void RunOne(std::unique_lock<std::mutex>& lock);
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Job>> queue_;
+};
