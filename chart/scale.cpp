@@ -1,0 +1,529 @@
+#include "chart/scale.h"
+
+#include "chart/format.h"
+
+#include <algorithm>
+#include <cmath>
+
+TScale::TScale() {
+    dateFormat_.OnChange = [this](TDTLabel&) { Repaint(); };
+    Recompute();
+    paintSuspended_ = false;
+}
+
+void TScale::Assign(const TScale& o) {
+    frameStyle_ = o.frameStyle_;
+    colorBackGnd_ = o.colorBackGnd_;
+    colorScale_ = o.colorScale_;
+    colorScheme_ = o.colorScheme_;
+    frameBlack_ = o.frameBlack_;
+    frameShadow_ = o.frameShadow_;
+    frameHighlight_ = o.frameHighlight_;
+    OnScaleTickDrawn = o.OnScaleTickDrawn;
+    rangeLow_ = o.rangeLow_;
+    rangeHigh_ = o.rangeHigh_;
+    scaleFactor_ = o.scaleFactor_;
+    scaleOffset_ = o.scaleOffset_;
+    logarithmic_ = o.logarithmic_;
+    shortTicks_ = o.shortTicks_;
+    ticks_ = o.ticks_;
+    numTicks_ = o.numTicks_;
+    minTicks_ = o.minTicks_;
+    decPlaces_ = o.decPlaces_;
+    showBaseLine_ = o.showBaseLine_;
+    transparent_ = o.transparent_;
+    labelType_ = o.labelType_;
+    {
+        auto hook = std::move(dateFormat_.OnChange);
+        dateFormat_.OnChange = nullptr;
+        dateFormat_.Assign(o.dateFormat_);
+        dateFormat_.OnChange = std::move(hook);
+    }
+    marginTop_ = o.marginTop_;
+    marginBottom_ = o.marginBottom_;
+    marginLeft_ = o.marginLeft_;
+    marginRight_ = o.marginRight_;
+    caption_ = o.caption_;
+    captionPosX_ = o.captionPosX_;
+    captionPosY_ = o.captionPosY_;
+    captionAlignment_ = o.captionAlignment_;
+    captionAnchor_ = o.captionAnchor_;
+    userTickText_ = o.userTickText_;
+    scaleInscript_ = o.scaleInscript_;
+    target_ = o.target_;
+    offsetX_ = o.offsetX_;
+    offsetY_ = o.offsetY_;
+    scaleType_ = o.scaleType_;
+    paintSuspended_ = o.paintSuspended_;
+    Repaint();
+}
+
+// ---- setters ----
+
+void TScale::SetBounds(int left, int top, int width, int height) {
+    left_ = left;
+    top_ = top;
+    width_ = std::max(width, 0);
+    height_ = std::max(height, 0);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetCaption(const std::string& v) {
+    caption_ = v;
+    Repaint();
+}
+
+void TScale::SetCaptionPosX(int v) {
+    captionPosX_ = v;
+    Repaint();
+}
+
+void TScale::SetCaptionPosY(int v) {
+    captionPosY_ = v;
+    Repaint();
+}
+
+void TScale::SetCaptionAlignment(TAlignment v) {
+    captionAlignment_ = v;
+    Repaint();
+}
+
+void TScale::SetCaptionAnchor(TScaleUnitAnchor v) {
+    captionAnchor_ = v;
+    Repaint();
+}
+
+void TScale::SetColorBackGnd(TColor v) {
+    if (colorBackGnd_ == v) return;
+    colorBackGnd_ = v;
+    Repaint();
+}
+
+void TScale::SetColorScale(TColor v) {
+    if (colorScale_ == v) return;
+    colorScale_ = v;
+    Repaint();
+}
+
+void TScale::SetShadeColors() {
+    if (colorScheme_ == csBWG) {
+        frameShadow_ = 0x808080;
+        frameHighlight_ = 0xFFFFFF;
+    } else {
+        frameShadow_ = clBtnShadow;
+        frameHighlight_ = clBtnHighlight;
+    }
+}
+
+void TScale::SetColorScheme(TColorScheme v) {
+    if (colorScheme_ == v) return;
+    colorScheme_ = v;
+    SetShadeColors();
+    Repaint();
+}
+
+void TScale::SetDateFormat(const TDTLabel& v) {
+    dateFormat_.Assign(v);
+} // the owned label repaints
+
+void TScale::SetDecPlaces(int v) {
+    decPlaces_ = std::clamp(v, -3, 12);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetFont(const TFont& v) {
+    font_ = v;
+    Repaint();
+}
+
+void TScale::SetFrameStyle(TFrameStyle v) {
+    if (frameStyle_ == v) return;
+    frameStyle_ = v;
+    Repaint();
+}
+
+void TScale::SetLabelType(TFigType v) {
+    labelType_ = v;
+    if (v == ftDateTime) logarithmic_ = false;
+    if (v == ftTime) decPlaces_ = 4;
+    Repaint();
+}
+
+void TScale::SetLogarithmic(bool v) {
+    if (!v || loading_ || (rangeLow_ >= 1e-100 && rangeHigh_ >= 1e-100 && labelType_ != ftDateTime))
+        logarithmic_ = v;
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetMarginTop(int v) {
+    marginTop_ = std::max(v, 0);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetMarginBottom(int v) {
+    marginBottom_ = std::max(v, 0);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetMarginLeft(int v) {
+    marginLeft_ = std::max(v, 0);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetMarginRight(int v) {
+    marginRight_ = std::max(v, 0);
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetMinTicks(int v) {
+    minTicks_ = std::clamp(v, 2, 10);
+    Repaint();
+}
+
+void TScale::SetRangeLow(double v) {
+    rangeLow_ = v;
+    if (v == rangeHigh_) rangeHigh_ = v + 1;
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetRangeHigh(double v) {
+    rangeHigh_ = v;
+    if (v == rangeLow_) rangeLow_ = v + 1;
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetShortTicks(bool v) {
+    if (shortTicks_ == v) return;
+    shortTicks_ = v;
+    Repaint();
+}
+
+void TScale::SetShowBaseLine(bool v) {
+    showBaseLine_ = v;
+    Repaint();
+}
+
+void TScale::SetScaleInscript(const std::string& v) {
+    scaleInscript_ = v;
+    Repaint();
+}
+
+void TScale::SetScaleType(TScaleType v) {
+    if (scaleType_ == v) return;
+    scaleType_ = v;
+    Recompute();
+    Repaint();
+}
+
+void TScale::SetTransparent(bool v) {
+    transparent_ = v;
+    Repaint();
+}
+
+void TScale::SetUserTickText(const std::string& v) {
+    userTickText_ = v;
+    Repaint();
+}
+
+void TScale::SetVisible(bool v) {
+    visible_ = v;
+    Repaint();
+}
+
+void TScale::SetTargetCanvas(Canvas* canvas, int offsetX, int offsetY) {
+    target_ = canvas;
+    offsetX_ = offsetX;
+    offsetY_ = offsetY;
+}
+
+void TScale::Loaded() {
+    loading_ = false;
+    Recompute();
+    Repaint();
+}
+
+double TScale::TickValue(int index) const {
+    if (index < 1 || index > numTicks_) return 0;
+    return ticks_[static_cast<std::size_t>(index - 1)];
+}
+
+// ---- mapping ----
+
+void TScale::Recompute() {
+    if (loading_ || rangeHigh_ == rangeLow_ || !std::isfinite(rangeLow_) || !std::isfinite(rangeHigh_))
+        return;
+    const bool horiz = IsHorizontal(scaleType_);
+    const long double c =
+        horiz ? width_ - marginLeft_ - marginRight_ - 1 : height_ - marginTop_ - marginBottom_ - 1;
+    if (c <= 0) {
+        scaleFactor_ = 0;
+        scaleOffset_ = horiz ? width_ / 2.0L : height_ / 2.0L;
+        return;
+    }
+    long double lo = rangeLow_, hi = rangeHigh_;
+    if (logarithmic_) {
+        // With a bound that is not positive the old factors stay.
+        if (!(lo > 0 && hi > 0)) return;
+        lo = std::log(lo);
+        hi = std::log(hi);
+        if (hi == lo) return;
+    }
+    if (horiz) {
+        scaleFactor_ = c / (hi - lo);
+        scaleOffset_ = marginLeft_ - lo * scaleFactor_;
+    } else {
+        scaleFactor_ = c / (lo - hi);
+        scaleOffset_ = marginTop_ - hi * scaleFactor_;
+    }
+}
+
+int TScale::ValueToPixel(double v) const {
+    long double p;
+    if (logarithmic_) {
+        if (v > 1e-100)
+            p = scaleFactor_ * std::log(static_cast<long double>(v)) + scaleOffset_;
+        else
+            p = rangeHigh_ >= rangeLow_ ? 0 : width_;
+    } else {
+        p = scaleFactor_ * v + scaleOffset_;
+    }
+    if (std::isnan(p)) return 0;
+    p = std::clamp(p, -2147483647.0L, 2147483647.0L);
+    return static_cast<int>(RoundHalfEven(static_cast<double>(p)));
+}
+
+int TScale::AxisPos() const {
+    switch (scaleType_) {
+    case sctXB:
+        return height_ - marginBottom_ - 1;
+    case sctXT:
+        return marginTop_;
+    case sctYL:
+        return marginLeft_;
+    default:
+        return width_ - marginRight_ - 1;
+    }
+}
+
+TTickInput TScale::TickInput() const {
+    TTickInput in;
+    in.RangeLow = rangeLow_;
+    in.RangeHigh = rangeHigh_;
+    in.Logarithmic = logarithmic_;
+    in.MinTicks = minTicks_;
+    in.DecPlaces = decPlaces_;
+    in.ShortTicks = shortTicks_;
+    in.LabelType = labelType_;
+    in.ScaleType = scaleType_;
+    in.UserTickText = userTickText_;
+    in.ScaleInscript = scaleInscript_;
+    in.DateFormat = dateFormat_.Fields();
+    return in;
+}
+
+// ---- drawing ----
+
+void TScale::Repaint() {
+    if (transparent_ && !embedded_) {
+        invalid_ = true;
+        return;
+    }
+    Paint();
+}
+
+void TScale::PaintNow() {
+    const bool keep = paintSuspended_;
+    paintSuspended_ = false;
+    Paint();
+    paintSuspended_ = keep;
+}
+
+void TScale::Paint() {
+    if (paintSuspended_ || loading_ || !visible_) return;
+    invalid_ = false;
+    Canvas* c = target_;
+    if (!c) {
+        own_.SetSize(width_, height_);
+        c = &own_;
+    }
+    c->SetFont(font_);
+    if (OnBeforeScaleRendered) OnBeforeScaleRendered(*this, *c);
+    if (transparent_) {
+        c->SetPenMode(pmCopy);
+        c->SetPenStyle(psSolid);
+        c->SetPenWidth(1);
+        c->SetPenColor(colorScale_);
+        DrawScale(*c, target_ ? offsetX_ : 0, target_ ? offsetY_ : 0);
+        if (OnAfterScaleRendered) OnAfterScaleRendered(*this, *c);
+        return;
+    }
+    // Opaque: drawn off screen and copied in one piece, so the axis never flickers.
+    Canvas bmp(width_, height_);
+    bmp.SetFont(font_);
+    bmp.SetPenColor(colorBackGnd_);
+    bmp.SetBrushColor(colorBackGnd_);
+    bmp.Rectangle(0, 0, width_, height_);
+    bmp.SetPenColor(colorScale_);
+    DrawScale(bmp, 0, 0);
+    if (OnAfterScaleRendered) OnAfterScaleRendered(*this, bmp);
+    DrawFrame(bmp);
+    if (target_)
+        target_->Draw(offsetX_, offsetY_, bmp);
+    else
+        own_.Draw(0, 0, bmp);
+}
+
+// Ticks, labels, caption and base line. (dx, dy) shifts everything onto the target canvas.
+void TScale::DrawScale(Canvas& c, int dx, int dy) {
+    const TTickLayout layout = ComputeTicks(TickInput());
+    numTicks_ = static_cast<int>(layout.TickList.size());
+    std::copy(layout.TickList.begin(), layout.TickList.end(), ticks_.begin());
+
+    const bool horiz = IsHorizontal(scaleType_);
+    const int axis = AxisPos();
+    const int ax = horiz ? 0 : axis, ay = horiz ? axis : 0;
+    const int dir = (scaleType_ == sctXB || scaleType_ == sctYR) ? -1 : 1; // tick direction, outward
+    c.SetBrushColor(colorBackGnd_);
+    c.SetBrushStyle(transparent_ ? bsClear : bsSolid);
+    const int h0 = c.TextHeight(std::string("0"));
+
+    for (const TTickMark& m : layout.Marks) {
+        const int p = ClampPixel(ValueToPixel(m.Value));
+        const int tx = ClampPixel(static_cast<long long>(horiz ? p : ax) + dx);
+        const int ty = ClampPixel(static_cast<long long>(horiz ? ay : p) + dy);
+        if (m.Drawn) {
+            c.SetPenColor(colorScale_);
+            c.MoveTo(tx, ty);
+            if (horiz)
+                c.LineTo(tx, ty + dir * m.Length);
+            else
+                c.LineTo(tx + dir * m.Length, ty);
+        }
+        if (!horiz && m.Reported && OnScaleTickDrawn) OnScaleTickDrawn(*this, c, scaleType_, m.Value, tx, ty);
+        if (m.HasLabel && !m.Label.empty()) {
+            const int w = c.TextWidth(m.Label);
+            if (horiz) {
+                const int lh = c.TextHeight(m.Label);
+                const int half = w / 2;
+                int left = p - std::min(p - 2, half);
+                if (p + half >= width_ - 2) left = width_ - 2 * half - 2;
+                const int top = scaleType_ == sctXT ? ay + 7 : ay - lh - 7;
+                c.TextOut(left + dx, top + dy, m.Label);
+            } else {
+                const int left = scaleType_ == sctYR ? ax - w - 8 : ax + 8;
+                const int top = p - h0 / 2;
+                c.TextOut(left + dx, top + dy, m.Label);
+                if (!m.DateLine.empty()) {
+                    const int dw = c.TextWidth(m.DateLine);
+                    const int dl = scaleType_ == sctYR ? ax - dw - 8 : ax + 8;
+                    c.TextOut(dl + dx, top - 3 * h0 / 2 + dy, m.DateLine);
+                }
+            }
+        }
+        if (horiz && m.Reported && OnScaleTickDrawn) OnScaleTickDrawn(*this, c, scaleType_, m.Value, tx, ty);
+    }
+    if (!layout.Message.empty()) DrawMessage(c, layout.Message, ax, ay, dx, dy);
+    DrawCaption(c, ax + dx, ay + dy);
+
+    if (showBaseLine_) {
+        c.SetPenColor(colorScale_);
+        if (horiz) {
+            c.MoveTo(marginLeft_ + dx, ay + dy);
+            c.LineTo(width_ - marginRight_ - 1 + dx, ay + dy);
+        } else {
+            c.MoveTo(ax + dx, marginTop_ + dy);
+            c.LineTo(ax + dx, height_ - marginBottom_ - 1 + dy);
+        }
+    }
+}
+
+// A message in place of ticks, centred on the middle of the range.
+void TScale::DrawMessage(Canvas& c, const std::vector<std::string>& lines, int ax, int ay, int dx, int dy) {
+    const int mid = ClampPixel(ValueToPixel((rangeLow_ + rangeHigh_) / 2));
+    const int h = c.TextHeight(std::string("0"));
+    if (IsHorizontal(scaleType_)) {
+        const int top = scaleType_ == sctXT ? ay + 7 : ay - h - 7;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            c.TextOut(mid - c.TextWidth(lines[i]) / 2 + dx, top + static_cast<int>(i) * h + dy, lines[i]);
+        return;
+    }
+    int top = mid - static_cast<int>(lines.size()) * h / 2;
+    for (const std::string& line : lines) {
+        const int w = c.TextWidth(line);
+        c.TextOut((scaleType_ == sctYR ? ax - w - 8 : ax + 8) + dx, top + dy, line);
+        top += h;
+    }
+}
+
+void TScale::DrawCaption(Canvas& c, int axisX, int axisY) {
+    if (caption_.empty()) return;
+    const int w = c.TextWidth(caption_);
+    const int dx = axisX - (IsHorizontal(scaleType_) ? 0 : AxisPos());
+    const int dy = axisY - (IsHorizontal(scaleType_) ? AxisPos() : 0);
+    int x, y;
+    if (IsHorizontal(scaleType_)) {
+        y = axisY + captionPosY_;
+        const int anchors[3] = {marginLeft_, marginLeft_ + (width_ - marginLeft_ - marginRight_) / 2,
+                                width_ - marginRight_};
+        x = anchors[std::min<int>(captionAnchor_, 2)] + captionPosX_ + dx;
+    } else {
+        x = axisX + captionPosX_;
+        const int anchors[3] = {marginTop_, marginTop_ + (height_ - marginTop_ - marginBottom_) / 2,
+                                height_ - marginBottom_};
+        y = anchors[std::min<int>(captionAnchor_, 2)] + captionPosY_ + dy;
+    }
+    if (captionAlignment_ == taRightJustify) x -= w;
+    if (captionAlignment_ == taCenter) x -= w / 2;
+    c.TextOut(x, y, caption_);
+}
+
+// The frame of an opaque scale: light from the top left. Lowered and raised are one line of shadow and
+// highlight; embossed and engraved add an inner line in black or silver.
+void TScale::DrawFrame(Canvas& c) {
+    const int w = width_, h = height_;
+    if (frameStyle_ == fsNone || w < 2 || h < 2) return;
+    c.SetPenWidth(1);
+    c.SetPenStyle(psSolid);
+    c.SetPenMode(pmCopy);
+    const auto bevel = [&](int inset, TColor topLeft, TColor bottomRight) {
+        const int l = inset, t = inset, r = w - 1 - inset, b = h - 1 - inset;
+        if (r <= l || b <= t) return;
+        c.SetPenColor(topLeft);
+        c.MoveTo(l, b);
+        c.LineTo(l, t);
+        c.LineTo(r, t);
+        c.SetPenColor(bottomRight);
+        c.LineTo(r, b);
+        c.LineTo(l - 1, b);
+    };
+    switch (frameStyle_) {
+    case fsSimple:
+        bevel(0, frameBlack_, frameBlack_);
+        break;
+    case fsLowered:
+        bevel(0, frameShadow_, frameHighlight_);
+        break;
+    case fsRaised:
+        bevel(0, frameHighlight_, frameShadow_);
+        break;
+    case fsEmbossed:
+        bevel(0, frameHighlight_, frameBlack_);
+        bevel(1, clSilver, frameShadow_);
+        break;
+    case fsEngraved:
+        bevel(0, frameShadow_, frameHighlight_);
+        bevel(1, frameBlack_, clSilver);
+        break;
+    default:
+        break;
+    }
+}
