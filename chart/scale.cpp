@@ -58,6 +58,37 @@ void TScale::Assign(const TScale& o) {
     Repaint();
 }
 
+void TScale::ApplyProps(const TScaleProps& p) {
+    SetScaleType(p.ScaleType());
+    SetRangeLow(p.RangeLow());
+    SetRangeHigh(p.RangeHigh());
+    SetVisible(p.Visible());
+    SetCaption(p.Caption());
+    SetCaptionPosX(p.CaptionPosX());
+    SetCaptionPosY(p.CaptionPosY());
+    SetCaptionAlignment(p.CaptionAlignment());
+    SetCaptionAnchor(p.CaptionAnchor());
+    SetColorScale(p.ColorScale());
+    SetDecPlaces(p.DecPlaces());
+    SetLogarithmic(p.Logarithmic());
+    SetLabelType(p.LabelType());
+    SetShortTicks(p.ShortTicks());
+    SetMinTicks(p.MinTicks());
+    SetScaleInscript(p.ScaleInscript());
+    SetUserTickText(p.UserTickText());
+    TFont f = p.Font();
+    f.Color = p.ColorScale();
+    SetFont(f);
+    const TDTLabel& d = p.DateFormat();
+    dateFormat_.SetTimeFormat(d.TimeFormat());
+    dateFormat_.SetDateSeparator(d.DateSeparator());
+    dateFormat_.SetTimeSeparator(d.TimeSeparator());
+    dateFormat_.SetYearLength(d.YearLength());
+    dateFormat_.SetMonthName(d.MonthName());
+    dateFormat_.SetDateOrder(d.DateOrder());
+    dateFormat_.SetDateForTime(d.DateForTime());
+}
+
 // ---- setters ----
 
 void TScale::SetBounds(int left, int top, int width, int height) {

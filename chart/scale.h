@@ -120,6 +120,11 @@ public:
     void Paint();    // draw now unless suspended, loading or invisible
     void PaintNow(); // draw now even while PaintSuspended is set
 
+    // Applies every scale setting of a settings object, in the order the chart syncs them (each through
+    // its setter); the margin that places the axis is the chart's and is not touched here. The font
+    // takes the scale colour.
+    void ApplyProps(const TScaleProps& p);
+
     std::function<void(TScale& sender, Canvas& canvas, TScaleType type, double currentTickPos, int chartX,
                        int chartY)>
         OnScaleTickDrawn;
