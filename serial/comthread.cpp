@@ -58,6 +58,8 @@ TComThread::~TComThread() {
 
 void TComThread::StopThread() {
     stop_.Set();
+    stopping_ = true;
+    handOver_.Notify(); // a hand-over in progress stops holding the thread
     std::this_thread::yield();
 }
 
@@ -99,8 +101,9 @@ void TComThread::Execute() {
 void TComThread::DispatchEvents() {
     switch (syncMethod_) {
     case smThreadSync: {
+        TCustomComPort* port = &port_;
         const TComEvents events = events_;
-        handOver_.Run([this, events] { DeliverEvents(port_, events); });
+        handOver_.Run([port, events] { DeliverEvents(*port, events); }, stopping_);
         break;
     }
     case smWindowSync:
@@ -113,8 +116,10 @@ void TComThread::DispatchEvents() {
 }
 
 void TComThread::DeliverEvents(TCustomComPort& port, TComEvents events) {
-    for (TComEvent e : kDeliveryOrder)
+    for (TComEvent e : kDeliveryOrder) {
+        if (!port.Connected()) return; // a reaction closed the port: the rest has no device to act on
         if (events.Contains(e)) port.ReactToEvent(e);
+    }
 }
 
 void TComThread::SendEventsAsMessages() {

@@ -44,6 +44,7 @@ private:
     const TSyncMethod syncMethod_;
     host::ManualEvent stop_;
     TComEvents events_; // written by the event thread before a hand-over, read during it
+    std::atomic<bool> stopping_{false};
     std::atomic<bool> ended_{false};
     std::thread thread_;
 };

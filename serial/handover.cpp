@@ -23,12 +23,12 @@ void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
     QCoreApplication::postEvent(this, new QEvent(kHandOverEvent));
 }
 
-void THandOver::Run(std::function<void()> fn) {
+void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
     Enqueue(job);
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return job->done; });
+    changed_.wait(guard, [&] { return job->done || abandon.load(); });
     if (job->error) std::rethrow_exception(job->error);
 }
 

@@ -9,6 +9,7 @@
 
 #include <QObject>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -23,7 +24,9 @@ public:
     ~THandOver() override;
 
     // Other thread: run fn on the user-interface thread and wait for its end; rethrows its exception.
-    void Run(std::function<void()> fn);
+    // Gives up waiting once abandon is true (the user-interface thread wants this thread to end and may
+    // itself be inside fn, e.g. a handler that closes the port); the work still runs.
+    void Run(std::function<void()> fn, const std::atomic<bool>& abandon);
     // Other thread: hand fn over and wait only until the user-interface thread has taken it. An exception
     // from fn is shown by the application's error display.
     void Send(std::function<void()> fn);

@@ -14,6 +14,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -67,6 +69,10 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& portName) {
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, errno);
     if (ioctl(fd, TIOCEXCL) != 0) return fail(ErrorFromErrno(errno), errno);
     std::unique_ptr<CommDevice> dev(new CommDevice(fd, path));
+    struct stat st {};
+    constexpr unsigned kFirstPtySlaveMajor = 136, kLastPtySlaveMajor = 143;
+    dev->pseudoTerminal_ = fstat(fd, &st) == 0 && major(st.st_rdev) >= kFirstPtySlaveMajor &&
+                           major(st.st_rdev) <= kLastPtySlaveMajor;
     // Start from a defined raw state; the port's own settings follow at once.
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);
@@ -134,7 +140,13 @@ bool CommDevice::SetCommState(const DCB& dcb) {
         SetLastError(ERROR_INVALID_PARAMETER, EINVAL);
         return false;
     }
-    if (tcsetattr(fd_, TCSANOW, &t) != 0 || (customRate && !SetArbitraryBaudRate(fd_, customRate))) {
+    // The C library reports EINVAL when the driver did not take parity or character size; a
+    // pseudo-terminal never does (it carries bytes, not a line), so there that is not a failure.
+    if (tcsetattr(fd_, TCSANOW, &t) != 0 && !(errno == EINVAL && pseudoTerminal_)) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    if (customRate && !SetArbitraryBaudRate(fd_, customRate)) {
         SetLastErrorFromErrno(errno);
         return false;
     }

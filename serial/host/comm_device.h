@@ -82,6 +82,7 @@ private:
     unsigned maskGeneration_ = 0;
     unsigned abortGeneration_ = 0;
     bool gone_ = false;
+    bool pseudoTerminal_ = false; // has no parity, character size or modem lines
     bool countersSupported_ = true;
     bool countersPrimed_ = false;
     struct Counters {

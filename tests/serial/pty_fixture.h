@@ -1,0 +1,86 @@
+#pragma once
+// A real pseudo-terminal for serial tests: the test plays the device on the master side, the port under
+// test opens the slave path. Waiting helpers run the Qt event loop, since the port hands events over
+// through it; they wait for a condition (with a generous guard against hanging), never for a time.
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <poll.h>
+#include <stdexcept>
+#include <string>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+inline QCoreApplication& TestApp() {
+    static int argc = 1;
+    static char name[] = "serial-test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Runs the event loop until pred() holds; false if it did not within the guard time.
+inline bool WaitUntil(const std::function<bool()>& pred, int guardSeconds = 30) {
+    TestApp();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(guardSeconds);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
+            throw std::runtime_error("no pty");
+        path_ = ptsname(master_);
+        // Raw from the start, so nothing the test writes before the port sets up is translated.
+        const int s = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios t{};
+        tcgetattr(s, &t);
+        cfmakeraw(&t);
+        tcsetattr(s, TCSANOW, &t);
+        ::close(s);
+    }
+    ~Pty() { CloseMaster(); }
+    Pty(const Pty&) = delete;
+    Pty& operator=(const Pty&) = delete;
+
+    const std::string& Path() const { return path_; }
+    int Master() const { return master_; }
+    void Write(const std::string& s) {
+        std::size_t done = 0;
+        while (done < s.size()) {
+            const ssize_t n = ::write(master_, s.data() + done, s.size() - done);
+            if (n < 0) throw std::runtime_error("pty write failed");
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    // The device goes away, as an unplugged adapter does.
+    void CloseMaster() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+    // Bytes the kernel still holds for the slave side (not yet taken by the port).
+    int KernelQueued() const {
+        const int peer = ioctl(master_, TIOCGPTPEER, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        int n = -1;
+        if (peer >= 0) {
+            ioctl(peer, FIONREAD, &n);
+            ::close(peer);
+        }
+        return n;
+    }
+
+private:
+    int master_ = -1;
+    std::string path_;
+};

@@ -1,0 +1,255 @@
+// mevrant-sim: a simulated measuring device on a pseudo-terminal. It prints the device path as its first
+// line of output and sends one reading per line while a reader has the device open.
+
+#include "tools/sim_lines.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUsage =
+    "usage: mevrant-sim [options]\n"
+    "Opens a pseudo-terminal, prints its device path as the first line and sends one reading per line\n"
+    "while the device is open on the other side (a reader that opens late misses nothing).\n"
+    "  --rate HZ        lines per second (default 50)\n"
+    "  --wave KIND      sine, ramp, noise or walk (default sine), values between 0 and 100\n"
+    "  --file PATH      replay the values of a file, one per line (repeated when --count is larger)\n"
+    "  --count N        send N lines, end when the reader has taken the last one (default: endless)\n"
+    "  --eol END        cr, lf or crlf (default cr)\n"
+    "  --decimals N     decimals of the generated values (default 3)\n"
+    "  --split          cut a line of every write in two: its rest goes with the next write\n"
+    "  --burst K        K lines per write (default 1)\n"
+    "  --garbage P      replace a fraction P (0 ... 1) of the lines by non-numbers\n"
+    "  --max            send as fast as the reader takes\n"
+    "  --seed N         seed of noise, walk and garbage (default 1)\n"
+    "  --link PATH      make a symbolic link PATH to the device (removed at the end)\n"
+    "Ends on SIGINT or SIGTERM.\n";
+
+struct Options {
+    sim::LineOptions lines;
+    double rate = 50;
+    bool split = false;
+    bool max = false;
+    std::string link;
+};
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "mevrant-sim: %s\n", message.c_str());
+    std::exit(2);
+}
+
+double Number(const char* text, const char* what) {
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text, &end);
+    if (errno || end == text || *end) Fail(std::string("invalid ") + what + ": " + text);
+    return v;
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) Fail("missing value after " + a);
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (a == "--rate") {
+            o.rate = Number(value(), "rate");
+            if (!(o.rate > 0)) Fail("rate must be positive");
+        } else if (a == "--wave") {
+            const std::string w = value();
+            if (w == "sine")
+                o.lines.wave = sim::Wave::Sine;
+            else if (w == "ramp")
+                o.lines.wave = sim::Wave::Ramp;
+            else if (w == "noise")
+                o.lines.wave = sim::Wave::Noise;
+            else if (w == "walk")
+                o.lines.wave = sim::Wave::Walk;
+            else
+                Fail("unknown wave: " + w);
+        } else if (a == "--file") {
+            o.lines.file = value();
+        } else if (a == "--count") {
+            const double n = Number(value(), "count");
+            if (n < 0 || n != static_cast<long long>(n)) Fail("count must be a whole number");
+            o.lines.count = static_cast<long long>(n);
+        } else if (a == "--eol") {
+            const std::string e = value();
+            if (e == "cr")
+                o.lines.eol = "\r";
+            else if (e == "lf")
+                o.lines.eol = "\n";
+            else if (e == "crlf")
+                o.lines.eol = "\r\n";
+            else
+                Fail("unknown eol: " + e);
+        } else if (a == "--decimals") {
+            const double d = Number(value(), "decimals");
+            if (d < 0 || d > 12 || d != static_cast<int>(d)) Fail("decimals must be 0 ... 12");
+            o.lines.decimals = static_cast<int>(d);
+        } else if (a == "--split") {
+            o.split = true;
+        } else if (a == "--burst") {
+            const double k = Number(value(), "burst");
+            if (k < 1 || k != static_cast<int>(k)) Fail("burst must be a whole number of at least 1");
+            o.lines.burst = static_cast<int>(k);
+        } else if (a == "--garbage") {
+            o.lines.garbage = Number(value(), "garbage fraction");
+            if (o.lines.garbage < 0 || o.lines.garbage > 1) Fail("garbage fraction must be 0 ... 1");
+        } else if (a == "--max") {
+            o.max = true;
+        } else if (a == "--seed") {
+            o.lines.seed = static_cast<unsigned>(Number(value(), "seed"));
+        } else if (a == "--link") {
+            o.link = value();
+        } else {
+            Fail("unknown option " + a + " (see --help)");
+        }
+    }
+    return o;
+}
+
+double Now() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// The reader has the device open exactly when the master does not report a hang-up.
+bool ReaderPresent(int master) {
+    pollfd p{master, 0, 0};
+    return !(poll(&p, 1, 0) > 0 && (p.revents & POLLHUP));
+}
+
+// Bytes written but not yet taken by the reader; -1 when that cannot be seen.
+int UnreadBytes(int master) {
+    const int peer = ioctl(master, TIOCGPTPEER, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (peer < 0) return -1;
+    int n = 0;
+    if (ioctl(peer, FIONREAD, &n) != 0) n = -1;
+    close(peer);
+    return n;
+}
+
+// A file that tells the port list of this program that a simulated device runs.
+std::string RegistrationPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string dir = runtime && *runtime ? std::string(runtime) + "/mevrant-sim"
+                                          : "/tmp/mevrant-sim-" + std::to_string(getuid());
+    mkdir(dir.c_str(), 0700);
+    return dir + "/" + std::to_string(getpid());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o = Parse(argc, argv);
+    sim::LineSource source(o.lines);
+    if (!source.Error().empty()) Fail(source.Error());
+
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigprocmask(SIG_BLOCK, &signals, nullptr);
+    const int sfd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+        Fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+    const std::string device = ptsname(master);
+    {
+        // Raw from the start, so nothing written before the reader sets up is translated; the open and
+        // close also makes the master report a hang-up while no reader is there.
+        const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (slave < 0) Fail("cannot open " + device + ": " + std::strerror(errno));
+        termios t{};
+        tcgetattr(slave, &t);
+        cfmakeraw(&t);
+        tcsetattr(slave, TCSANOW, &t);
+        close(slave);
+    }
+    if (!o.link.empty()) {
+        struct stat st {};
+        if (lstat(o.link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) unlink(o.link.c_str());
+        if (symlink(device.c_str(), o.link.c_str()) != 0)
+            Fail("cannot link " + o.link + ": " + std::strerror(errno));
+    }
+    const std::string registration = RegistrationPath();
+    if (FILE* f = std::fopen(registration.c_str(), "w")) {
+        std::fprintf(f, "%s\n%s\n", device.c_str(), o.link.c_str());
+        std::fclose(f);
+    }
+    std::printf("%s\n", device.c_str());
+    std::fflush(stdout);
+
+    sim::Chunker chunker(source, o.split);
+    const double interval = o.max ? 0.0 : o.lines.burst / o.rate;
+    std::string pending;
+    std::size_t offset = 0;
+    double due = 0;
+    bool stop = false;
+    int drainedChecks = 0;
+    while (!stop) {
+        pollfd fds[2] = {{sfd, POLLIN, 0}, {master, 0, 0}};
+        int timeoutMs = 50;
+        if (!ReaderPresent(master)) {
+            due = 0; // start at once when a reader comes
+        } else if (offset < pending.size()) {
+            fds[1].events = POLLOUT;
+            timeoutMs = -1;
+        } else if (!chunker.Done()) {
+            const double now = Now();
+            if (due == 0) due = now;
+            if (now >= due) {
+                pending = chunker.Next();
+                offset = 0;
+                due += interval;
+                if (due < now - 1.0) due = now; // after a stall, do not rush to catch up
+                continue;
+            }
+            timeoutMs = static_cast<int>((due - now) * 1000.0) + 1;
+        } else {
+            // Everything written: end once the reader has taken it (seen empty twice, for bytes in flight).
+            const int unread = UnreadBytes(master);
+            drainedChecks = unread == 0 ? drainedChecks + 1 : 0;
+            if (drainedChecks >= 2) break;
+            timeoutMs = 20;
+        }
+        poll(fds, 2, timeoutMs);
+        if (fds[0].revents & POLLIN) {
+            signalfd_siginfo info{};
+            if (read(sfd, &info, sizeof info) > 0) stop = true;
+        }
+        if ((fds[1].revents & POLLOUT) && offset < pending.size() && ReaderPresent(master)) {
+            const ssize_t n = write(master, pending.data() + offset, pending.size() - offset);
+            if (n > 0)
+                offset += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                Fail(std::string("write failed: ") + std::strerror(errno));
+        }
+    }
+    if (!o.link.empty()) unlink(o.link.c_str());
+    unlink(registration.c_str());
+    close(master);
+    return 0;
+}
