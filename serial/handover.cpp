@@ -28,7 +28,9 @@ void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) 
     job->fn = std::move(fn);
     Enqueue(job);
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] { return job->done || abandon.load(); });
+    // Once the user-interface thread runs the work and asks this thread to end, it is inside the work
+    // itself (only it can ask): waiting longer would wait for ourselves.
+    changed_.wait(guard, [&] { return job->done || (job->started && abandon.load()); });
     if (job->error) std::rethrow_exception(job->error);
 }
 
@@ -63,6 +65,7 @@ void THandOver::Post(std::function<void()> fn) {
 void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<Job> job = std::move(queue_.front());
     queue_.pop_front();
+    job->started = true;
     if (job->answerAtStart) {
         job->done = true;
         changed_.notify_all();

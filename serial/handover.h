@@ -24,8 +24,9 @@ public:
     ~THandOver() override;
 
     // Other thread: run fn on the user-interface thread and wait for its end; rethrows its exception.
-    // Gives up waiting once abandon is true (the user-interface thread wants this thread to end and may
-    // itself be inside fn, e.g. a handler that closes the port); the work still runs.
+    // Gives up waiting when abandon becomes true while fn runs: the user-interface thread wants this
+    // thread to end from inside fn (e.g. a handler that closes the port). Work not yet started is still
+    // waited for; the user-interface thread runs it while it waits for this thread's end.
     void Run(std::function<void()> fn, const std::atomic<bool>& abandon);
     // Other thread: hand fn over and wait only until the user-interface thread has taken it. An exception
     // from fn is shown by the application's error display.
@@ -45,6 +46,7 @@ private:
     struct Job {
         std::function<void()> fn;
         bool answerAtStart = false;
+        bool started = false;
         bool done = false;
         std::exception_ptr error;
     };
