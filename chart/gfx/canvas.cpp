@@ -545,15 +545,22 @@ void Canvas::TextOut(int x, int y, const std::string& utf8) {
     TextOut(x, y, QString::fromStdString(utf8));
 }
 
+const Canvas::FontCache& Canvas::Fonts() {
+    if (!qfont_) {
+        QFont f = MakeFont();
+        qfont_.emplace(FontCache{f, QFontMetrics(f)});
+    }
+    return *qfont_;
+}
+
 void Canvas::TextOut(int x, int y, const QString& s) {
-    if (!qfont_) qfont_ = MakeFont();
-    const QFontMetrics fm(*qfont_);
+    const QFontMetrics& fm = Fonts().metrics;
     const int w = fm.horizontalAdvance(s);
     if (!img_->isNull() && !s.isEmpty()) {
         QPainter& p = Painter();
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (brushStyle_ == bsSolid) p.fillRect(QRect(x, y, w, fm.height()), QColor(ToRgb(brushColor_)));
-        p.setFont(*qfont_);
+        p.setFont(qfont_->font);
         p.setPen(QColor(ToRgb(font_.Color)));
         p.setBrush(Qt::NoBrush);
         p.drawText(x, y + fm.ascent(), s);
@@ -567,8 +574,7 @@ int Canvas::TextWidth(const std::string& utf8) {
 }
 
 int Canvas::TextWidth(const QString& s) {
-    if (!qfont_) qfont_ = MakeFont();
-    return QFontMetrics(*qfont_).horizontalAdvance(s);
+    return Fonts().metrics.horizontalAdvance(s);
 }
 
 int Canvas::TextHeight(const std::string& utf8) {
@@ -576,8 +582,7 @@ int Canvas::TextHeight(const std::string& utf8) {
 }
 
 int Canvas::TextHeight(const QString&) {
-    if (!qfont_) qfont_ = MakeFont();
-    return QFontMetrics(*qfont_).height();
+    return Fonts().metrics.height();
 }
 
 // ---- images ----

@@ -14,6 +14,8 @@
 #include "chart/gfx/font.h"
 #include "chart/item.h"
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QPoint>
@@ -150,5 +152,10 @@ private:
     TBrushStyle brushStyle_ = bsSolid;
 
     TFont font_;
-    std::optional<QFont> qfont_; // cached font of font_
+    struct FontCache {
+        QFont font;
+        QFontMetrics metrics;
+    };
+    const FontCache& Fonts();
+    std::optional<FontCache> qfont_; // the real font of font_, made on first use
 };
