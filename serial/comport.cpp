@@ -21,6 +21,18 @@ TCustomComPort::~TCustomComPort() {
     // A close that failed half way must still not leave the thread running on a freed port.
     thread_.reset();
     device_.reset();
+    const auto notifications = std::move(freeNotifications_);
+    for (const auto& n : notifications)
+        n.second();
+}
+
+void TCustomComPort::FreeNotification(const void* owner, std::function<void()> destroyed) {
+    RemoveFreeNotification(owner);
+    freeNotifications_.emplace_back(owner, std::move(destroyed));
+}
+
+void TCustomComPort::RemoveFreeNotification(const void* owner) {
+    std::erase_if(freeNotifications_, [owner](const auto& n) { return n.first == owner; });
 }
 
 // --- errors

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace host {
@@ -116,6 +117,10 @@ public:
     void AttachLink(TComLink* link);
     void DetachLink(TComLink* link);
 
+    // Components that refer to this port are told when it is destroyed (the bound controls use it).
+    void FreeNotification(const void* owner, std::function<void()> destroyed);
+    void RemoveFreeNotification(const void* owner);
+
     // Settings persistence of the groups in StoredProps. The INI form writes the section Name() of the
     // file; the registry form writes below key in the user's settings of this program.
     virtual void SaveToIniFile(const std::string& fileName);
@@ -206,6 +211,7 @@ private:
     unsigned session_ = 0; // counts Opens, so a late self-close does not close a newer session
     std::vector<TComLink*> links_;
     bool hasBufferLink_ = false;
+    std::vector<std::pair<const void*, std::function<void()>>> freeNotifications_;
 };
 
 class TComPort : public TCustomComPort {
