@@ -398,28 +398,28 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     }
 }
 
-// Rows of the ellipse inscribed in the box: the pixels whose centres lie inside or on it. spans[j] is
-// the inclusive column range of row y1 + j, first > second when the row is empty.
-void Canvas::EllipseSpans(int x1, int y1, int x2, int y2, std::vector<std::pair<int, int>>& spans) const {
-    const long long W = static_cast<long long>(x2) - x1, H = static_cast<long long>(y2) - y1;
-    spans.assign(static_cast<std::size_t>(H), {1, 0});
-    const Int128 W2 = static_cast<Int128>(W) * W, H2 = static_cast<Int128>(H) * H;
-    const long long parity = (W + 1) & 1;
-    for (long long j = 0; j < H; ++j) {
-        const long long dy2 = 2 * j + 1 - H;
-        const Int128 rhs = W2 * (H2 - static_cast<Int128>(dy2) * dy2); // m^2 * H^2 <= rhs
-        if (rhs < 0) continue;
-        long long m =
-            static_cast<long long>(std::sqrt(static_cast<long double>(rhs) / static_cast<long double>(H2)));
-        while (m > 0 && static_cast<Int128>(m) * m * H2 > rhs)
+// Row j of the ellipse inscribed in a box of w x h pixels: the columns (from the box's left edge) of the
+// pixels whose centres lie inside or on it; first > second when the row is empty. Exact integer test
+// for any box that fits the image's coordinate range, long double beyond.
+std::pair<long long, long long> Canvas::EllipseRow(long long w, long long h, long long j) {
+    if (j < 0 || j >= h) return {1, 0};
+    const long long dy2 = 2 * j + 1 - h;
+    long long m;
+    if (w <= (1LL << 30) && h <= (1LL << 30)) {
+        const Int128 w2 = static_cast<Int128>(w) * w, h2 = static_cast<Int128>(h) * h;
+        const Int128 rhs = w2 * (h2 - static_cast<Int128>(dy2) * dy2); // largest m with m^2 h^2 <= rhs
+        m = static_cast<long long>(std::sqrt(static_cast<long double>(rhs) / static_cast<long double>(h2)));
+        while (m > 0 && static_cast<Int128>(m) * m * h2 > rhs)
             --m;
-        while (static_cast<Int128>(m + 1) * (m + 1) * H2 <= rhs)
+        while (static_cast<Int128>(m + 1) * (m + 1) * h2 <= rhs)
             ++m;
-        if ((m & 1) != parity) --m;
-        if (m < 0) continue;
-        spans[static_cast<std::size_t>(j)] = {static_cast<int>(x1 + (W - 1 - m) / 2),
-                                              static_cast<int>(x1 + (W - 1 + m) / 2)};
+    } else {
+        const long double r = static_cast<long double>(dy2) / h;
+        m = static_cast<long long>(std::floor(w * std::sqrt(std::max(0.0L, 1 - r * r))));
     }
+    if ((m & 1) != ((w + 1) & 1)) --m; // 2i + 1 - w has the parity of w + 1
+    if (m < 0) return {1, 0};
+    return {(w - 1 - m) / 2, (w - 1 + m) / 2};
 }
 
 void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
@@ -442,33 +442,31 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
         if (xr) RestoreAlpha(r.adjusted(-penWidth_, -penWidth_, penWidth_, penWidth_));
         return;
     }
-    // Only the rows near the image matter; a row's outline depends on its neighbours.
-    const int jLo = std::max(0, -y1 - 1);
-    const int jHi = std::min(y2 - y1 - 1, img_->height() - y1);
+    const long long w = static_cast<long long>(x2) - x1, h = static_cast<long long>(y2) - y1;
+    // Only rows inside the image are visited; a row's outline depends on its neighbours.
+    const long long jLo = std::max(0LL, -static_cast<long long>(y1));
+    const long long jHi = std::min(h - 1, static_cast<long long>(img_->height()) - 1 - y1);
     if (jLo > jHi) return;
-    std::vector<std::pair<int, int>> spans;
-    EllipseSpans(x1, y1, x2, y2, spans);
-    const auto inRow = [&](int j, int x) {
-        if (j < 0 || j >= static_cast<int>(spans.size())) return false;
-        const auto& s = spans[static_cast<std::size_t>(j)];
-        return x >= s.first && x <= s.second;
-    };
     uchar* bits = Bits();
     const QRgb pc = ToRgb(penColor_), bc = ToRgb(brushColor_);
-    for (int j = jLo; j <= jHi; ++j) {
-        const auto [a, b] = spans[static_cast<std::size_t>(j)];
-        if (a > b) continue;
-        const int y = y1 + j;
-        if (y < 0 || y >= img_->height()) continue;
-        const int xa = std::max(a, 0), xb = std::min(b, img_->width() - 1);
-        for (int x = xa; x <= xb; ++x) {
-            const bool edge = x == a || x == b || !inRow(j - 1, x) || !inRow(j + 1, x);
-            if (edge && pen) {
+    auto above = EllipseRow(w, h, jLo - 1), row = EllipseRow(w, h, jLo);
+    for (long long j = jLo; j <= jHi; ++j) {
+        const auto below = EllipseRow(w, h, j + 1);
+        const auto [a, b] = row;
+        const int y = static_cast<int>(y1 + j);
+        const long long xa = std::max(a, -static_cast<long long>(x1));
+        const long long xb = std::min(b, static_cast<long long>(img_->width()) - 1 - x1);
+        for (long long i = xa; i <= xb; ++i) {
+            const bool edge = i == a || i == b || i < above.first || i > above.second || i < below.first ||
+                              i > below.second;
+            const int x = static_cast<int>(x1 + i);
+            if (edge && pen)
                 PlotSpan(bits, y, x, x, pc, xr);
-            } else if (brushStyle_ == bsSolid) {
+            else if (brushStyle_ == bsSolid)
                 PlotSpan(bits, y, x, x, bc, xr);
-            }
         }
+        above = row;
+        row = below;
     }
 }
 

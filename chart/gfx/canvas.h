@@ -132,7 +132,7 @@ private:
     void RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, bool xorMode);
     bool PatternOn(int step) const;
     void FillPolygon(const TPoint* pts, int count, QRgb rgb);
-    void EllipseSpans(int x1, int y1, int x2, int y2, std::vector<std::pair<int, int>>& spans) const;
+    static std::pair<long long, long long> EllipseRow(long long w, long long h, long long j);
     bool ThinPen() const { return penWidth_ <= 1; }
     void WideLine(int x0, int y0, int x1, int y1);
 

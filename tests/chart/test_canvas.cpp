@@ -210,6 +210,21 @@ TEST(Canvas, EllipseOutlineAndFill) {
     EXPECT_EQ(Painted(d).size(), 37u);
 }
 
+TEST(Canvas, HugeShapesAreClippedNotAllocated) {
+    Canvas c(10, 10);
+    c.SetPenColor(clRed);
+    c.SetBrushColor(clBlue);
+    c.Ellipse(-2000000000, -2000000000, 2000000000, 2000000000); // the image lies inside it
+    EXPECT_EQ(c.Pixel(0, 0), clBlue);
+    EXPECT_EQ(c.Pixel(9, 9), clBlue);
+    c.Ellipse(-2147483647, 5, 2147483647, 6); // one row, 4e9 pixels long
+    EXPECT_EQ(c.Pixel(4, 5), clRed);
+    c.Polygon({{-2000000000, -2000000000}, {2000000000, -2000000000}, {0, 2000000000}});
+    EXPECT_EQ(c.Pixel(5, 5), clBlue);
+    c.Rectangle(-2147483647, -2147483647, 2147483647, 2147483647);
+    EXPECT_EQ(c.Pixel(0, 0), clBlue);
+}
+
 TEST(Canvas, PolygonIsFilledAndOutlined) {
     Canvas c(12, 12);
     c.SetPenColor(clRed);
