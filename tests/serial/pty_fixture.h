@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 inline QCoreApplication& TestApp() {
+    if (QCoreApplication* existing = QCoreApplication::instance()) return *existing; // a widget test's
     static int argc = 1;
     static char name[] = "serial-test";
     static char* argv[] = {name, nullptr};
