@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -192,6 +193,69 @@ TEST_F(ScaleTest, LabelsStayInsideBothEdges) {
     centred(133, "100");
     want.TextOut(200 - 2 * (want.TextWidth(std::string("150")) / 2) - 2, 7, std::string("150"));
     ExpectSame(target, want);
+}
+
+// Pixels of a canvas region that differ from white, as a picture to compare.
+std::vector<TColor> Region(const Canvas& c, int x0, int y0, int x1, int y1) {
+    std::vector<TColor> v;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            v.push_back(c.Pixel(x, y));
+    return v;
+}
+
+TEST_F(ScaleTest, CaptionsAndMessagesAreAnchored) {
+    // The acquisition window's captions: x centred 22 pixels below the axis, y left-aligned 16 pixels
+    // above the top margin.
+    Canvas target(300, 200), want(300, 200);
+    TScale x, y;
+    Embed(x, target, 300, 200);
+    Embed(y, target, 300, 200);
+    x.SetScaleType(sctXT);
+    x.SetMarginTop(150);
+    x.SetMarginLeft(50);
+    x.SetMarginRight(19);
+    x.SetCaption("Nr.");
+    x.SetCaptionPosX(0);
+    x.SetCaptionPosY(22);
+    x.SetCaptionAnchor(uaSclCenter);
+    y.SetScaleType(sctYR);
+    y.SetMarginRight(249); // axis at x = 50
+    y.SetMarginTop(30);
+    y.SetCaption("Wert");
+    y.SetCaptionPosX(0);
+    y.SetCaptionPosY(-16);
+    y.SetCaptionAlignment(taLeftJustify);
+    x.PaintNow();
+    y.PaintNow();
+    want.SetFont(x.Font());
+    want.SetBrushStyle(bsClear);
+    want.TextOut(50 + (300 - 50 - 19) / 2 - want.TextWidth(std::string("Nr.")) / 2, 172, std::string("Nr."));
+    want.TextOut(50, 14, std::string("Wert"));
+    const auto painted = [](const std::vector<TColor>& v) { return std::count(v.begin(), v.end(), clBlack); };
+    EXPECT_GT(painted(Region(want, 52, 172, 300, 200)), 0);
+    EXPECT_GT(painted(Region(want, 52, 0, 300, 29)), 0);
+    EXPECT_EQ(Region(target, 52, 172, 300, 200), Region(want, 52, 172, 300, 200));
+    EXPECT_EQ(Region(target, 52, 0, 300, 29), Region(want, 52, 0, 300, 29));
+
+    // An invalid date/time range draws its message at the middle of the range instead of ticks.
+    Canvas msg(300, 60), msgWant(300, 60);
+    TScale d;
+    Embed(d, msg, 300, 60);
+    d.SetScaleType(sctXT);
+    d.SetMarginTop(10);
+    d.SetLabelType(ftDateTime);
+    d.SetRangeLow(10);
+    d.SetRangeHigh(5);
+    d.SetShowBaseLine(false);
+    d.PaintNow();
+    EXPECT_EQ(d.NumTicks(), 0);
+    msgWant.SetFont(d.Font());
+    msgWant.SetBrushStyle(bsClear);
+    const std::string text = "invalid DateTime scale";
+    msgWant.TextOut(d.ValueToPixel(7.5) - msgWant.TextWidth(text) / 2, 17, text);
+    EXPECT_GT(painted(Region(msgWant, 0, 0, 300, 60)), 0);
+    EXPECT_EQ(Region(msg, 0, 0, 300, 60), Region(msgWant, 0, 0, 300, 60));
 }
 
 TEST_F(ScaleTest, OpaqueScaleWithFrameOnItsOwnCanvas) {
