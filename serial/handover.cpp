@@ -6,6 +6,8 @@
 #include <QEvent>
 #include <QMetaObject>
 
+#include <memory>
+
 namespace {
 const QEvent::Type kHandOverEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 } // namespace
@@ -15,12 +17,15 @@ THandOver::THandOver() = default;
 THandOver::~THandOver() = default;
 
 void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
+    // Made before the lock is taken, so the user-interface thread, which takes the lock before it
+    // looks at the event, sees it complete (the event loop's own locking is invisible to race checkers).
+    auto announce = std::make_unique<QEvent>(kHandOverEvent);
     {
         std::lock_guard guard(lock_);
         queue_.push_back(job);
     }
     changed_.notify_all();
-    QCoreApplication::postEvent(this, new QEvent(kHandOverEvent));
+    QCoreApplication::postEvent(this, announce.release());
 }
 
 void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) {
@@ -103,8 +108,11 @@ void THandOver::Notify() {
 }
 
 bool THandOver::event(QEvent* e) {
-    if (e->type() != kHandOverEvent) return QObject::event(e);
     std::unique_lock guard(lock_);
+    if (e->type() != kHandOverEvent) {
+        guard.unlock();
+        return QObject::event(e);
+    }
     if (!queue_.empty()) RunOne(guard);
     return true;
 }

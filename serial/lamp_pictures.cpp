@@ -29,8 +29,8 @@ QImage RoundLamp(QColor base, bool lit) {
     for (int y = 0; y < kSize; ++y)
         for (int x = 0; x < kSize; ++x) {
             const double d = std::hypot(x - 7.0, y - 7.0);
-            if (d > 7.0) continue;
-            if (d > 5.9) {
+            if (d > 6.75) continue; // keeps single pixels off the rim's four ends
+            if (d > 5.8) {
                 img.setPixel(x, y, rim.rgb());
                 continue;
             }

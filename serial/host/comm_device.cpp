@@ -279,7 +279,7 @@ bool CommDevice::ReadFile(void* buffer, DWORD count, DWORD* read) {
     const bool useInterval =
         !firstByteOnly && to.ReadIntervalTimeout != 0 && to.ReadIntervalTimeout != MAXDWORD;
     auto lastByte = start;
-    while (*read < count) {
+    while (*read < count && !(firstByteOnly && *read > 0)) {
         if (abortGeneration_ != abortAtStart) {
             SetLastError(ERROR_OPERATION_ABORTED, ECANCELED);
             return false;

@@ -85,3 +85,75 @@ private:
     int master_ = -1;
     std::string path_;
 };
+
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+// mevrant-sim as a child process. Started with posix_spawn rather than QProcess: the race checker
+// loses track of the parent's locks after Qt's way of starting processes.
+class SimProcess {
+public:
+    // Starts the simulator with args; Device() is its first line of output, empty when it failed.
+    explicit SimProcess(const std::vector<std::string>& args) {
+        const std::string program = std::string(std::getenv("MEVRANT_BUILD_DIR")) + "/tools/mevrant-sim";
+        std::vector<std::string> all{program};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        int out[2];
+        if (pipe2(out, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        const int rc = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        if (rc != 0) {
+            pid_ = -1;
+            ::close(out[0]);
+            return;
+        }
+        out_ = out[0];
+        char c;
+        while (::read(out_, &c, 1) == 1 && c != '\n')
+            device_ += c;
+    }
+    ~SimProcess() {
+        if (Running()) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (out_ >= 0) ::close(out_);
+    }
+    SimProcess(const SimProcess&) = delete;
+    SimProcess& operator=(const SimProcess&) = delete;
+
+    const std::string& Device() const { return device_; }
+    bool Running() {
+        if (pid_ <= 0 || exited_) return false;
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            exitedNormally_ = WIFEXITED(status);
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return !exited_;
+    }
+    void Terminate() { ::kill(pid_, SIGTERM); }
+    bool ExitedNormally() const { return exitedNormally_; }
+    int ExitCode() const { return exitCode_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string device_;
+    bool exited_ = false;
+    bool exitedNormally_ = false;
+    int exitCode_ = -1;
+};

@@ -13,7 +13,6 @@
 
 #include <QLineEdit>
 #include <QPixmap>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -97,11 +96,9 @@ TEST_F(ComControlsTest, PortNotOnThisMachineLeavesNothingSelected) {
 }
 
 TEST_F(ComControlsTest, PortListShowsARunningSimulatorAndPrefersARealDevice) {
-    QProcess sim;
-    sim.start(QString::fromLocal8Bit(std::getenv("MEVRANT_BUILD_DIR")) + "/tools/mevrant-sim", QStringList{});
-    ASSERT_TRUE(sim.waitForStarted(30000));
-    ASSERT_TRUE(WaitUntil([&] { return sim.canReadLine(); }));
-    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    SimProcess sim({});
+    const QString device = QString::fromStdString(sim.Device());
+    ASSERT_FALSE(device.isEmpty());
 
     TComPort port;
     port.SetPort("COM5-not-here");
@@ -119,8 +116,8 @@ TEST_F(ComControlsTest, PortListShowsARunningSimulatorAndPrefersARealDevice) {
     box.lineEdit()->setModified(true);
     emit box.lineEdit()->editingFinished();
     EXPECT_EQ(port.Port(), device.toStdString());
-    sim.terminate();
-    ASSERT_TRUE(sim.waitForFinished(30000));
+    sim.Terminate();
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Running(); }));
     box.RefreshItems();
     EXPECT_LT(box.findText(device), 0); // gone from the list once it ended
 }

@@ -20,8 +20,16 @@ namespace {
 struct Recorder {
     std::vector<std::string> log;
     TComLink link;
+    TComPort& port;
 
-    explicit Recorder(TComPort& p) {
+    // Ends before the port: stops listening to it.
+    ~Recorder() {
+        port.OnBeforeOpen = port.OnAfterOpen = port.OnBeforeClose = port.OnAfterClose = nullptr;
+        port.OnCTSChange = port.OnDSRChange = port.OnRLSDChange = nullptr;
+        port.DetachLink(&link);
+    }
+
+    explicit Recorder(TComPort& p) : port(p) {
         auto note = [this](const std::string& s) { log.push_back(s); };
         p.OnBeforeOpen = [note](TCustomComPort&) { note("BeforeOpen"); };
         p.OnAfterOpen = [note](TCustomComPort&) { note("AfterOpen"); };
@@ -92,7 +100,6 @@ TEST_F(ComPortTest, OpenCloseReopenNotifyInOrder) {
     port.Open(); // the device can be opened again after a close
     EXPECT_TRUE(port.Connected());
     EXPECT_EQ(r.log, opened);
-    port.DetachLink(&r.link);
 }
 
 TEST_F(ComPortTest, ConnectedTwiceOpensOnceAndClosedCloseDoesNothing) {
@@ -107,7 +114,6 @@ TEST_F(ComPortTest, ConnectedTwiceOpensOnceAndClosedCloseDoesNothing) {
     port.Close();
     port.Close();
     EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "AfterClose"), 1);
-    port.DetachLink(&r.link);
 }
 
 TEST_F(ComPortTest, ChangingThePortReopensOnTheNewDevice) {
@@ -131,7 +137,6 @@ TEST_F(ComPortTest, ChangingThePortReopensOnTheNewDevice) {
     probe.Close();
     probe.SetPort(other.Path());
     EXPECT_EQ(Message([&] { probe.Open(); }), "Unable to open com port (Error: 5)");
-    port.DetachLink(&r.link);
 }
 
 TEST_F(ComPortTest, OpenFailuresLeaveThePortClosed) {
@@ -170,7 +175,6 @@ TEST_F(ComPortTest, OpenFailuresLeaveThePortClosed) {
     EXPECT_EQ(r.log, std::vector<std::string>{"BeforeOpen"});
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0], "1 Unable to open com port 2 No such file or directory");
-    port.DetachLink(&r.link);
 }
 
 TEST_F(ComPortTest, SettingsThatTheDeviceRefusesFailWithTheirMessage) {

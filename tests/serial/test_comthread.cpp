@@ -36,6 +36,16 @@ protected:
         port.SetEventChar(13);
         port.Buffer().SetInputSize(64000);
     }
+    // The handlers may refer to the test's locals, which are gone by now.
+    void TearDown() override {
+        port.OnRxChar = nullptr;
+        port.OnRxBuf = nullptr;
+        port.OnRxFlag = nullptr;
+        port.OnError = nullptr;
+        port.OnBeforeClose = port.OnAfterClose = nullptr;
+        port.OnException = nullptr;
+        port.Close();
+    }
     // Reads every announced byte, as the acquisition handler does.
     void ReadAll() {
         port.OnRxChar = [this](TCustomComPort& sender, int count) {

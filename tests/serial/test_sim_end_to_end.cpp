@@ -7,7 +7,6 @@
 #include "serial/comport.h"
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -25,18 +24,6 @@ struct Samples : SampleSink {
     void LineToPoint(double, double y) override { values.push_back(y); }
 };
 
-QString SimPath() {
-    return QString::fromLocal8Bit(std::getenv("MEVRANT_BUILD_DIR")) + "/tools/mevrant-sim";
-}
-
-// Starts the simulator and returns its device path (its first line of output).
-std::string StartSim(QProcess& sim, const QStringList& args) {
-    sim.start(SimPath(), args);
-    if (!sim.waitForStarted(30000)) return {};
-    if (!WaitUntil([&] { return sim.canReadLine() || sim.state() != QProcess::Running; })) return {};
-    return sim.readLine().trimmed().toStdString();
-}
-
 } // namespace
 
 TEST(SimEndToEnd, SplitBurstStreamGivesEverySentValue) {
@@ -53,10 +40,10 @@ TEST(SimEndToEnd, SplitBurstStreamGivesEverySentValue) {
             sent.push_back(std::stof(text));
         }
     }
-    QProcess sim;
-    const std::string device =
-        StartSim(sim, {"--count", "1000", "--burst", "7", "--split", "--rate", "2000", "--file", file});
-    ASSERT_FALSE(device.empty()) << sim.readAllStandardError().toStdString();
+    SimProcess sim(
+        {"--count", "1000", "--burst", "7", "--split", "--rate", "2000", "--file", file.toStdString()});
+    const std::string device = sim.Device();
+    ASSERT_FALSE(device.empty());
 
     Acquisition acquisition;
     acquisition.State().DataScale = 1;
@@ -81,8 +68,8 @@ TEST(SimEndToEnd, SplitBurstStreamGivesEverySentValue) {
     port.Open();
     ASSERT_TRUE(WaitUntil([&] { return samples.values.size() >= 1000; }, 120));
     // The simulator ends by itself once the last line was taken; the port then notices the device left.
-    ASSERT_TRUE(WaitUntil([&] { return sim.state() == QProcess::NotRunning; }, 60));
-    EXPECT_EQ(sim.exitCode(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Running(); }, 60));
+    EXPECT_EQ(sim.ExitCode(), 0);
     ASSERT_TRUE(WaitUntil([&] { return !port.Connected(); }, 60));
     SetErrorReporter(nullptr);
     EXPECT_EQ(errors, std::vector<std::string>{"WaitForEvent method failed (Error: 1167)"});
@@ -96,8 +83,8 @@ TEST(SimEndToEnd, SplitBurstStreamGivesEverySentValue) {
 
 TEST(SimEndToEnd, AReaderThatOpensLateMissesNothing) {
     TestApp();
-    QProcess sim;
-    const std::string device = StartSim(sim, {"--count", "20", "--wave", "ramp", "--decimals", "0", "--max"});
+    SimProcess sim({"--count", "20", "--wave", "ramp", "--decimals", "0", "--max"});
+    const std::string device = sim.Device();
     ASSERT_FALSE(device.empty());
     // Nothing is sent while no reader has the device open.
     std::string received;
@@ -116,7 +103,7 @@ TEST(SimEndToEnd, AReaderThatOpensLateMissesNothing) {
         expected += std::to_string(i) + "\r";
     ASSERT_TRUE(WaitUntil([&] { return received.size() >= expected.size(); }));
     EXPECT_EQ(received, expected);
-    ASSERT_TRUE(WaitUntil([&] { return sim.state() == QProcess::NotRunning; }));
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Running(); }));
     port.Close();
     SetErrorReporter(nullptr);
 }
@@ -125,8 +112,8 @@ TEST(SimEndToEnd, TerminatesCleanlyOnSignalAndRemovesItsLink) {
     TestApp();
     QTemporaryDir dir;
     const QString link = dir.filePath("device");
-    QProcess sim;
-    const std::string device = StartSim(sim, {"--link", link});
+    SimProcess sim({"--link", link.toStdString()});
+    const std::string device = sim.Device();
     ASSERT_FALSE(device.empty());
     EXPECT_EQ(QFileInfo(link).symLinkTarget().toStdString(), device);
     TComPort port;
@@ -139,10 +126,10 @@ TEST(SimEndToEnd, TerminatesCleanlyOnSignalAndRemovesItsLink) {
     SetErrorReporter([](const std::string&, const std::string&) {});
     port.Open();
     ASSERT_TRUE(WaitUntil([&] { return count > 0; }));
-    sim.terminate();
-    ASSERT_TRUE(WaitUntil([&] { return sim.state() == QProcess::NotRunning; }));
-    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(sim.exitCode(), 0);
+    sim.Terminate();
+    ASSERT_TRUE(WaitUntil([&] { return !sim.Running(); }));
+    EXPECT_TRUE(sim.ExitedNormally());
+    EXPECT_EQ(sim.ExitCode(), 0);
     EXPECT_FALSE(QFileInfo::exists(link));
     ASSERT_TRUE(WaitUntil([&] { return !port.Connected(); }));
     SetErrorReporter(nullptr);
