@@ -260,7 +260,14 @@ void TCustomComPort::Open() {
 }
 
 void TCustomComPort::Close() {
-    if (!connected_) return;
+    // A reaction that runs while Close waits for the event thread may ask to close as well: the close in
+    // progress does it.
+    if (!connected_ || closing_) return;
+    struct Closing {
+        bool& flag;
+        explicit Closing(bool& f) : flag(f) { flag = true; }
+        ~Closing() { flag = false; }
+    } closing(closing_);
     for (auto callback : {&TComLink::CTSChanged, &TComLink::DSRChanged, &TComLink::RLSDChanged})
         ForEachLink([this, callback](TComLink& l) {
             if (l.*callback) (l.*callback)(*this, false);

@@ -185,6 +185,7 @@ private:
     std::string name_;
     bool connected_ = false;
     bool loading_ = false;
+    bool closing_ = false;
     TBaudRate baudRate_ = br9600;
     std::uint32_t customBaudRate_ = 9600;
     std::string port_ = "COM1";

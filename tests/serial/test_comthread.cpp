@@ -210,6 +210,7 @@ TEST_F(ComThreadTest, CloseWhileAHandOverWaitsCompletesItFirst) {
         std::string s;
         port.ReadText(s, count); // the device is still open
         order.push_back("RxChar " + s);
+        port.SetConnected(false); // the close in progress does it
     };
     port.OnBeforeClose = [&](TCustomComPort&) { order.push_back("BeforeClose"); };
     port.OnAfterClose = [&](TCustomComPort&) { order.push_back("AfterClose"); };
