@@ -213,7 +213,9 @@ int main(int argc, char** argv) {
         pollfd fds[2] = {{sfd, POLLIN, 0}, {master, 0, 0}};
         int timeoutMs = 50;
         if (!ReaderPresent(master)) {
-            due = 0; // start at once when a reader comes
+            if (chunker.Done() && offset >= pending.size()) break; // all sent; the reader has left
+            due = 0;                                               // start at once when a reader comes
+            fds[1].fd = -1; // the hang-up would wake poll() at once: look again after the time-out
         } else if (offset < pending.size()) {
             fds[1].events = POLLOUT;
             timeoutMs = -1;
