@@ -97,7 +97,7 @@ void TComComboBox::ChoosePreferredPort() {
     std::vector<std::string> items;
     for (int i = 0; i < count(); ++i)
         items.push_back(itemText(i).toStdString());
-    if (IndexOfText(items, port->Port()) >= 0) return;
+    if (select_.IndexOfPortValue(items) >= 0) return; // the configured port is there
     const std::string preferred = host::PreferredPortName(items);
     if (preferred.empty()) return;
     setCurrentIndex(IndexOfText(items, preferred));

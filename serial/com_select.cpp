@@ -65,7 +65,10 @@ std::string TComSelect::PortValueText() const {
 }
 
 int TComSelect::IndexOfPortValue(const std::vector<std::string>& items) {
-    const int index = IndexOfText(items, PortValueText());
+    int index = IndexOfText(items, PortValueText());
+    // A port list may name the port's device differently ("COM5" is ttyS4, a by-id link is ttyUSB0).
+    for (std::size_t i = 0; index < 0 && property_ == cpPort && port_ && i < items.size(); ++i)
+        if (host::SameDevice(items[i], port_->Port())) index = static_cast<int>(i);
     if (index >= 0) {
         const bool apply = autoApply_;
         autoApply_ = false; // finding the value only takes it as pending

@@ -1,5 +1,7 @@
 #include "serial/host/port_list.h"
 
+#include "serial/host/comm_device.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -81,6 +83,13 @@ std::vector<std::string> SerialPortNames(const PortListRoots& roots) {
               [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;
+}
+
+bool SameDevice(const std::string& a, const std::string& b) {
+    std::error_code ec1, ec2;
+    const fs::path pa = fs::weakly_canonical(DevicePath(a), ec1);
+    const fs::path pb = fs::weakly_canonical(DevicePath(b), ec2);
+    return !ec1 && !ec2 && pa == pb;
 }
 
 std::string PreferredPortName(const std::vector<std::string>& names) {

@@ -22,6 +22,9 @@ std::string SimulatorFolder();
 // the link or device path for a simulator.
 std::vector<std::string> SerialPortNames(const PortListRoots& roots = {});
 
+// Whether two port names lead to the same device ("COM5" and "ttyS4", a by-id link and "ttyUSB0").
+bool SameDevice(const std::string& a, const std::string& b);
+
 // The name to prefer when the configured one is missing: the first USB adapter, else the first port;
 // empty when there is none.
 std::string PreferredPortName(const std::vector<std::string>& names);

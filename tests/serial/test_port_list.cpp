@@ -74,6 +74,14 @@ TEST(PortList, MissingFoldersGiveAnEmptyListWithoutError) {
     EXPECT_TRUE(host::SerialPortNames(roots).empty());
 }
 
+TEST(PortNames, SameDeviceUnderDifferentNames) {
+    FakeMachine m;
+    const std::string byId = (m.root / "by-id" / "usb-FTDI_FT232R_A50285BI-if00-port0").string();
+    EXPECT_TRUE(host::SameDevice(byId, (m.root / "dev" / "ttyUSB0").string()));
+    EXPECT_TRUE(host::SameDevice("COM1", "ttyS0"));
+    EXPECT_FALSE(host::SameDevice("COM2", "ttyS0"));
+}
+
 TEST(PortNames, DevicePaths) {
     EXPECT_EQ(host::DevicePath("COM5"), "/dev/ttyS4");
     EXPECT_EQ(host::DevicePath("com1"), "/dev/ttyS0");
