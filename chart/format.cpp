@@ -138,8 +138,10 @@ std::string FormatSeconds(double x, bool withMs) {
             whole += 1;
         }
     }
-    const double h = std::floor(whole / 3600);
-    const double rest = whole - 3600 * h;
+    // fmod is exact: whole - 3600 * floor(whole / 3600) is not for huge values and would leave a rest
+    // outside 0 ... 3599 that no int can hold.
+    const double rest = std::fmod(whole, 3600);
+    const double h = (whole - rest) / 3600;
     const int m = static_cast<int>(rest / 60);
     const int s = static_cast<int>(rest - 60 * m);
     char buf[96];
