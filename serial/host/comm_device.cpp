@@ -65,14 +65,16 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& portName) {
     serial_struct info{};
     if (ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN && path.rfind("/dev/ttyS", 0) == 0)
         return fail(ERROR_FILE_NOT_FOUND, ENODEV);
-    // TIOCEXCL keeps other users out; root passes it, so a lock on the node as well.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, errno);
-    if (ioctl(fd, TIOCEXCL) != 0) return fail(ErrorFromErrno(errno), errno);
-    std::unique_ptr<CommDevice> dev(new CommDevice(fd, path));
     struct stat st {};
     constexpr unsigned kFirstPtySlaveMajor = 136, kLastPtySlaveMajor = 143;
-    dev->pseudoTerminal_ = fstat(fd, &st) == 0 && major(st.st_rdev) >= kFirstPtySlaveMajor &&
-                           major(st.st_rdev) <= kLastPtySlaveMajor;
+    const bool pseudoTerminal = fstat(fd, &st) == 0 && major(st.st_rdev) >= kFirstPtySlaveMajor &&
+                                major(st.st_rdev) <= kLastPtySlaveMajor;
+    // The lock keeps other users of this layer out, root included. TIOCEXCL keeps everyone else out of a
+    // real line; a simulated device must still look at its own pseudo-terminal to see what was read.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(ERROR_ACCESS_DENIED, errno);
+    if (!pseudoTerminal && ioctl(fd, TIOCEXCL) != 0) return fail(ErrorFromErrno(errno), errno);
+    std::unique_ptr<CommDevice> dev(new CommDevice(fd, path));
+    dev->pseudoTerminal_ = pseudoTerminal;
     // Start from a defined raw state; the port's own settings follow at once.
     DCB dcb{};
     dcb.DCBlength = sizeof(DCB);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -67,7 +68,12 @@ std::vector<std::string> SerialPortNames(const PortListRoots& roots) {
         names.push_back(link != byId.end() ? link->second : kernelName);
     }
     const std::string simulators = roots.simulators.empty() ? SimulatorFolder() : roots.simulators;
-    for (const auto& entry : fs::directory_iterator(simulators, ec)) {
+    // Registrations count only in a folder of this user's that nobody else may write to: in /tmp another
+    // user could make the folder first and offer devices of theirs.
+    struct stat folder {};
+    const bool ownFolder = ::lstat(simulators.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode) &&
+                           folder.st_uid == ::getuid() && (folder.st_mode & 022) == 0;
+    for (const auto& entry : fs::directory_iterator(ownFolder ? simulators : std::string(), ec)) {
         char* end = nullptr;
         const std::string pidText = entry.path().filename().string();
         const long pid = std::strtol(pidText.c_str(), &end, 10);
