@@ -1,0 +1,372 @@
+#include "chart/data_render.h"
+
+#include "chart/marks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+int LayerIndex(int layer) {
+    return std::clamp(layer, 1, 16) - 1;
+}
+
+// Round, halves to even, of a value first limited to ±limit (so that the conversion is always in range).
+int RoundClamped(double v, double limit) {
+    if (std::isnan(v)) return 0;
+    return static_cast<int>(std::nearbyint(std::clamp(v, -limit, limit)));
+}
+
+bool Finite(double a, double b) {
+    return std::isfinite(a) && std::isfinite(b);
+}
+
+// Raises the larger x and the larger y of two points by one (the first point's when they are equal).
+void Widen(TPoint& a, TPoint& b) {
+    (a.X >= b.X ? a.X : b.X) += 1;
+    (a.Y >= b.Y ? a.Y : b.Y) += 1;
+}
+
+// Up to 200 points per polyline; a full buffer is drawn and the next polyline starts at its last point.
+class PolylineStage {
+public:
+    PolylineStage(Canvas& c, TPoint start, const TDataPass& pass) : canvas_(c), pass_(pass), start_(start) {}
+
+    void Append(TPoint p) {
+        if (n_ == 0) buf_[n_++] = start_;
+        buf_[n_++] = p;
+        if (n_ == kSize) {
+            Flush();
+            buf_[n_++] = p;
+        }
+    }
+    void Flush() {
+        if (n_ == 0) return;
+        canvas_.Polyline(buf_.data(), n_);
+        if (pass_.OnPolyline) pass_.OnPolyline(buf_.data(), n_);
+        canvas_.MoveTo(buf_[n_ - 1].X, buf_[n_ - 1].Y);
+        start_ = buf_[n_ - 1];
+        n_ = 0;
+    }
+    void SetStart(TPoint p) { start_ = p; }
+
+private:
+    static constexpr int kSize = 200;
+    Canvas& canvas_;
+    const TDataPass& pass_;
+    std::array<TPoint, kSize> buf_{};
+    int n_ = 0;
+    TPoint start_;
+};
+
+class ItemRenderer {
+public:
+    ItemRenderer(Canvas& c, const TDataPass& pass)
+        : c_(c), pass_(pass), poly_(c, TPoint{pass.X0, pass.Y0}, pass) {}
+
+    void Render(const TChartItem* items, int count) {
+        c_.SetPenWidth(std::clamp(pass_.LineWidth, 1, kMaxPenWidth));
+        c_.MoveTo(pass_.X0, pass_.Y0);
+        c_.SetPenColor(pass_.ChartColor);
+        c_.SetPenStyle(psSolid);
+        c_.SetBrushColor(pass_.ChartColor);
+        for (int i = 0; i < count; ++i) {
+            const TChartItem& it = items[i];
+            if (!(*pass_.ClassVisible)[it.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(it.Layer)])
+                continue;
+            if (!Drawable(it)) continue;
+            const int width = std::clamp(it.LineWidth, 1, kMaxPenWidth);
+            if (width != c_.PenWidth()) {
+                poly_.Flush();
+                c_.SetPenWidth(width);
+            }
+            Draw(it);
+        }
+        poly_.Flush();
+        c_.SetPenWidth(1);
+    }
+
+private:
+    // Kinds that draw need finite coordinates; any other kind is kept and draws nothing.
+    static bool Drawable(const TChartItem& it) {
+        switch (it.Kind) {
+        case ikMark:
+        case ikLineTo:
+        case ikText:
+        case ikMoveTo:
+        case ikMoveRel:
+        case ikLineRel:
+            return Finite(it.X, it.Y);
+        case ikLine:
+        case ikRectangle:
+        case ikBox:
+        case ik3DBar:
+        case ikEllipse:
+        case ikArrow:
+            return Finite(it.X, it.Y) && Finite(it.X2, it.Y2);
+        default:
+            return false;
+        }
+    }
+
+    TColor Pen(const TChartItem& it) const { return pass_.Mono ? 0 : it.Color; }
+    TColor Fill(const TChartItem& it) const { return pass_.Mono ? 0xC0C0C0 : it.FillColor; }
+    TPoint Map(const TChartItem& it, double x, double y) const { return MapItemPoint(pass_, it.Layer, x, y); }
+
+    void SetPen(TColor color, const TChartItem& it) {
+        c_.SetPenColor(color);
+        c_.SetPenStyle(static_cast<TPenStyle>(it.PenStyle));
+    }
+    void SetBrushFromHollow(const TChartItem& it) { c_.SetBrushStyle(it.Hollow ? bsClear : bsSolid); }
+
+    void Draw(const TChartItem& it) {
+        switch (it.Kind) {
+        case ikLineTo:
+            return LineTo(it);
+        case ikMark:
+            return Mark(it);
+        case ikLine:
+            return Line(it);
+        case ikRectangle:
+            return Rect(it);
+        case ikBox:
+            return Box(it);
+        case ik3DBar:
+            return Bar3D(it);
+        case ikText:
+            return Text(it);
+        case ikMoveTo:
+            return MoveTo(it);
+        case ikEllipse:
+            return EllipseItem(it);
+        case ikMoveRel:
+            return MoveRel(it);
+        case ikLineRel:
+            return LineRel(it);
+        case ikArrow:
+            return Arrow(it);
+        default:
+            return;
+        }
+    }
+
+    void LineTo(const TChartItem& it) {
+        const TPoint p = Map(it, it.X, it.Y);
+        const TColor color = Pen(it);
+        if (color != c_.PenColor() || it.PenStyle != c_.PenStyle()) {
+            poly_.Flush();
+            SetPen(color, it);
+        }
+        poly_.Append(p);
+    }
+
+    void Mark(const TChartItem& it) {
+        poly_.Flush();
+        SetPen(Pen(it), it);
+        const TPoint p = Map(it, it.X, it.Y);
+        DrawMark(c_, it.MarkType, p.X, p.Y);
+    }
+
+    void Line(const TChartItem& it) {
+        poly_.Flush();
+        const TColor color = Pen(it);
+        SetPen(color, it);
+        const TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        if (a == b) return c_.SetPixel(a.X, a.Y, color);
+        c_.MoveTo(a.X, a.Y);
+        c_.LineTo(b.X, b.Y);
+    }
+
+    void Rect(const TChartItem& it) {
+        poly_.Flush();
+        const TColor color = Pen(it);
+        SetPen(color, it);
+        c_.SetBrushColor(Fill(it));
+        SetBrushFromHollow(it);
+        TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        if (a == b) return c_.SetPixel(a.X, a.Y, color);
+        Widen(a, b);
+        c_.Rectangle(a.X, a.Y, b.X, b.Y);
+    }
+
+    void Box(const TChartItem& it) {
+        poly_.Flush();
+        const TColor f = Fill(it);
+        SetPen(f, it);
+        c_.SetBrushColor(f);
+        const TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        if (a == b) return c_.SetPixel(a.X, a.Y, f);
+        const int x1 = std::min(a.X, b.X), x2 = std::max(a.X, b.X);
+        const int y1 = std::max(a.Y, b.Y), y2 = std::min(a.Y, b.Y);
+        c_.Rectangle(x1, y1, x2, y2);
+        // Monochrome pictures draw the frame black like every other pen.
+        const TColor c1 = pass_.Mono ? 0 : it.FrameColor1, c2 = pass_.Mono ? 0 : it.FrameColor2;
+        switch (it.FrameStyle) {
+        case 2:
+        case 3: {
+            const bool swap = it.FrameStyle == 3;
+            c_.SetPenColor(swap ? c2 : c1);
+            c_.MoveTo(x1, y1);
+            c_.LineTo(x1, y2);
+            c_.LineTo(x2, y2);
+            c_.SetPenColor(swap ? c1 : c2);
+            c_.LineTo(x2, y1);
+            c_.LineTo(x1, y1);
+            break;
+        }
+        case 4:
+        case 5: {
+            const bool swap = it.FrameStyle == 5;
+            c_.SetPenColor(swap ? c2 : c1);
+            c_.MoveTo(x1 + 1, y1);
+            c_.LineTo(x1 + 1, y2 + 1);
+            c_.LineTo(x2, y2 + 1);
+            c_.LineTo(x2, y1);
+            c_.LineTo(x1 + 1, y1);
+            c_.SetPenColor(swap ? c1 : c2);
+            c_.MoveTo(x1, y1 - 1);
+            c_.LineTo(x1, y2);
+            c_.LineTo(x2 - 1, y2);
+            c_.LineTo(x2 - 1, y1 - 1);
+            c_.LineTo(x1, y1 - 1);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void Bar3D(const TChartItem& it) {
+        poly_.Flush();
+        SetPen(Pen(it), it);
+        c_.SetBrushColor(Fill(it));
+        const TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        int x1 = std::min(a.X, b.X), x2 = std::max(a.X, b.X);
+        int y1 = std::min(a.Y, b.Y), y2 = std::max(a.Y, b.Y);
+        const double angle = it.Size * std::numbers::pi / 180.0;
+        const double depth = std::clamp(it.Depth, -kPixelClamp, kPixelClamp);
+        const int dx = RoundClamped(std::cos(angle) * depth, kPixelClamp);
+        const int dy = -RoundClamped(std::sin(angle) * depth, kPixelClamp);
+        if (it.Size > 90) std::swap(x1, x2);
+        const TPoint top[4] = {{x1, y1}, {x1 + dx, y1 + dy}, {x2 + dx, y1 + dy}, {x2, y1}};
+        c_.Polygon(top, 4);
+        const TPoint side[4] = {{x2 + dx, y1 + dy}, {x2, y1}, {x2, y2}, {x2 + dx, y2 + dy}};
+        c_.Polygon(side, 4);
+        (x1 >= x2 ? x1 : x2) += 1;
+        (y1 >= y2 ? y1 : y2) += 1;
+        c_.Rectangle(x1, y1, x2, y2);
+    }
+
+    void Text(const TChartItem& it) {
+        poly_.Flush();
+        c_.SetFontColor(Pen(it));
+        c_.SetFontStyle(pass_.TextFontStyle);
+        const int size = it.Size == 0 ? 8 : std::clamp(it.Size, -kMaxTextSize, kMaxTextSize);
+        c_.SetFontSize(size);
+        c_.SetBrushColor(pass_.TextBkColor);
+        c_.SetBrushStyle(pass_.TextBkStyle == tbSolid ? bsSolid : bsClear);
+        QString text;
+        const int len = std::min<int>(it.Text[0], 17);
+        for (int i = 1; i <= len; ++i)
+            text += Canvas::CharText(it.Text[i]);
+        const int tw = c_.TextWidth(text), th = c_.TextHeight(text);
+        const TPoint p = Map(it, it.X, it.Y);
+        int x = p.X;
+        if (pass_.TextAlignment == taRightJustify) x -= tw;
+        if (pass_.TextAlignment == taCenter) x -= tw / 2;
+        c_.TextOut(x, p.Y - th / 2, text);
+    }
+
+    void MoveTo(const TChartItem& it) {
+        const TPoint p = Map(it, it.X, it.Y);
+        poly_.Flush();
+        poly_.SetStart(p);
+        c_.MoveTo(p.X, p.Y);
+    }
+
+    void EllipseItem(const TChartItem& it) {
+        poly_.Flush();
+        const TColor color = Pen(it);
+        SetPen(color, it);
+        c_.SetBrushColor(Fill(it));
+        SetBrushFromHollow(it);
+        TPoint a = Map(it, it.X - it.X2, it.Y + it.Y2), b = Map(it, it.X + it.X2, it.Y - it.Y2);
+        if (a == b) return c_.SetPixel(a.X, a.Y, color);
+        Widen(a, b);
+        c_.Ellipse(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y));
+    }
+
+    // Pen position moved by the item's pixel offsets; kept within twice the drawing clamp.
+    TPoint Relative(const TChartItem& it) const {
+        const TPoint pos = c_.PenPos();
+        const double lim = 2.0 * kPixelClamp;
+        return {RoundClamped(pos.X + std::clamp(it.X, -lim, lim), lim),
+                RoundClamped(pos.Y + std::clamp(it.Y, -lim, lim), lim)};
+    }
+
+    void MoveRel(const TChartItem& it) {
+        poly_.Flush();
+        const TPoint p = Relative(it);
+        poly_.SetStart(p);
+        c_.MoveTo(p.X, p.Y);
+    }
+
+    void LineRel(const TChartItem& it) {
+        poly_.Flush();
+        const TPoint q = Relative(it);
+        const TColor color = Pen(it);
+        SetPen(color, it);
+        c_.LineTo(q.X, q.Y);
+        c_.SetPixel(q.X, q.Y, color);
+    }
+
+    void Arrow(const TChartItem& it) {
+        poly_.Flush();
+        const TColor color = Pen(it);
+        SetPen(color, it);
+        c_.SetBrushColor(Fill(it));
+        SetBrushFromHollow(it);
+        TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        if (a == b) return c_.SetPixel(a.X, a.Y, color);
+        Widen(a, b);
+        c_.MoveTo(a.X, a.Y);
+        c_.LineTo(b.X, b.Y);
+        if (it.Size < 1) return;
+        const double size = std::min(it.Size, kPixelClamp);
+        const double slope = std::atan(static_cast<double>(b.Y - a.Y) / static_cast<double>(b.X - a.X));
+        const double phi = slope + (b.X > a.X ? std::numbers::pi / 2 : 3 * std::numbers::pi / 2);
+        constexpr double kSpread = 0.3490658503988659; // 20°
+        const auto head = [&](double ang) {
+            return TPoint{b.X - RoundClamped(std::sin(ang) * size, kPixelClamp),
+                          b.Y + RoundClamped(std::cos(ang) * size, kPixelClamp)};
+        };
+        const TPoint h1 = head(phi + kSpread), h2 = head(phi - kSpread);
+        if (it.Hollow) {
+            c_.MoveTo(b.X, b.Y);
+            c_.LineTo(h1.X, h1.Y);
+            c_.MoveTo(b.X, b.Y);
+            c_.LineTo(h2.X, h2.Y);
+        } else {
+            const TPoint tri[3] = {b, h1, h2};
+            c_.Polygon(tri, 3);
+        }
+    }
+
+    Canvas& c_;
+    const TDataPass& pass_;
+    PolylineStage poly_;
+};
+
+} // namespace
+
+TPoint MapItemPoint(const TDataPass& pass, int layer, double x, double y) {
+    const LayerTransform& t = (*pass.Transforms)[static_cast<std::size_t>(LayerIndex(layer))];
+    const int xm = std::clamp(t.XToPixel(x), -kPixelClamp, kPixelClamp);
+    const int ym = std::clamp(t.YToPixel(y), -kPixelClamp, kPixelClamp);
+    return {xm - pass.Geometry.LRim + pass.X0, ym - pass.Geometry.TRim + pass.Y0};
+}
+
+void RenderItems(Canvas& canvas, const TDataPass& pass, const TChartItem* items, int count) {
+    ItemRenderer(canvas, pass).Render(items, count);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The items part of the chart's data pass: every visible item in list order, mapped through its layer's
+// transform, drawn by one small renderer per kind. Consecutive line-to items go through the polyline
+// stage (up to 200 points per polyline, chained end to start); a faster stage for long runs can take its
+// place without touching the other renderers.
+//
+// Items read from any file are safe to draw: an item with a NaN or infinite coordinate is skipped, pixel
+// coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
+// depths and arrow heads to 30000 pixels; the cost is linear in the item count.
+
+#include "chart/alignment.h"
+#include "chart/gfx/canvas.h"
+#include "chart/item.h"
+#include "chart/layer_transform.h"
+
+#include <array>
+#include <bitset>
+#include <functional>
+
+enum TTextBkg : std::uint8_t { tbClear, tbSolid };
+
+inline constexpr int kPixelClamp = 30000;
+inline constexpr int kMaxPenWidth = 64;
+inline constexpr int kMaxTextSize = 200;
+
+// Everything of the chart the items part of the data pass reads.
+struct TDataPass {
+    const std::array<LayerTransform, 16>* Transforms = nullptr;
+    TPlotGeometry Geometry;
+    int X0 = 0; // target offsets: control pixel (LRim, TRim) lands on (X0, Y0)
+    int Y0 = 0;
+    bool Mono = false;
+    TColor ChartColor = 0xFFFFFF;
+    int LineWidth = 1; // the chart's LineWidth: the pen width the pass starts with
+    TFontStyles TextFontStyle = 0;
+    TTextBkg TextBkStyle = tbClear;
+    TColor TextBkColor = 0xFFFFFF;
+    TAlignment TextAlignment = taCenter;
+    const std::bitset<256>* ClassVisible = nullptr;
+    const std::bitset<16>* LayerVisible = nullptr;
+    // Told of every polyline the line-to stage draws (points in target pixels).
+    std::function<void(const TPoint* points, int count)> OnPolyline;
+};
+
+// Control pixel of a world point, clamped to ±30000 and shifted into the target of the pass.
+TPoint MapItemPoint(const TDataPass& pass, int layer, double x, double y);
+
+// Draws items[0 … count − 1] (steps 3 to the final polyline flush of the data pass); the canvas ends with
+// pen width 1.
+void RenderItems(Canvas& canvas, const TDataPass& pass, const TChartItem* items, int count);

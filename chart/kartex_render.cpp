@@ -1,0 +1,249 @@
+// TKartex: the paint passes. Everything is drawn into ChartBitmap and PlotBitmap; the widget's paint
+// event only copies the finished ChartBitmap to the screen.
+
+#include "chart/kartex.h"
+
+#include "chart/gfx/colors.h"
+
+#include <QImageReader>
+
+void TKartex::Paint() {
+    if (!isVisible() || paintSuppressed_) return;
+    dirty_ = false;
+    RenderScales(chartCanvas_);
+    RenderPlotBackground(plotCanvas_, 0, 0);
+    RenderData(plotCanvas_, 0, 0, false, false);
+    chartCanvas_.Draw(geom_.LRim, geom_.TRim, plotCanvas_.Image());
+    ShowWithCrossHairs(0, 0, chartCanvas_);
+}
+
+void TKartex::Redraw() {
+    if (isVisible()) {
+        store_.Publish();
+        if (autoRedraw_ && !dirty_) {
+            RenderPlotBackground(plotCanvas_, 0, 0);
+            RenderData(plotCanvas_, 0, 0, false, false);
+            ShowWithCrossHairs(geom_.LRim, geom_.TRim, plotCanvas_);
+        } else {
+            // Without AutoRedraw, or when scales and frame were never rendered at this size: all of it.
+            dirty_ = true;
+            Paint();
+        }
+    }
+    for (TItemStore* partner : store_.Partners())
+        if (partner->OnPartnerRepaint) partner->OnPartnerRepaint();
+}
+
+void TKartex::RenderScales(Canvas& c) {
+    const int W = geom_.Width, H = geom_.Height, s = geom_.ShadowWidth;
+    chartCanvas_.SetSize(W, H);
+    c.SetPenStyle(psSolid);
+    c.SetPenMode(pmCopy);
+    c.SetPenWidth(1);
+    c.SetPenColor(windColor_);
+    c.SetBrushColor(windColor_);
+    c.SetBrushStyle(bsSolid);
+    c.Rectangle(0, 0, W, H);
+    if (s > 0) {
+        c.SetPenColor(shadowBakColor_);
+        c.SetBrushColor(shadowBakColor_);
+        c.Rectangle(W - s, 0, W, s);
+        c.Rectangle(0, H - s, s, H);
+        c.SetBrushColor(shadowColor_);
+        const bool flying = shadowStyle_ == ssFlying;
+        c.SetPenColor(flying ? shadowColor_ : clBlack);
+        const int e = flying ? s - 1 : 0;
+        const TPoint bottom[4] = {{e, H - s}, {s - 1, H - 1}, {W - 1, H - 1}, {W - s, H - s}};
+        c.Polygon(bottom, 4);
+        const TPoint right[4] = {{W - s, H - s}, {W - 1, H - 1}, {W - 1, s - 1}, {W - s, e}};
+        c.Polygon(right, 4);
+        c.SetPenColor(clBlack);
+        c.MoveTo(0, 0);
+        c.LineTo(W - s, 0);
+        c.LineTo(W - s, H - s);
+        c.LineTo(0, H - s);
+        c.LineTo(0, 0);
+    }
+    if (!caption_.empty()) {
+        c.SetBrushStyle(bsClear);
+        c.SetFont(font_);
+        const int tw = c.TextWidth(caption_);
+        const int xs[5] = {0, geom_.LRim, geom_.LRim + PlotWidth() / 2, W - geom_.RRim - s, W};
+        const int ys[5] = {0, geom_.TRim, geom_.TRim + PlotHeight() / 2, H - geom_.BRim, H};
+        int x = captionPosX_ + xs[std::min<int>(captionAnchorHoriz_, 4)];
+        const int y = captionPosY_ + ys[std::min<int>(captionAnchorVert_, 4)];
+        if (captionAlignment_ == taRightJustify) x -= tw;
+        if (captionAlignment_ == taCenter) x -= tw / 2;
+        c.TextOut(x, y, caption_);
+        c.SetBrushStyle(bsSolid);
+    }
+    CalcMapping();
+    for (int pass = 0; pass < 2; ++pass)
+        for (int n = 1; n <= kLayers; ++n) {
+            TScale& sc = pass == 0 ? *L(n).xScale : *L(n).yScale;
+            sc.SetTargetCanvas(&c, 0, 0);
+            sc.PaintNow();
+        }
+    if (OnScalesRendered) {
+        Canvas* target = &c;
+        OnScalesRendered(*this, target, 0, 0);
+    }
+}
+
+void TKartex::RenderPlotBackground(Canvas& c, int x0, int y0) {
+    ResizePlotBitmap();
+    const int w = plotCanvas_.Width(), h = plotCanvas_.Height();
+    c.SetPenStyle(psSolid);
+    c.SetPenMode(pmCopy);
+    c.SetPenWidth(1);
+    c.SetPenColor(chartFrameColor_);
+    c.SetBrushStyle(bsSolid);
+    c.SetBrushColor(chartColor_);
+    const auto plain = [&] { c.Rectangle(x0, y0, x0 + w, y0 + h); };
+    const std::string& name = backGroundImg_.Name();
+    if (name.empty()) return plain();
+    QImageReader reader(QString::fromStdString(name));
+    QImage img = reader.read();
+    if (img.isNull()) {
+        // A picture that cannot be read is dropped for good, without a message.
+        plain();
+        backGroundImg_.ForgetName();
+        return;
+    }
+    imageBitmap_ = img.convertToFormat(QImage::Format_RGB32);
+    const int iw = imageBitmap_.width(), ih = imageBitmap_.height();
+    switch (backGroundImg_.FillMode()) {
+    case bfSimple:
+        c.Rectangle(0, 0, w, h);
+        c.Draw(0, 0, imageBitmap_);
+        break;
+    case bfStretch:
+        c.StretchDraw(QRect(0, 0, w, h), imageBitmap_);
+        break;
+    case bfTile:
+        for (int k = 1; k <= (w - 1) / iw + 1; ++k)
+            for (int r = 0; r <= (h - 1) / ih; ++r)
+                c.Draw(iw * (k - 1), ih * r, imageBitmap_);
+        break;
+    }
+}
+
+void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid) {
+    Canvas* c = &canvas;
+    const int top = geom_.TRim - y0, left = geom_.LRim - x0;
+    if (OnBeforeRenderData) {
+        const TColor brush = c->BrushColor(), pen = c->PenColor();
+        OnBeforeRenderData(*this, c, top, left);
+        c->SetBrushColor(brush);
+        c->SetPenColor(pen);
+    }
+    if (gridStyle_ != gsNone && !noGrid) DrawGrid(*c, x0, y0);
+
+    TDataPass pass;
+    pass.Transforms = &transforms_;
+    pass.Geometry = geom_;
+    pass.X0 = x0;
+    pass.Y0 = y0;
+    pass.Mono = mono;
+    pass.ChartColor = chartColor_;
+    pass.LineWidth = store_.LineWidth();
+    pass.TextFontStyle = textFontStyle_;
+    pass.TextBkStyle = textBkStyle_;
+    pass.TextBkColor = textBkColor_;
+    pass.TextAlignment = textAlignment_;
+    pass.ClassVisible = &classVisible_;
+    pass.LayerVisible = &layerVisible_;
+    c->SetFont(font_);
+    RenderItems(*c, pass, store_.Items(), store_.ItemCount());
+
+    DrawTextLabels(
+        *c, textLabels_, geom_, [this](int layer, double x, double y) { return WorldToPixel(layer, x, y); },
+        [this](int layer) { return LayerVisible(layer); }, x0, y0);
+    if (OnDataRendered) OnDataRendered(*this, c, top, left);
+
+    c->SetPenColor(chartFrameColor_);
+    c->SetPenStyle(psSolid);
+    c->MoveTo(x0, y0);
+    c->LineTo(x0 + PlotWidth(), y0);
+    c->LineTo(x0 + PlotWidth(), y0 + PlotHeight());
+    c->LineTo(x0, y0 + PlotHeight());
+    c->LineTo(x0, y0);
+}
+
+void TKartex::DrawGrid(Canvas& c, int x0, int y0) {
+    const int layer = ActiveLayer();
+    const Layer& l = L(layer);
+    const auto axis = [](const TScaleProps& p, const TScale& sc, double spacing) {
+        TGridAxis a{p.RangeLow(), p.RangeHigh(), p.Logarithmic(), spacing, {}};
+        for (int i = 1; i <= sc.NumTicks(); ++i)
+            a.Ticks.push_back(sc.TickValue(i));
+        return a;
+    };
+    const std::vector<double> xs = GridValues(axis(*l.x, *l.xScale, gridDx_));
+    const std::vector<double> ys = GridValues(axis(*l.y, *l.yScale, gridDy_));
+    // Grid values lie inside the range, so their pixels lie on the plot area; the clamp only matters for
+    // degenerate ranges, where it keeps the shift below from overflowing.
+    const auto pixel = [&](double x, double y) {
+        const TPoint p = WorldToPixel(layer, x, y);
+        return TPoint{std::clamp(p.X, -kPixelClamp, kPixelClamp) - geom_.LRim + x0,
+                      std::clamp(p.Y, -kPixelClamp, kPixelClamp) - geom_.TRim + y0};
+    };
+    const auto line = [&c](TPoint a, TPoint b) {
+        c.MoveTo(a.X, a.Y);
+        c.LineTo(b.X, b.Y);
+    };
+    const double xl = l.x->RangeLow(), xh = l.x->RangeHigh(), yl = l.y->RangeLow(), yh = l.y->RangeHigh();
+    const auto vertical = [&] {
+        for (double v : xs)
+            line(pixel(v, yl), pixel(v, yh));
+    };
+    const auto horizontal = [&] {
+        for (double w : ys)
+            line(pixel(xl, w), pixel(xh, w));
+    };
+    c.SetPenColor(gridColor_);
+    const bool dotted =
+        gridStyle_ == gsHorizDotLines || gridStyle_ == gsVertDotLines || gridStyle_ == gsDotLines;
+    c.SetPenStyle(dotted ? psDot : psSolid);
+    switch (gridStyle_) {
+    case gsPoints: {
+        int points = 0;
+        for (double v : xs)
+            for (double w : ys) {
+                if (points++ >= kMaxGridLines) break;
+                const TPoint p = pixel(v, w);
+                c.SetPixel(p.X, p.Y, gridColor_);
+            }
+        break;
+    }
+    case gsVertLines:
+    case gsVertDotLines:
+        vertical();
+        break;
+    case gsHorizLines:
+    case gsHorizDotLines:
+        horizontal();
+        break;
+    case gsLines:
+    case gsDotLines:
+        vertical();
+        horizontal();
+        break;
+    default:
+        break;
+    }
+    c.SetPenStyle(psSolid);
+}
+
+void TKartex::ShowWithCrossHairs(int x0, int y0, Canvas& c) {
+    DrawCrossHairs(
+        c, crossHairs_, geom_, [this](int layer, double x, double y) { return WorldToPixel(layer, x, y); },
+        x0, y0);
+    ShowOnScreen(x0, y0, c);
+}
+
+void TKartex::ShowOnScreen(int x0, int y0, Canvas& c) {
+    // ChartBitmap is what the screen shows: a plot-area picture goes into it at its place.
+    if (&c != &chartCanvas_) chartCanvas_.Draw(x0, y0, c.Image());
+    if (!inPaintEvent_) update(QRect(x0, y0, c.Width(), c.Height()));
+}

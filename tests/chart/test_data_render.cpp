@@ -1,0 +1,275 @@
+#include "chart/data_render.h"
+
+#include "chart/gfx/colors.h"
+
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+constexpr TColor kRed = clRed, kBlue = clBlue, kFill = 0x00C000;
+
+class DataRender : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_data_render";
+        static char* argv[] = {name, nullptr};
+        if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
+    }
+
+    // Plot 210 × 140 (the default geometry); one world unit is one pixel: target pixel (x, 140 − y).
+    DataRender() : canvas_(211, 141) {
+        SetRanges({0, 210}, {0, 140});
+        pass_.Transforms = &transforms_;
+        pass_.ClassVisible = &classes_;
+        pass_.LayerVisible = &layers_;
+        pass_.OnPolyline = [this](const TPoint* p, int n) { polylines_.emplace_back(p, p + n); };
+        classes_.set();
+        layers_.set();
+        canvas_.SetBrushColor(clWhite);
+        canvas_.SetPenColor(clWhite);
+        canvas_.Rectangle(0, 0, 211, 141);
+    }
+
+    void SetRanges(TAxisRange x, TAxisRange y) {
+        for (LayerTransform& t : transforms_)
+            t = LayerTransform::Calc(TPlotGeometry{}, x, y);
+    }
+
+    static TChartItem Item(TChartItemKind kind, double x, double y, double x2 = 0, double y2 = 0,
+                           TColor color = kRed) {
+        TChartItem it{};
+        it.Kind = kind;
+        it.X = x;
+        it.Y = y;
+        it.X2 = x2;
+        it.Y2 = y2;
+        it.Color = color;
+        it.FillColor = kFill;
+        it.LineWidth = 1;
+        it.Layer = 1;
+        return it;
+    }
+
+    void Render() { RenderItems(canvas_, pass_, items_.data(), static_cast<int>(items_.size())); }
+    TColor At(int x, int y) const { return canvas_.Pixel(x, y); }
+    int Count(TColor c, int x1, int y1, int x2, int y2) const {
+        int n = 0;
+        for (int y = y1; y <= y2; ++y)
+            for (int x = x1; x <= x2; ++x)
+                n += At(x, y) == c;
+        return n;
+    }
+
+    static inline QGuiApplication* app_ = nullptr;
+    Canvas canvas_;
+    std::array<LayerTransform, 16> transforms_;
+    std::bitset<256> classes_;
+    std::bitset<16> layers_;
+    TDataPass pass_;
+    std::vector<TChartItem> items_;
+    std::vector<std::vector<TPoint>> polylines_;
+};
+
+TEST_F(DataRender, LineToRunsBecomeChainedPolylinesOf200Points) {
+    items_.push_back(Item(ikMoveTo, 0, 0));
+    for (int i = 1; i <= 450; ++i)
+        items_.push_back(Item(ikLineTo, i % 200, i % 100));
+    Render();
+    ASSERT_EQ(polylines_.size(), 3u);
+    EXPECT_EQ(polylines_[0].size(), 200u);
+    EXPECT_EQ(polylines_[1].size(), 200u);
+    EXPECT_EQ(polylines_[2].size(), 53u);
+    EXPECT_EQ(polylines_[0].front(), (TPoint{0, 140}));
+    EXPECT_EQ(polylines_[1].front(), polylines_[0].back());
+    EXPECT_EQ(polylines_[2].front(), polylines_[1].back());
+    EXPECT_EQ(polylines_[2].back(), (TPoint{450 % 200, 140 - 450 % 100}));
+    EXPECT_EQ(canvas_.PenWidth(), 1);
+}
+
+TEST_F(DataRender, WithoutAMoveTheFirstPolylineStartsAtThePassOrigin) {
+    for (int i = 0; i < 450; ++i)
+        items_.push_back(Item(ikLineTo, i % 200, 5));
+    Render();
+    ASSERT_EQ(polylines_.size(), 3u);
+    EXPECT_EQ(polylines_[0].front(), (TPoint{0, 0}));
+    EXPECT_EQ(polylines_[2].size(), 53u);
+}
+
+TEST_F(DataRender, ColourChangeStartsANewPolylineAtThePredecessorsEnd) {
+    items_ = {Item(ikMoveTo, 10, 10), Item(ikLineTo, 20, 10, 0, 0, kBlue),
+              Item(ikLineTo, 30, 10, 0, 0, kBlue), Item(ikLineTo, 40, 20, 0, 0, kRed)};
+    Render();
+    ASSERT_EQ(polylines_.size(), 2u);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {20, 130}, {30, 130}}));
+    EXPECT_EQ(polylines_[1], (std::vector<TPoint>{{30, 130}, {40, 120}}));
+    EXPECT_EQ(At(25, 130), kBlue);
+    EXPECT_EQ(At(35, 125), kRed);
+}
+
+TEST_F(DataRender, FarPointsAreDrawnTowardsTheClampedPixel) {
+    SetRanges({0, 100}, {0, 100});
+    items_ = {Item(ikMoveTo, 50, 50), Item(ikLineTo, 1e9, 50), Item(ikLineTo, 50, -1e300)};
+    Render();
+    ASSERT_EQ(polylines_.size(), 1u);
+    EXPECT_EQ(polylines_[0][1].X, 30000 - 50);
+    EXPECT_EQ(polylines_[0][2].Y, 30000 - 20);
+    EXPECT_EQ(At(210, polylines_[0][0].Y), kRed); // the line crosses the whole picture to its edge
+}
+
+TEST_F(DataRender, LinesLeaveTheirEndPixelAndMarkASinglePoint) {
+    items_ = {Item(ikLine, 10, 10, 20, 10), Item(ikLine, 50, 50, 50.2, 50)};
+    Render();
+    EXPECT_EQ(Count(kRed, 10, 130, 19, 130), 10);
+    EXPECT_NE(At(20, 130), kRed);
+    EXPECT_EQ(At(50, 90), kRed);
+}
+
+TEST_F(DataRender, RectanglesIncludeBothCorners) {
+    TChartItem hollow = Item(ikRectangle, 10, 10, 20, 20);
+    hollow.Hollow = 1;
+    items_ = {hollow, Item(ikRectangle, 40, 10, 50, 20)};
+    Render();
+    // (10, 130)–(20, 120) raised by one pixel on the larger corner: x 10 … 20, y 120 … 130.
+    EXPECT_EQ(At(10, 125), kRed);
+    EXPECT_EQ(At(20, 125), kRed);
+    EXPECT_EQ(At(15, 120), kRed);
+    EXPECT_EQ(At(15, 130), kRed);
+    EXPECT_EQ(At(15, 125), clWhite);
+    EXPECT_EQ(At(45, 125), kFill);
+    EXPECT_EQ(At(50, 125), kRed);
+}
+
+TEST_F(DataRender, BoxFramesTakeTheirTwoColours) {
+    TChartItem box = Item(ikBox, 10, 10, 20, 20);
+    box.FrameColor1 = kRed;
+    box.FrameColor2 = kBlue;
+    box.FrameStyle = 2;
+    TChartItem swapped = box;
+    swapped.X += 40;
+    swapped.X2 += 40;
+    swapped.FrameStyle = 3;
+    items_ = {box, swapped};
+    Render();
+    EXPECT_EQ(At(15, 125), kFill);
+    EXPECT_EQ(At(10, 125), kRed);  // left
+    EXPECT_EQ(At(15, 120), kRed);  // top
+    EXPECT_EQ(At(20, 125), kBlue); // right
+    EXPECT_EQ(At(15, 130), kBlue); // bottom
+    EXPECT_EQ(At(50, 125), kBlue);
+    EXPECT_EQ(At(60, 125), kRed);
+}
+
+TEST_F(DataRender, Bars3DDrawFrontTopAndSideFaces) {
+    TChartItem bar = Item(ik3DBar, 10, 10, 30, 30);
+    bar.Size = 45;
+    bar.Depth = 10;
+    items_ = {bar};
+    Render();
+    EXPECT_EQ(At(20, 120), kFill); // front face
+    EXPECT_EQ(At(10, 120), kRed);  // its outline
+    EXPECT_EQ(At(30, 120), kRed);  // raised right edge
+    EXPECT_EQ(At(20, 106), kFill); // top face, 7 pixels deep
+    EXPECT_EQ(At(34, 115), kFill); // side face
+    EXPECT_EQ(At(20, 100), clWhite);
+}
+
+TEST_F(DataRender, EllipsesRelativeMovesAndArrows) {
+    TChartItem arrow = Item(ikArrow, 10, 70, 60, 70);
+    arrow.Size = 10;
+    items_ = {Item(ikEllipse, 150, 100, 10, 5), Item(ikMoveTo, 10, 10), Item(ikMoveRel, 5, 0),
+              Item(ikLineRel, 10, 0, 0, 0, kBlue), arrow};
+    Render();
+    EXPECT_EQ(At(150, 40), kFill);
+    EXPECT_EQ(At(140, 40), kRed);
+    EXPECT_EQ(At(165, 40), clWhite);
+    EXPECT_EQ(Count(kBlue, 0, 130, 100, 130), 11); // 15 … 25, end pixel included
+    EXPECT_EQ(At(14, 130), clWhite);
+    EXPECT_EQ(At(30, 71), kRed);                // the shaft
+    EXPECT_GT(Count(kFill, 52, 66, 60, 74), 5); // the filled head
+}
+
+TEST_F(DataRender, TextItemsDecodeTheirBytes) {
+    TChartItem text = Item(ikText, 100, 70);
+    const char* s = "Hg\x80";
+    text.Text[0] = 3;
+    std::memcpy(&text.Text[1], s, 3);
+    text.Size = 12;
+    TChartItem tooLong = text;
+    tooLong.Text[0] = 255; // length beyond the 17 bytes of the field
+    tooLong.Y = 30;
+    items_ = {text, tooLong};
+    Render();
+    EXPECT_GT(Count(kRed, 70, 55, 130, 85), 20);
+    EXPECT_EQ(Count(kRed, 0, 55, 60, 85), 0); // centred: nothing far left
+}
+
+TEST_F(DataRender, VisibilityMonoAndPenWidthLimits) {
+    TChartItem hidden = Item(ikLine, 10, 10, 100, 10);
+    hidden.ItemClass = 5;
+    TChartItem otherLayer = Item(ikLine, 10, 20, 100, 20);
+    otherLayer.Layer = 3;
+    TChartItem wide = Item(ikLine, 0, 70, 210, 70, kBlue);
+    wide.LineWidth = 1000;
+    TChartItem mono = Item(ikLine, 10, 130, 100, 130);
+    classes_.reset(5);
+    layers_.reset(2);
+    items_ = {hidden, otherLayer, wide};
+    Render();
+    EXPECT_EQ(Count(kRed, 0, 0, 210, 140), 0);
+    const int rows = Count(kBlue, 100, 0, 100, 140);
+    EXPECT_GE(rows, 60);
+    EXPECT_LE(rows, 65);
+    items_ = {mono};
+    pass_.Mono = true;
+    Render();
+    EXPECT_EQ(At(50, 10), clBlack);
+}
+
+TEST_F(DataRender, NonFiniteCoordinatesSkipTheItem) {
+    const double nan = std::numeric_limits<double>::quiet_NaN(),
+                 inf = std::numeric_limits<double>::infinity();
+    items_ = {Item(ikMoveTo, 10, 10), Item(ikLineTo, nan, 20), Item(ikLine, 0, 0, inf, 5),
+              Item(ikLineTo, 30, 10)};
+    Render();
+    ASSERT_EQ(polylines_.size(), 1u);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {30, 130}}));
+    EXPECT_EQ(Count(kRed, 0, 131, 210, 140), 0);
+}
+
+TEST_F(DataRender, ArbitraryRecordsRenderSafely) {
+    std::mt19937_64 rng(12345);
+    const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               1e308,
+                               -1e308,
+                               0,
+                               1e-320};
+    items_.resize(10000);
+    for (TChartItem& it : items_) {
+        auto* bytes = reinterpret_cast<unsigned char*>(&it);
+        for (std::size_t i = 0; i < sizeof it; ++i)
+            bytes[i] = static_cast<unsigned char>(rng());
+        it.Kind = static_cast<std::uint8_t>(rng() % 16); // mostly drawn kinds
+        if (rng() % 2) it.X = specials[rng() % std::size(specials)];
+        if (rng() % 2) it.Y2 = specials[rng() % std::size(specials)];
+        if (rng() % 3 == 0) it.X = static_cast<double>(rng() % 400) - 100;
+        if (rng() % 3 == 0) it.Y = static_cast<double>(rng() % 300) - 100;
+        if (rng() % 4 == 0) it.LineWidth = static_cast<int>(rng() % 5);
+    }
+    SetRanges({0, 210, rng() % 2 == 0}, {0, 140});
+    Render();
+    SetRanges({1, 1e6, true}, {-1, 1});
+    Render();
+    EXPECT_EQ(canvas_.PenWidth(), 1);
+}
+
+} // namespace
