@@ -34,15 +34,12 @@ void TComComboBox::SetStyle(TComboStyle v) {
 
 void TComComboBox::Fill(const std::vector<std::string>& items) {
     filling_ = true;
-    const QString typed = isEditable() ? currentText() : QString();
+    const QString current = currentText(); // a refill keeps what is shown
     clear();
     for (const std::string& s : items)
         addItem(QString::fromStdString(s));
-    if (isEditable()) {
-        const int index = findText(typed, Qt::MatchFixedString);
-        setCurrentIndex(index);
-        setEditText(typed);
-    }
+    setCurrentIndex(current.isEmpty() ? -1 : findText(current, Qt::MatchFixedString));
+    if (isEditable()) setEditText(current);
     filling_ = false;
 }
 

@@ -75,6 +75,8 @@ TEST_F(ComControlsTest, BaudListSelectsThePortsRateAndAppliesUserChoices) {
     port.SetBaudRate(br115200);
     box.SyncToPort();
     EXPECT_EQ(box.Text(), "115200");
+    box.RefreshItems(); // a refill keeps the selection
+    EXPECT_EQ(box.Text(), "115200");
     box.SetText("custom"); // case-insensitive
     EXPECT_EQ(box.currentIndex(), 0);
     box.SetText("123"); // not in the list: unchanged
