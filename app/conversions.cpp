@@ -1,5 +1,6 @@
 #include "app/conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -50,6 +51,42 @@ std::size_t ScanNumber(std::string_view s, char sep) {
     return i;
 }
 
+// Whether a number text beyond the double range is too large rather than too small: the decimal
+// exponent of its first significant digit plus its exponent part (saturated) is not negative. The sign
+// of the exponent part alone does not tell: "0.000…1" has none and "1000…0e-300" may still overflow.
+bool Overflows(std::string_view text) {
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    long long magnitude = 0;
+    bool significant = false;
+    std::size_t intStart = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    for (std::size_t k = intStart; k < i && !significant; ++k)
+        if (text[k] != '0') {
+            significant = true;
+            magnitude = static_cast<long long>(i - k) - 1;
+        }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        for (long long q = 1; i < text.size() && IsDigit(text[i]); ++i, ++q)
+            if (!significant && text[i] != '0') {
+                significant = true;
+                magnitude = -q;
+            }
+    }
+    if (!significant) return false;
+    long long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            exponent = std::min<long long>(exponent * 10 + (text[i] - '0'), 1000000000);
+        if (negative) exponent = -exponent;
+    }
+    return magnitude + exponent >= 0;
+}
+
 // Converts a validated number text (period as separator, no leading '+') in the C locale's rules.
 double ParseScanned(std::string_view number, char sep) {
     std::string text(number);
@@ -60,11 +97,9 @@ double ParseScanned(std::string_view number, char sep) {
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec == std::errc::result_out_of_range) {
-        // from_chars leaves the value alone; decide overflow or underflow from the exponent's sign.
+        // from_chars leaves the value alone; the magnitude of the text decides overflow or underflow.
         const bool negative = text[0] == '-';
-        const auto e = text.find_first_of("eE");
-        const bool tiny = e != std::string::npos && e + 1 < text.size() && text[e + 1] == '-';
-        if (tiny) return negative ? -0.0 : 0.0;
+        if (!Overflows(text)) return negative ? -0.0 : 0.0;
         return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
     }
     (void)end;
