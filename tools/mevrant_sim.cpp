@@ -149,12 +149,18 @@ int UnreadBytes(int master) {
     return n;
 }
 
-// A file that tells the port list of this program that a simulated device runs.
+// A file that tells the port list of this program that a simulated device runs. Empty when the folder
+// is not this user's own: in /tmp another user could have made it, and writing there would follow
+// whatever links that user put in it.
 std::string RegistrationPath() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::string dir = runtime && *runtime ? std::string(runtime) + "/mevrant-sim"
                                           : "/tmp/mevrant-sim-" + std::to_string(getuid());
     mkdir(dir.c_str(), 0700);
+    struct stat st {};
+    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
     return dir + "/" + std::to_string(getpid());
 }
 
@@ -195,9 +201,14 @@ int main(int argc, char** argv) {
             Fail("cannot link " + o.link + ": " + std::strerror(errno));
     }
     const std::string registration = RegistrationPath();
-    if (FILE* f = std::fopen(registration.c_str(), "w")) {
-        std::fprintf(f, "%s\n%s\n", device.c_str(), o.link.c_str());
-        std::fclose(f);
+    const int reg = registration.empty() ? -1
+                                         : open(registration.c_str(),
+                                                O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (reg >= 0) {
+        const std::string text = device + "\n" + o.link + "\n";
+        if (write(reg, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            unlink(registration.c_str());
+        close(reg);
     }
     std::printf("%s\n", device.c_str());
     std::fflush(stdout);
@@ -251,7 +262,7 @@ int main(int argc, char** argv) {
         }
     }
     if (!o.link.empty()) unlink(o.link.c_str());
-    unlink(registration.c_str());
+    if (reg >= 0) unlink(registration.c_str());
     close(master);
     return 0;
 }
