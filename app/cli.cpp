@@ -1,0 +1,277 @@
+#include "app/cli.h"
+
+#include "app/acquisition.h"
+#include "app/conversions.h"
+#include "app/window_settings.h"
+#include "chart/item_file.h"
+#include "chart/kartex.h"
+#include "serial/comport.h"
+#include "serial/comtext.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+// Options of one subcommand: "--name value" pairs, flags, and positional arguments.
+struct Options {
+    std::map<QString, QString> values;
+    QStringList flags;
+    QStringList positional;
+
+    std::optional<QString> Get(const QString& name) const {
+        auto it = values.find(name);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    bool Has(const QString& flag) const { return flags.contains(flag); }
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+Options Parse(const QStringList& args, const QStringList& valueOptions, const QStringList& flagOptions) {
+    Options o;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (valueOptions.contains(a)) {
+            if (i + 1 >= args.size()) throw UsageError(("option " + a + " needs a value").toStdString());
+            o.values[a] = args[++i];
+        } else if (flagOptions.contains(a)) {
+            o.flags << a;
+        } else if (a.startsWith('-') && a != "-") {
+            throw UsageError(("unknown option " + a).toStdString());
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+double NumberOption(const Options& o, const QString& name, double fallback) {
+    const auto v = o.Get(name);
+    if (!v) return fallback;
+    try {
+        return LocaleTextToFloat(v->toStdString(), '.');
+    } catch (const EConvertError&) {
+        throw UsageError(("option " + name + ": '" + *v + "' is not a number").toStdString());
+    }
+}
+
+long long CountOption(const Options& o, const QString& name) {
+    bool ok = false;
+    const long long n = o.Get(name)->toLongLong(&ok);
+    if (!ok || n <= 0) throw UsageError(("option " + name + " needs a positive whole number").toStdString());
+    return n;
+}
+
+class ChartSink : public SampleSink {
+public:
+    explicit ChartSink(TKartex& k) : k_(k) {}
+    void MoveToPoint(double x, double y) override { k_.MoveToPoint(x, y); }
+    void LineToPoint(double x, double y) override { k_.LineToPoint(x, y); }
+
+private:
+    TKartex& k_;
+};
+
+// Takes samples until a limit; later lines of the same notification are ignored.
+class LimitedSink : public SampleSink {
+public:
+    LimitedSink(SampleSink& inner, long long limit) : inner_(inner), limit_(limit) {}
+    void MoveToPoint(double x, double y) override {
+        if (taken_++ < limit_) inner_.MoveToPoint(x, y);
+    }
+    void LineToPoint(double x, double y) override {
+        if (taken_++ < limit_) inner_.LineToPoint(x, y);
+    }
+    bool Full() const { return taken_ >= limit_; }
+    long long Taken() const { return std::min(taken_, limit_); }
+
+private:
+    SampleSink& inner_;
+    long long limit_;
+    long long taken_ = 0;
+};
+
+const char* kRecordHelp =
+    "usage: mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] (--count N | --seconds S) -o "
+    "FILE.mvx\n"
+    "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
+    "prints the number of samples. Numbers use a period as decimal point. When the device goes away, what\n"
+    "was received is saved, the port's error is printed and the exit status is 3.\n";
+
+const char* kRenderHelp =
+    "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
+    "[--log-y]\n"
+    "Loads an acquisition into a chart set up like the window's (default size 449x361, x from 0 to 100,\n"
+    "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
+    "the\n"
+    "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y.\n";
+
+const char* kCsvHelp = "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
+                       "Writes the samples (x, y) of an acquisition file as CSV with a header line.\n";
+
+int Record(const QStringList& args) {
+    const Options o =
+        Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"}, {"--help"});
+    if (o.Has("--help")) {
+        std::cout << kRecordHelp;
+        return 0;
+    }
+    if (!o.Get("--port") || !o.Get("-o") || (o.Get("--count").has_value() == o.Get("--seconds").has_value()))
+        throw UsageError(kRecordHelp);
+    const long long count = o.Get("--count") ? CountOption(o, "--count") : (1LL << 62);
+    const double seconds = NumberOption(o, "--seconds", 0);
+
+    TKartex chart;
+    ConfigureMainChart(chart);
+    TComPort port;
+    ConfigureMainPort(port);
+    port.SetPort(o.Get("--port")->toStdString());
+    if (const auto baud = o.Get("--baud")) SetBaudFromText(port, baud->toStdString());
+
+    Acquisition acq;
+    acq.State().DataScale = static_cast<float>(NumberOption(o, "--scale", 1));
+    acq.State().DataOffset = o.Get("--offset") ? TextToInt(o.Get("--offset")->toStdString()) : 0;
+    ChartSink chartSink(chart);
+    LimitedSink sink(chartSink, count);
+
+    std::string portError;
+    bool stopping = false;
+    bool deviceGone = false;
+    SetErrorReporter([&](const std::string& message, const std::string&) { portError = message; });
+    port.OnRxChar = [&](TCustomComPort&, int n) {
+        std::string bytes;
+        port.ReadText(bytes, n);
+        acq.Receive(bytes, sink, nullptr);
+        if (sink.Full() && !stopping) {
+            stopping = true;
+            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        }
+    };
+    port.OnAfterClose = [&](TCustomComPort&) {
+        if (!stopping) {
+            deviceGone = true;
+            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        }
+    };
+    chart.ClearItems();
+    chart.SetDataColor(0xFF0000);
+    acq.Restart();
+    port.SetConnected(true);
+    if (seconds > 0)
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
+            stopping = true;
+            QCoreApplication::exit(0);
+        });
+    QCoreApplication::exec();
+    stopping = true;
+    port.SetConnected(false);
+    if (!sink.Full()) acq.Finish(sink, nullptr);
+    chart.SaveItemFile(o.Get("-o")->toStdString());
+    std::cout << sink.Taken() << std::endl;
+    if (deviceGone) {
+        std::cerr << "mevrant record: " << (portError.empty() ? "the device went away" : portError)
+                  << std::endl;
+        return 3;
+    }
+    return 0;
+}
+
+int Render(const QStringList& args) {
+    const Options o =
+        Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax"}, {"--no-grid", "--log-y", "--help"});
+    if (o.Has("--help")) {
+        std::cout << kRenderHelp;
+        return 0;
+    }
+    if (o.positional.size() != 1 || !o.Get("-o")) throw UsageError(kRenderHelp);
+    int w = 449, h = 361;
+    if (const auto size = o.Get("--size")) {
+        const QStringList parts = size->split('x');
+        bool okw = false, okh = false;
+        if (parts.size() == 2) {
+            w = parts[0].toInt(&okw);
+            h = parts[1].toInt(&okh);
+        }
+        if (!okw || !okh || w <= 0 || h <= 0 || w > 16384 || h > 16384)
+            throw UsageError("option --size needs WIDTHxHEIGHT, e.g. 449x361");
+    }
+    TKartex chart;
+    ConfigureMainChart(chart);
+    chart.resize(w, h);
+    chart.SetBounds(0, 0, w, h);
+    const float xmax = static_cast<float>(NumberOption(o, "--xmax", 100));
+    const float ymax = static_cast<float>(NumberOption(o, "--ymax", 100));
+    if (o.Has("--log-y")) {
+        ApplyLogY(chart, xmax, ymax, static_cast<float>(NumberOption(o, "--ymin", 0.1)));
+    } else {
+        chart.SetScaleRange(1, 0.0L, static_cast<float>(NumberOption(o, "--ymin", 0)), xmax, ymax);
+    }
+    if (o.Has("--no-grid")) chart.SetGridStyle(gsNone);
+    chart.LoadItemFile(o.positional[0].toStdString(), true);
+    chart.ExportBitmap(o.Get("-o")->toStdString(), true);
+    return 0;
+}
+
+std::string Shortest(double v) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
+    return std::string(buffer, ec == std::errc() ? end : buffer);
+}
+
+int Csv(const QStringList& args) {
+    const Options o = Parse(args, {"-o"}, {"--help"});
+    if (o.Has("--help")) {
+        std::cout << kCsvHelp;
+        return 0;
+    }
+    if (o.positional.size() != 1) throw UsageError(kCsvHelp);
+    const std::vector<TChartItem> items = LoadItems(o.positional[0].toStdString());
+    std::ofstream file;
+    std::ostream* out = &std::cout;
+    const auto target = o.Get("-o");
+    if (target) {
+        file.open(target->toStdString(), std::ios::binary | std::ios::trunc);
+        if (!file) throw std::runtime_error("cannot write \"" + target->toStdString() + "\"");
+        out = &file;
+    }
+    *out << "x,y\n";
+    for (const TChartItem& item : items)
+        if (item.Kind == ikMoveTo || item.Kind == ikLineTo)
+            *out << Shortest(item.X) << ',' << Shortest(item.Y) << '\n';
+    out->flush();
+    if (!*out) throw std::runtime_error("writing the CSV failed");
+    return 0;
+}
+
+} // namespace
+
+bool IsSubcommand(const QStringList& args) {
+    return !args.isEmpty() && (args[0] == "record" || args[0] == "render" || args[0] == "csv");
+}
+
+int RunSubcommand(const QStringList& args) {
+    try {
+        if (args[0] == "record") return Record(args);
+        if (args[0] == "render") return Render(args);
+        return Csv(args);
+    } catch (const UsageError& e) {
+        std::cerr << e.what() << (std::string(e.what()).ends_with('\n') ? "" : "\n");
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "mevrant " << args[0].toStdString() << ": " << e.what() << std::endl;
+        return 1;
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The application's standard error box: what escapes an event handler is shown here and the program
+// goes on. Tests replace the box to read the message without a modal dialog.
+
+#include "serial/comerror.h"
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+namespace errorbox {
+
+using ShowFn = std::function<void(const QString& message)>;
+
+// Replaces how errors are shown; an empty function restores the message box.
+void SetShow(ShowFn fn);
+// detail, when given, is shown below the message in the box (the system's text of a port error).
+void Show(const QString& message, const QString& detail = {});
+
+// Runs a handler; an exception that escapes it is shown in the error box.
+template <typename Fn> void Guard(Fn&& fn) {
+    try {
+        fn();
+    } catch (const EComPort& e) {
+        Show(QString::fromUtf8(e.what()), QString::fromStdString(e.HostErrorText()));
+    } catch (const std::exception& e) {
+        Show(QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace errorbox

@@ -1,0 +1,24 @@
+#pragma once
+// The info window: product name, version, author; shown modeless on top, hidden by "Close".
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+
+class TFormInfo : public QWidget {
+    Q_OBJECT
+public:
+    TFormInfo(QWidget* mainWindow, double scale);
+
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    void Button1Click();
+    // Shows the window centred on the main window.
+    void ShowCentred();
+
+private:
+    QWidget* main_;
+};

@@ -1,0 +1,494 @@
+#include "app/main_window.h"
+
+#include "app/conversions.h"
+#include "app/error_box.h"
+#include "app/glyphs.h"
+#include "app/info_window.h"
+#include "app/window_settings.h"
+#include "chart/kartex.h"
+#include "serial/com_combo_box.h"
+#include "serial/com_led.h"
+#include "serial/comport.h"
+#include "serial/comtext.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace {
+
+// Design size of the client area (below the menu) at 120 pixels per inch.
+constexpr int kDesignWidth = 900;
+constexpr int kDesignHeight = 512;
+constexpr int kPaneLines = 100000;
+
+} // namespace
+
+// Samples go to the chart through its two append operations.
+class TForm1::ChartSink : public SampleSink {
+public:
+    explicit ChartSink(TKartex& chart) : chart_(chart) {}
+    void MoveToPoint(double x, double y) override { chart_.MoveToPoint(x, y); }
+    void LineToPoint(double x, double y) override { chart_.LineToPoint(x, y); }
+
+private:
+    TKartex& chart_;
+};
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+    const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
+    // Designed at 120 pixels per inch; smaller screens keep the design pixels so nothing gets cramped.
+    scale_ = std::max(1.0, dpi / 120.0);
+    decimalSeparator_ = QLocale().decimalPoint().at(0).toLatin1();
+
+    setWindowTitle(QStringLiteral("  M e v r a n t"));
+    setWindowIcon(glyphs::AppIcon());
+    // The design's font is 13 pixels high; the system sans that stands in for it runs wider, and at 12
+    // pixels it takes the width the captions were laid out for.
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(S(12));
+    setFont(font);
+
+    port_ = std::make_unique<TComPort>();
+    // Errors the port meets on its own (the device went away, a reaction failed) go to the error box.
+    SetErrorReporter([](const std::string& message, const std::string& detail) {
+        errorbox::Show(QString::fromStdString(message), QString::fromStdString(detail));
+    });
+    BuildControls();
+    SetupChart();
+    SetupPort();
+    sink_ = std::make_unique<ChartSink>(*Kartex1);
+
+    const int menuHeight = menuBar()->sizeHint().height();
+    setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
+    setMaximumSize(2048, 2000);
+    resize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
+    move(S(380), S(138));
+
+    FormInfo = new TFormInfo(this, scale_);
+}
+
+TForm1::~TForm1() {
+    // Close the port before the chart and the controls it feeds are gone.
+    if (port_) {
+        port_->OnRxChar = nullptr;
+        port_->OnAfterClose = nullptr;
+        try {
+            port_->SetConnected(false);
+        } catch (...) {
+        }
+    }
+}
+
+int TForm1::S(int v) const {
+    return static_cast<int>(v * scale_ + 0.5);
+}
+
+void TForm1::BuildControls() {
+    client_ = new QWidget(this);
+    setCentralWidget(client_);
+    client_->setAutoFillBackground(true);
+    client_->setBackgroundRole(QPalette::Button);
+
+    // Menu.
+    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
+    GrafikSpeichernBMP = datei->addAction(QStringLiteral("Grafik speichern als Bitmap (.bmp)"));
+    ErfassungSpeichern = datei->addAction(QStringLiteral("Erfassung speichern"));
+    Erfassungladen = datei->addAction(QStringLiteral("Erfassung laden"));
+    Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
+    Info1 = menuBar()->addAction(QStringLiteral("Info"));
+    connect(GrafikSpeichernBMP, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { GrafikSpeichernBMPClick(); }); });
+    connect(ErfassungSpeichern, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { ErfassungSpeichernClick(); }); });
+    connect(Erfassungladen, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { ErfassungladenClick(); }); });
+    connect(Einstellungen1, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { Einstellungen1Click(); }); });
+    connect(Info1, &QAction::triggered, this, [this] { errorbox::Guard([&] { Info1Click(); }); });
+
+    // Top panel with the speed buttons and the lamp.
+    Panel1 = new QFrame(client_);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setGeometry(0, 0, S(kDesignWidth), S(41));
+    const auto speedButton = [this](const QString& caption, const QIcon& icon, int x) {
+        auto* b = new QToolButton(Panel1);
+        b->setText(caption);
+        b->setIcon(icon);
+        b->setIconSize(QSize(S(16), S(16)));
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        b->setAutoRaise(true);
+        b->setGeometry(S(x), 0, S(115), S(40));
+        return b;
+    };
+    StartButton = speedButton(QStringLiteral(" Start"), glyphs::Start(), 0);
+    StopButton = speedButton(QStringLiteral(" Stop"), glyphs::Stop(), 113);
+    ClearGraphButton = speedButton(QStringLiteral(" Clear Graph"), glyphs::ClearGraph(), 226);
+    ResetAxisButton = speedButton(QStringLiteral("Reset Axis"), glyphs::ResetAxis(), 339);
+    connect(StartButton, &QToolButton::clicked, this,
+            [this] { errorbox::Guard([&] { StartButtonClick(); }); });
+    connect(StopButton, &QToolButton::clicked, this, [this] { errorbox::Guard([&] { StopButtonClick(); }); });
+    connect(ClearGraphButton, &QToolButton::clicked, this,
+            [this] { errorbox::Guard([&] { ClearGraphButtonClick(); }); });
+    connect(ResetAxisButton, &QToolButton::clicked, this,
+            [this] { errorbox::Guard([&] { ResetAxisButtonClick(); }); });
+
+    const auto label = [this](QWidget* parent, const QString& text, int x, int y) {
+        auto* l = new QLabel(text, parent);
+        l->move(S(x), S(y));
+        l->adjustSize();
+        return l;
+    };
+    Label13 = label(Panel1, QStringLiteral("Aktiv"), 480, 11);
+    ComLed1 = new TComLed(Panel1);
+    ComLed1->setGeometry(S(520), S(8), S(25), S(25));
+    Label11 = label(Panel1, QStringLiteral("Max. 50 Messwerte/s"), 656, 11);
+
+    // Port group.
+    GroupBox1 = new QGroupBox(QStringLiteral("  Schnittstelle  "), client_);
+    GroupBox1->setGeometry(0, S(48), S(265), S(160));
+    ComComboBox3 = new TComComboBox(GroupBox1);
+    ComComboBox3->setGeometry(S(24), S(26), S(100), S(24));
+    label(GroupBox1, QStringLiteral("Schnittstelle"), 128, 31);
+    ComComboBox1 = new TComComboBox(GroupBox1);
+    ComComboBox1->setGeometry(S(24), S(60), S(100), S(24));
+    label(GroupBox1, QStringLiteral(" Baudrate"), 128, 63);
+    label(GroupBox1, QStringLiteral("Databits = 8"), 24, 90);
+    label(GroupBox1, QStringLiteral("Stopbits = 1"), 24, 111);
+    label(GroupBox1, QStringLiteral("Flowcontrol = none"), 24, 132);
+
+    // Graph parameter group.
+    GroupBox2 = new QGroupBox(QStringLiteral("  Graph Parameter "), client_);
+    GroupBox2->setGeometry(0, S(210), S(265), S(297));
+    const auto edit = [this](const QString& text, int y) {
+        auto* e = new QLineEdit(text, GroupBox2);
+        e->setGeometry(S(24), S(y), S(217), S(24));
+        return e;
+    };
+    label(GroupBox2, QStringLiteral("Roh-Daten Skalierungsfaktor"), 24, 24);
+    DatSkaleEdit = edit(QStringLiteral("1"), 42);
+    label(GroupBox2, QStringLiteral("Daten Offset (nach Skalierung)"), 24, 71);
+    DatOffsetEdit = edit(QStringLiteral("0"), 90);
+    label(GroupBox2, QStringLiteral("Graph X max"), 24, 119);
+    GraphXmaxEdit = edit(QStringLiteral("100"), 137);
+    label(GroupBox2, QStringLiteral("Graph Y max"), 24, 166);
+    GraphYmaxEdit = edit(QStringLiteral("100"), 183);
+    label(GroupBox2, QStringLiteral("Graph Y min"), 24, 212);
+    GraphYminEdit = edit(QStringLiteral("0"), 229);
+    label(GroupBox2, QStringLiteral("Dezimaltrennung als Komma eingeben"), 16, 264);
+
+    // Display group.
+    GroupBox3 = new QGroupBox(QStringLiteral(" Graphik Display mit Skalierung + Offset  "), client_);
+    GroupBox3->setGeometry(S(456), S(48), S(417), S(89));
+    Label10 = new QLabel(GroupBox3);
+    QFont big(QStringLiteral("MS Sans Serif"));
+    big.setPixelSize(S(18));
+    Label10->setFont(big);
+    Label10->setGeometry(S(32), S(24), S(265), S(24));
+    Label10->setMinimumWidth(S(233));
+    Label10->setMaximumWidth(S(275));
+    const auto check = [this](const QString& caption, int y, bool checked) {
+        auto* c = new QCheckBox(caption, GroupBox3);
+        c->setGeometry(S(305), S(y), S(97), S(17));
+        c->setChecked(checked);
+        return c;
+    };
+    GridCheckBox1 = check(QStringLiteral(" Show Grid"), 10, true);
+    DoubleTicsCheckBox = check(QStringLiteral("DoubleTics"), 36, false);
+    LogCheckBox = check(QStringLiteral("Y  Log"), 63, false);
+    NormalRadioButton = new QRadioButton(QStringLiteral("Normal"), GroupBox3);
+    NormalRadioButton->setGeometry(S(32), S(64), S(113), S(17));
+    NormalRadioButton->setChecked(true);
+    ZoomRadioButton = new QRadioButton(QStringLiteral("Zoom"), GroupBox3);
+    ZoomRadioButton->setGeometry(S(128), S(64), S(81), S(17));
+    // A check box's handler runs whenever its state changes, also when the program changes it.
+    connect(GridCheckBox1, &QCheckBox::toggled, this,
+            [this] { errorbox::Guard([&] { GridCheckBox1Click(); }); });
+    connect(DoubleTicsCheckBox, &QCheckBox::toggled, this,
+            [this] { errorbox::Guard([&] { DoubleTicsCheckBoxClick(); }); });
+    connect(LogCheckBox, &QCheckBox::toggled, this, [this] { errorbox::Guard([&] { LogCheckBoxClick(); }); });
+    connect(NormalRadioButton, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) errorbox::Guard([&] { NormalRadioButtonClick(); });
+    });
+    connect(ZoomRadioButton, &QRadioButton::toggled, this, [this](bool on) {
+        if (on) errorbox::Guard([&] { ZoomRadioButtonClick(); });
+    });
+
+    // Raw-data pane: a log of the received lines, newest last.
+    RichEdit1 = new QPlainTextEdit(client_);
+    RichEdit1->setReadOnly(true);
+    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1->setMaximumBlockCount(kPaneLines);
+    RichEdit1->setPlainText(QStringLiteral("Rohdaten ..."));
+
+    Kartex1 = new TKartex(client_);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!client_) return;
+    // The pane grows with the height, the chart with both; the rest keeps its place.
+    const int w = client_->width();
+    const int h = client_->height();
+    const int bottomMargin = S(kDesignHeight) - S(505);
+    const int rightMargin = S(kDesignWidth) - S(889);
+    Panel1->setGeometry(0, 0, w, S(41));
+    RichEdit1->setGeometry(S(272), S(56), S(161), std::max(S(40), h - bottomMargin - S(56)));
+    Kartex1->setGeometry(S(440), S(144), std::max(S(100), w - rightMargin - S(440)),
+                         std::max(S(80), h - bottomMargin - S(144)));
+}
+
+void TForm1::SetupChart() {
+    ConfigureMainChart(*Kartex1);
+}
+
+void TForm1::SetupPort() {
+    TComPort& p = *port_;
+    ConfigureMainPort(p);
+    p.OnRxChar = [this](TCustomComPort&, int count) { ComPort1RxChar(count); };
+    // The port also closes itself when the device goes away: the window then returns to Idle.
+    p.OnAfterClose = [this](TCustomComPort&) { EndAcquisition(); };
+
+    ComComboBox3->SetComPort(&p);
+    ComComboBox3->SetComProperty(cpPort);
+    ComComboBox3->SetAutoApply(true);
+    ComComboBox1->SetComPort(&p);
+    ComComboBox1->SetComProperty(cpBaudRate);
+    ComComboBox1->SetAutoApply(true);
+    ComLed1->SetKind(lkGreenLight);
+    ComLed1->SetLedSignal(lsConn);
+    ComLed1->SetComPort(&p);
+}
+
+void TForm1::SelectPort(const QString& name) {
+    port_->SetPort(name.toStdString());
+    ComComboBox3->SyncToPort();
+}
+
+void TForm1::SelectBaudRate(const QString& text) {
+    SetBaudFromText(*port_, text.toStdString());
+    ComComboBox1->SyncToPort();
+}
+
+void TForm1::SetParameterGroupsEnabled(bool enabled) {
+    ClearGraphButton->setEnabled(enabled);
+    GroupBox1->setEnabled(enabled);
+    GroupBox2->setEnabled(enabled);
+    LogCheckBox->setEnabled(enabled);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TForm1::FormShow() {
+    FormInfo->hide();
+    acquisition_.State().DataScale = 1.0f;
+    acquisition_.State().DataOffset = 0;
+}
+
+void TForm1::ReadAxisFields(float& xmax, float& ymax, float& ymin) const {
+    xmax = LocaleTextToFloat(GraphXmaxEdit->text().toStdString(), decimalSeparator_);
+    ymax = LocaleTextToFloat(GraphYmaxEdit->text().toStdString(), decimalSeparator_);
+    ymin = LocaleTextToFloat(GraphYminEdit->text().toStdString(), decimalSeparator_);
+}
+
+void TForm1::ApplyAxisRange(float xmax, float ymax, float ymin) {
+    AcquisitionState& s = acquisition_.State();
+    s.GraphXmax = xmax;
+    s.GraphYmax = ymax;
+    s.GraphYmin = ymin;
+    Kartex1->SetScaleRange(1, 0.0L, s.GraphYmin, s.GraphXmax, s.GraphYmax);
+}
+
+void TForm1::StartButtonClick() {
+    // Every field is converted before anything changes: a bad field leaves window, chart and pane as
+    // they were.
+    const float scale = LocaleTextToFloat(DatSkaleEdit->text().toStdString(), decimalSeparator_);
+    const std::int32_t offset = TextToInt(DatOffsetEdit->text().toStdString());
+    float xmax, ymax, ymin;
+    ReadAxisFields(xmax, ymax, ymin);
+
+    SetParameterGroupsEnabled(false);
+    try {
+        port_->SetConnected(true);
+    } catch (...) {
+        SetParameterGroupsEnabled(true);
+        throw;
+    }
+    acquiring_ = true;
+
+    // Only an opened port starts a new acquisition.
+    RichEdit1->clear();
+    Kartex1->ClearItems();
+    Kartex1->SetDataColor(0xFF0000);
+    AcquisitionState& s = acquisition_.State();
+    s.DataScale = scale;
+    s.DataOffset = offset;
+    acquisition_.Restart();
+    ApplyAxisRange(xmax, ymax, ymin);
+    QApplication::processEvents();
+}
+
+void TForm1::StopButtonClick() {
+    port_->SetConnected(false);
+    EndAcquisition();
+    Kartex1->Redraw();
+    SetParameterGroupsEnabled(true);
+}
+
+// Runs once when an acquisition ends, by Stop or because the port closed itself.
+void TForm1::EndAcquisition() {
+    if (!acquiring_) return;
+    acquiring_ = false;
+    QStringList shown;
+    acquisition_.Finish(*sink_, [&](std::string_view raw, bool) {
+        shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+    });
+    AppendPane(shown);
+    ShowValue();
+    Kartex1->Redraw();
+    SetParameterGroupsEnabled(true);
+}
+
+void TForm1::ComPort1RxChar(int count) {
+    std::string bytes;
+    port_->ReadText(bytes, count);
+    QStringList shown;
+    const int added = acquisition_.Receive(bytes, *sink_, [&](std::string_view raw, bool) {
+        shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+    });
+    AppendPane(shown);
+    if (added > 0) ShowValue();
+    Kartex1->Redraw();
+}
+
+void TForm1::ShowValue() {
+    if (acquisition_.State().SampleCount == 0) return;
+    Label10->setText(
+        QString::fromStdString(FormatPlotValue(acquisition_.State().PlotValue, decimalSeparator_)));
+}
+
+void TForm1::AppendPane(const QStringList& lines) {
+    if (lines.isEmpty()) return;
+    QStringList clean = lines;
+    // Control characters inside a line would break the pane's lines; show them as a replacement mark.
+    for (QString& line : clean)
+        for (QChar& c : line)
+            if (c.unicode() < 32) c = QChar(0xFFFD);
+    RichEdit1->appendPlainText(clean.join(QChar('\n')));
+}
+
+void TForm1::ClearGraphButtonClick() {
+    Kartex1->ClearItems();
+    Kartex1->Redraw();
+}
+
+void TForm1::ResetAxisButtonClick() {
+    float xmax, ymax, ymin;
+    ReadAxisFields(xmax, ymax, ymin);
+    ApplyAxisRange(xmax, ymax, ymin);
+}
+
+void TForm1::GridCheckBox1Click() {
+    Kartex1->SetGridStyle(GridCheckBox1->isChecked() ? gsLines : gsNone);
+}
+
+void TForm1::DoubleTicsCheckBoxClick() {
+    const int ticks = DoubleTicsCheckBox->isChecked() ? 6 : 3;
+    Kartex1->Scale1X()->SetMinTicks(ticks);
+    Kartex1->Scale1Y()->SetMinTicks(ticks);
+    Kartex1->Redraw();
+}
+
+void TForm1::LogCheckBoxClick() {
+    if (LogCheckBox->isChecked()) {
+        GraphYminEdit->setText(QString::fromStdString(LocaleFloatText(0.1, decimalSeparator_)));
+        DoubleTicsCheckBox->setChecked(true);
+        NormalRadioButton->setChecked(true);
+        ZoomRadioButton->setEnabled(false);
+        float xmax, ymax, ymin;
+        try {
+            ReadAxisFields(xmax, ymax, ymin);
+        } catch (const EConvertError&) {
+            // The scale stays linear and the box unchecked, so what is shown matches the chart.
+            LogCheckBox->setChecked(false);
+            throw;
+        }
+        ApplyAxisRange(xmax, ymax, ymin);
+        Kartex1->Scale1Y()->SetLogarithmic(true);
+    } else {
+        GraphYminEdit->setText(QStringLiteral("0"));
+        ZoomRadioButton->setEnabled(true);
+        Kartex1->Scale1Y()->SetLogarithmic(false);
+    }
+    Kartex1->Redraw();
+}
+
+void TForm1::NormalRadioButtonClick() {
+    Kartex1->SetMouseAction(maPan);
+}
+
+void TForm1::ZoomRadioButtonClick() {
+    Kartex1->SetMouseAction(maZoomDrag);
+}
+
+QString TForm1::RunFileDialog(bool save, const QString& filter, const QString& suffix) {
+    if (fileDialog_) return fileDialog_(save, filter, suffix);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(suffix);
+    dialog.setDirectory(QDir::homePath());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
+void TForm1::GrafikSpeichernBMPClick() {
+    const QString name =
+        RunFileDialog(true, QStringLiteral("Graphic Files (*.bmp *.BMP)"), QStringLiteral("bmp"));
+    if (!name.isEmpty()) Kartex1->ExportBitmap(name.toStdString(), true);
+}
+
+void TForm1::ErfassungSpeichernClick() {
+    const QString name =
+        RunFileDialog(true, QStringLiteral("Mevrant Files (*.mvx *.MVX)"), QStringLiteral("mvx"));
+    if (!name.isEmpty()) Kartex1->SaveItemFile(name.toStdString());
+}
+
+void TForm1::ErfassungladenClick() {
+    const QString name =
+        RunFileDialog(false, QStringLiteral("Mevrant Files (*.mvx *.MVX)"), QStringLiteral("mvx"));
+    if (!name.isEmpty()) Kartex1->LoadItemFile(name.toStdString(), true);
+}
+
+void TForm1::Einstellungen1Click() {
+    port_->SetConnected(false);
+    QApplication::quit();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    errorbox::Guard([&] { port_->SetConnected(false); });
+    FormInfo->hide();
+    event->accept();
+    QApplication::quit();
+}
+
+void TForm1::Info1Click() {
+    FormInfo->ShowCentred();
+}

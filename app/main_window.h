@@ -1,0 +1,131 @@
+#pragma once
+// The main window: port and graph parameters on the left, raw-data pane, value display and chart on the
+// right. Its handlers tie the port's received characters to the chart.
+
+#include "app/acquisition.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QRadioButton;
+class QToolButton;
+class QAction;
+class TComComboBox;
+class TComLed;
+class TComPort;
+class TFormInfo;
+class TKartex;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Controls, named as the window's designer named them.
+    QFrame* Panel1 = nullptr;
+    QToolButton* StartButton = nullptr;
+    QToolButton* StopButton = nullptr;
+    QToolButton* ClearGraphButton = nullptr;
+    QToolButton* ResetAxisButton = nullptr;
+    QLabel* Label13 = nullptr;
+    TComLed* ComLed1 = nullptr;
+    QLabel* Label11 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    TComComboBox* ComComboBox3 = nullptr; // port
+    TComComboBox* ComComboBox1 = nullptr; // baud rate
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* DatSkaleEdit = nullptr;
+    QLineEdit* DatOffsetEdit = nullptr;
+    QLineEdit* GraphXmaxEdit = nullptr;
+    QLineEdit* GraphYmaxEdit = nullptr;
+    QLineEdit* GraphYminEdit = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLabel* Label10 = nullptr; // the value display
+    QCheckBox* GridCheckBox1 = nullptr;
+    QCheckBox* DoubleTicsCheckBox = nullptr;
+    QCheckBox* LogCheckBox = nullptr;
+    QRadioButton* NormalRadioButton = nullptr;
+    QRadioButton* ZoomRadioButton = nullptr;
+    QPlainTextEdit* RichEdit1 = nullptr;
+    TKartex* Kartex1 = nullptr;
+    TFormInfo* FormInfo = nullptr;
+    QAction* GrafikSpeichernBMP = nullptr;
+    QAction* ErfassungSpeichern = nullptr;
+    QAction* Erfassungladen = nullptr;
+    QAction* Einstellungen1 = nullptr;
+    QAction* Info1 = nullptr;
+
+    TComPort& ComPort1() { return *port_; }
+    Acquisition& Acq() { return acquisition_; }
+    bool Acquiring() const { return acquiring_; }
+
+    // The decimal separator of the user's locale; fields and the value display use it.
+    char DecimalSeparator() const { return decimalSeparator_; }
+    void SetDecimalSeparator(char c) { decimalSeparator_ = c; }
+
+    // The file dialogs; tests replace them. Arguments: save (true) or open, the filter, the default
+    // suffix. Returns the chosen file name or an empty string when cancelled.
+    using FileDialogFn = std::function<QString(bool save, const QString& filter, const QString& suffix)>;
+    void SetFileDialog(FileDialogFn fn) { fileDialog_ = std::move(fn); }
+
+    // Selects a port by device name or path in the port list and on the port.
+    void SelectPort(const QString& name);
+    void SelectBaudRate(const QString& text);
+
+    // Handlers.
+    void FormShow();
+    void StartButtonClick();
+    void StopButtonClick();
+    void ComPort1RxChar(int count);
+    void ClearGraphButtonClick();
+    void ResetAxisButtonClick();
+    void GridCheckBox1Click();
+    void DoubleTicsCheckBoxClick();
+    void LogCheckBoxClick();
+    void NormalRadioButtonClick();
+    void ZoomRadioButtonClick();
+    void GrafikSpeichernBMPClick();
+    void ErfassungSpeichernClick();
+    void ErfassungladenClick();
+    void Einstellungen1Click();
+    void Info1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    class ChartSink;
+
+    int S(int designPixels) const;
+    void BuildControls();
+    void SetupChart();
+    void SetupPort();
+    void SetParameterGroupsEnabled(bool enabled);
+    void ReadAxisFields(float& xmax, float& ymax, float& ymin) const;
+    void ApplyAxisRange(float xmax, float ymax, float ymin);
+    void EndAcquisition();
+    void ShowValue();
+    void AppendPane(const QStringList& lines);
+    QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
+
+    double scale_ = 1.0;
+    QWidget* client_ = nullptr;
+    std::unique_ptr<TComPort> port_;
+    std::unique_ptr<ChartSink> sink_;
+    Acquisition acquisition_;
+    bool acquiring_ = false;
+    char decimalSeparator_ = ',';
+    FileDialogFn fileDialog_;
+};

@@ -1,0 +1,170 @@
+#include "chart/item_file.h"
+#include "sim_process.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+Result RunMevrant(const QStringList& args, int timeoutMs = 60000) {
+    QProcess p;
+    p.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant", args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, "timed out"};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+TChartItem Sample(TChartItemKind kind, double x, double y) {
+    TChartItem item;
+    std::memset(&item, 0, sizeof item);
+    item.Kind = kind;
+    item.X = x;
+    item.Y = y;
+    item.Color = 0xFF0000;
+    item.LineWidth = 1;
+    item.Layer = 1;
+    return item;
+}
+
+} // namespace
+
+TEST(Cli, CsvWritesTheSamples) {
+    QTemporaryDir dir;
+    const std::string mvx = dir.filePath("a.mvx").toStdString();
+    SaveItems(mvx, std::vector<TChartItem>{Sample(ikMoveTo, 0, 1.5), Sample(ikLineTo, 2, -3),
+                                           Sample(ikLineTo, 3, 1e-7)});
+    const Result r = RunMevrant({"csv", QString::fromStdString(mvx)});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "x,y\n0,1.5\n2,-3\n3,1e-07\n");
+
+    const QString csv = dir.filePath("a.csv");
+    ASSERT_EQ(RunMevrant({"csv", QString::fromStdString(mvx), "-o", csv}).exitCode, 0);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(f.readAll()), r.out);
+}
+
+TEST(Cli, ErrorsGoToStderrWithNonZeroStatus) {
+    const Result missing = RunMevrant({"csv", "/nonexistent/x.mvx"});
+    EXPECT_NE(missing.exitCode, 0);
+    EXPECT_TRUE(missing.err.contains("/nonexistent/x.mvx")) << missing.err.toStdString();
+    const Result usage = RunMevrant({"render", "--bogus"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_FALSE(usage.err.isEmpty());
+    const Result help = RunMevrant({"record", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains("--count")) << help.out.toStdString();
+}
+
+TEST(Cli, RenderWritesAMonochromeBitmapOfTheChart) {
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("r.mvx");
+    std::vector<TChartItem> items{Sample(ikMoveTo, 0, 10)};
+    for (int i = 2; i <= 100; ++i)
+        items.push_back(Sample(ikLineTo, i, 50 + 40 * ((i % 10) / 10.0)));
+    SaveItems(mvx.toStdString(), items);
+
+    // Black on white; the grid keeps its silver.
+    const auto colours = [](const QImage& image, int& black) {
+        std::set<QRgb> seen;
+        black = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = image.pixel(x, y) & 0xFFFFFF;
+                seen.insert(c);
+                black += c == 0;
+            }
+        return seen;
+    };
+    const QString bmp = dir.filePath("r.bmp");
+    const Result r = RunMevrant({"render", mvx, "-o", bmp});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QImage image(bmp);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(449, 361));
+    int black = 0;
+    EXPECT_EQ(colours(image, black), (std::set<QRgb>{0, 0xC0C0C0, 0xFFFFFF}));
+    EXPECT_GT(black, 500); // axes, labels and the line
+
+    const QString small = dir.filePath("s.bmp");
+    ASSERT_EQ(RunMevrant({"render", mvx, "-o", small, "--size", "300x200", "--log-y", "--no-grid"}).exitCode,
+              0);
+    const QImage smallImage(small);
+    EXPECT_EQ(smallImage.size(), QSize(300, 200));
+    EXPECT_EQ(colours(smallImage, black), (std::set<QRgb>{0, 0xFFFFFF}));
+}
+
+TEST(Cli, RecordTakesExactlyTheSentValuesFromSplitAndBurstInput) {
+    QTemporaryDir dir;
+    const QString values = dir.filePath("values.txt");
+    {
+        QFile f(values);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QTextStream s(&f);
+        for (int i = 0; i < 1000; ++i)
+            s << (i * 0.25 - 50) << "\n";
+    }
+    SimProcess sim({"--file", values, "--count", "1000", "--burst", "7", "--split", "--max"});
+    const QString mvx = dir.filePath("rec.mvx");
+    const Result r = RunMevrant(
+        {"record", "--port", sim.Path(), "--count", "1000", "--scale", "2", "--offset", "3", "-o", mvx});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), "1000");
+    const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
+    ASSERT_EQ(items.size(), 1000u);
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(items[i].Kind, i == 0 ? ikMoveTo : ikLineTo) << i;
+        ASSERT_EQ(items[i].X, i == 0 ? 0.0 : i + 1.0) << i;
+        const float raw = static_cast<float>(i * 0.25 - 50);
+        ASSERT_EQ(items[i].Y, static_cast<float>(static_cast<long double>(raw) * 2 + 3)) << i;
+        ASSERT_EQ(items[i].Color, 0xFF0000u);
+        ASSERT_EQ(items[i].Layer, 1);
+    }
+}
+
+TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
+    QTemporaryDir dir;
+    SimProcess sim({"--rate", "200"});
+    const QString mvx = dir.filePath("gone.mvx");
+    QProcess rec;
+    rec.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant",
+              {"record", "--port", sim.Path(), "--seconds", "60", "-o", mvx});
+    ASSERT_TRUE(rec.waitForStarted());
+    QThread::msleep(700);
+    sim.Kill();
+    ASSERT_TRUE(rec.waitForFinished(20000));
+    EXPECT_NE(rec.exitCode(), 0);
+    EXPECT_TRUE(
+        QString::fromUtf8(rec.readAllStandardError()).contains("WaitForEvent method failed (Error: 1167)"));
+    const long long samples = QString::fromUtf8(rec.readAllStandardOutput()).trimmed().toLongLong();
+    EXPECT_GT(samples, 10);
+    EXPECT_EQ(QFileInfo(mvx).size(), samples * 104);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

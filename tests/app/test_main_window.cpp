@@ -1,0 +1,272 @@
+#include "app/conversions.h"
+#include "app/error_box.h"
+#include "app/info_window.h"
+#include "app/main_window.h"
+#include "chart/kartex.h"
+#include "serial/com_led.h"
+#include "serial/comport.h"
+#include "sim_process.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        errorbox::SetShow([this](const QString& m) { errors << m; });
+        form = std::make_unique<TForm1>();
+        form->SetDecimalSeparator(',');
+        form->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        form.reset();
+        errorbox::SetShow({});
+    }
+    bool GroupsEnabled() const {
+        return form->ClearGraphButton->isEnabled() && form->GroupBox1->isEnabled() &&
+               form->GroupBox2->isEnabled() && form->LogCheckBox->isEnabled();
+    }
+
+    QStringList errors;
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace
+
+TEST_F(MainWindow, StartsWithItsCaptionsAndDefaults) {
+    EXPECT_EQ(form->windowTitle(), "  M e v r a n t");
+    EXPECT_EQ(form->StartButton->text(), " Start");
+    EXPECT_EQ(form->StopButton->text(), " Stop");
+    EXPECT_EQ(form->ClearGraphButton->text(), " Clear Graph");
+    EXPECT_EQ(form->ResetAxisButton->text(), "Reset Axis");
+    EXPECT_EQ(form->GroupBox1->title(), "  Schnittstelle  ");
+    EXPECT_EQ(form->GroupBox2->title(), "  Graph Parameter ");
+    EXPECT_EQ(form->DatSkaleEdit->text(), "1");
+    EXPECT_EQ(form->DatOffsetEdit->text(), "0");
+    EXPECT_EQ(form->GraphXmaxEdit->text(), "100");
+    EXPECT_EQ(form->GraphYmaxEdit->text(), "100");
+    EXPECT_EQ(form->GraphYminEdit->text(), "0");
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "Rohdaten ...");
+    EXPECT_TRUE(form->GridCheckBox1->isChecked());
+    EXPECT_FALSE(form->DoubleTicsCheckBox->isChecked());
+    EXPECT_TRUE(form->NormalRadioButton->isChecked());
+    EXPECT_EQ(form->Kartex1->GridStyle(), gsLines);
+    EXPECT_EQ(form->Kartex1->MouseAction(), maPan);
+    EXPECT_EQ(form->ComPort1().BaudRate(), br115200);
+    EXPECT_EQ(form->ComLed1->State(), lsOff);
+    EXPECT_TRUE(GroupsEnabled());
+    EXPECT_GE(form->width(), 900);
+}
+
+TEST_F(MainWindow, NoCaptionIsClipped) {
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+        if (!w->isVisible() || !w->parentWidget()) continue;
+        QString text;
+        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+        if (auto* c = qobject_cast<QAbstractButton*>(w)) text = c->text();
+        if (text.isEmpty()) continue;
+        EXPECT_GE(w->width(), w->sizeHint().width()) << text.toStdString();
+        EXPECT_LE(w->geometry().right(), w->parentWidget()->width()) << text.toStdString();
+    }
+}
+
+TEST_F(MainWindow, BadFieldLeavesWindowChartAndPaneAsTheyWere) {
+    form->Kartex1->MoveToPoint(0, 1);
+    form->DatSkaleEdit->setText("abc");
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_EQ(errors, QStringList{"'abc' ist kein gültiger Gleitkommawert"});
+    EXPECT_TRUE(GroupsEnabled());
+    EXPECT_FALSE(form->Acquiring());
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "Rohdaten ...");
+    EXPECT_EQ(form->Kartex1->ItemCount(), 1);
+
+    errors.clear();
+    form->DatSkaleEdit->setText("1,5");
+    form->DatOffsetEdit->setText("1,5");
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    EXPECT_EQ(errors, QStringList{"'1,5' ist kein gültiger Integerwert"});
+    EXPECT_TRUE(GroupsEnabled());
+}
+
+TEST_F(MainWindow, MissingPortIsReportedAndTheWindowStaysIdle) {
+    form->SelectPort("/dev/mevrant-no-such-port");
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("Unable to open com port (Error: 2)")) << errors[0].toStdString();
+    EXPECT_TRUE(GroupsEnabled());
+    EXPECT_FALSE(form->Acquiring());
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "Rohdaten ...");
+    EXPECT_EQ(form->ComLed1->State(), lsOff);
+}
+
+TEST_F(MainWindow, AcquisitionFillsChartPaneAndLabel) {
+    SimProcess sim({"--count", "40", "--rate", "400", "--wave", "ramp", "--burst", "3", "--split"});
+    form->SelectPort(sim.Path());
+    form->DatSkaleEdit->setText("2");
+    form->DatOffsetEdit->setText("1");
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_TRUE(form->Acquiring());
+    EXPECT_FALSE(GroupsEnabled());
+    EXPECT_TRUE(form->StopButton->isEnabled());
+    EXPECT_EQ(form->ComLed1->State(), lsOn);
+    ASSERT_TRUE(WaitFor([&] { return form->Acq().State().SampleCount == 40; }));
+
+    TKartex& k = *form->Kartex1;
+    ASSERT_EQ(k.ItemCount(), 40);
+    EXPECT_EQ(k.Item(0).Kind, ikMoveTo);
+    EXPECT_EQ(k.Item(0).X, 0.0);
+    EXPECT_EQ(k.Item(39).Kind, ikLineTo);
+    EXPECT_EQ(k.Item(39).X, 40.0);
+    EXPECT_EQ(k.Item(39).Color, 0xFF0000u);
+    const QStringList pane = form->RichEdit1->toPlainText().split('\n');
+    ASSERT_EQ(pane.size(), 40);
+    // Every plotted value is the received text scaled by 2 and offset by 1.
+    for (int i = 0; i < 40; ++i) {
+        const float raw = static_cast<float>(*ReceivedTextToDouble(pane[i].toStdString()));
+        EXPECT_EQ(k.Item(i).Y, static_cast<float>(static_cast<long double>(raw) * 2 + 1)) << i;
+    }
+    EXPECT_EQ(form->Label10->text().toStdString(), FormatPlotValue(form->Acq().State().PlotValue, ','));
+
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    EXPECT_FALSE(form->Acquiring());
+    EXPECT_TRUE(GroupsEnabled());
+    EXPECT_EQ(form->ComLed1->State(), lsOff);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+TEST_F(MainWindow, DeviceGoneReturnsToIdleAndKeepsTheSamples) {
+    SimProcess sim({"--rate", "200"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return form->Acq().State().SampleCount >= 5; }));
+    sim.Kill();
+    ASSERT_TRUE(WaitFor([&] { return !form->Acquiring(); }));
+    EXPECT_TRUE(errors.contains("WaitForEvent method failed (Error: 1167)"))
+        << errors.join("; ").toStdString();
+    EXPECT_TRUE(GroupsEnabled());
+    EXPECT_EQ(form->ComLed1->State(), lsOff);
+    EXPECT_FALSE(form->ComPort1().Connected());
+    EXPECT_EQ(form->Kartex1->ItemCount(), form->Acq().State().SampleCount);
+    EXPECT_GE(form->Kartex1->ItemCount(), 5);
+}
+
+TEST_F(MainWindow, CheckBoxesAndRadioButtonsReachTheChart) {
+    TKartex& k = *form->Kartex1;
+    form->GridCheckBox1->setChecked(false);
+    EXPECT_EQ(k.GridStyle(), gsNone);
+    form->GridCheckBox1->setChecked(true);
+    EXPECT_EQ(k.GridStyle(), gsLines);
+
+    form->DoubleTicsCheckBox->setChecked(true);
+    EXPECT_EQ(k.Scale1X()->MinTicks(), 6);
+    EXPECT_EQ(k.Scale1Y()->MinTicks(), 6);
+    form->DoubleTicsCheckBox->setChecked(false);
+    EXPECT_EQ(k.Scale1Y()->MinTicks(), 3);
+
+    form->ZoomRadioButton->setChecked(true);
+    EXPECT_EQ(k.MouseAction(), maZoomDrag);
+
+    form->LogCheckBox->setChecked(true);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_EQ(form->GraphYminEdit->text(), "0,1");
+    EXPECT_TRUE(form->DoubleTicsCheckBox->isChecked());
+    EXPECT_TRUE(form->NormalRadioButton->isChecked());
+    EXPECT_EQ(k.MouseAction(), maPan);
+    EXPECT_FALSE(form->ZoomRadioButton->isEnabled());
+    EXPECT_TRUE(k.Scale1Y()->Logarithmic());
+    EXPECT_FLOAT_EQ(static_cast<float>(k.Scale1Y()->RangeLow()), 0.1f);
+
+    form->LogCheckBox->setChecked(false);
+    EXPECT_EQ(form->GraphYminEdit->text(), "0");
+    EXPECT_TRUE(form->ZoomRadioButton->isEnabled());
+    EXPECT_FALSE(k.Scale1Y()->Logarithmic());
+    EXPECT_TRUE(form->DoubleTicsCheckBox->isChecked());
+    // The lower limit stays until Reset Axis.
+    EXPECT_FLOAT_EQ(static_cast<float>(k.Scale1Y()->RangeLow()), 0.1f);
+    QTest::mouseClick(form->ResetAxisButton, Qt::LeftButton);
+    EXPECT_EQ(k.Scale1Y()->RangeLow(), 0.0);
+    EXPECT_EQ(k.Scale1X()->RangeHigh(), 100.0);
+}
+
+TEST_F(MainWindow, YLogWithABadFieldUnchecksAndStaysLinear) {
+    form->SetDecimalSeparator('.');
+    form->LogCheckBox->setChecked(true);
+    EXPECT_EQ(form->GraphYminEdit->text(), "0.1"); // the locale's separator, so the field converts
+    EXPECT_TRUE(form->Kartex1->Scale1Y()->Logarithmic());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    form->LogCheckBox->setChecked(false);
+
+    form->GraphYmaxEdit->setText("1,5");
+    form->LogCheckBox->setChecked(true);
+    EXPECT_EQ(errors, QStringList{"'1,5' ist kein gültiger Gleitkommawert"});
+    EXPECT_FALSE(form->LogCheckBox->isChecked());
+    EXPECT_FALSE(form->Kartex1->Scale1Y()->Logarithmic());
+}
+
+TEST_F(MainWindow, InfoWindowShowsAndHides) {
+    EXPECT_FALSE(form->FormInfo->isVisible());
+    form->Info1->trigger();
+    EXPECT_TRUE(form->FormInfo->isVisible());
+    EXPECT_EQ(form->FormInfo->windowTitle(), "  Info");
+    EXPECT_EQ(form->FormInfo->Label2->text(), "Version  0.2");
+    QTest::mouseClick(form->FormInfo->Button1, Qt::LeftButton);
+    EXPECT_FALSE(form->FormInfo->isVisible());
+}
+
+TEST_F(MainWindow, AcquisitionFilesThroughTheMenu) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("lauf.mvx");
+    TKartex& k = *form->Kartex1;
+    k.SetDataColor(0xFF0000);
+    k.MoveToPoint(0, 3);
+    k.LineToPoint(2, 4);
+    form->SetFileDialog([&](bool save, const QString& filter, const QString& suffix) {
+        EXPECT_EQ(filter, "Mevrant Files (*.mvx *.MVX)");
+        EXPECT_EQ(suffix, "mvx");
+        (void)save;
+        return file;
+    });
+    form->ErfassungSpeichern->trigger();
+    EXPECT_EQ(QFileInfo(file).size(), 208);
+    k.ClearItems();
+    form->Erfassungladen->trigger();
+    ASSERT_EQ(k.ItemCount(), 2);
+    EXPECT_EQ(k.Item(1).Y, 4.0);
+
+    // A file that cannot be written is reported, not passed over.
+    form->SetFileDialog(
+        [&](bool, const QString&, const QString&) { return dir.filePath("no/such/dir/x.mvx"); });
+    form->ErfassungSpeichern->trigger();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("x.mvx")) << errors[0].toStdString();
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
