@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -26,6 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
     } catch (const EConvertError&) {
     }
-    (void)ReceivedTextToDouble(text);
+    // A received number beyond the double range is an infinity when it is too large and zero when it is
+    // too small, as the C library's own conversion says; inside the range the two agree exactly.
+    if (const auto received = ReceivedTextToDouble(text);
+        received && !text.empty() && text.find_first_not_of("0123456789.eE+-") == std::string_view::npos) {
+        const std::string plain(text);
+        char* end = nullptr;
+        const double reference = std::strtod(plain.c_str(), &end);
+        if (std::isinf(reference) != std::isinf(*received)) std::abort();
+        if (std::isfinite(reference) && std::fabs(reference) >= 1e-300 && reference != *received)
+            std::abort();
+        if (std::fabs(reference) < 1e-300 && *received != 0 && *received != reference) std::abort();
+    }
     return 0;
 }

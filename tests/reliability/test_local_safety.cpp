@@ -1,0 +1,150 @@
+// Local safety: what other users of the machine can reach. The single-instance channel admits this user
+// only; the simulator registers its device only in a folder of this user's own, and the port list reads
+// registrations only from such a folder.
+
+#include "app/single_instance.h"
+#include "serial/host/port_list.h"
+#include "tests/reliability/child_process.h"
+#include "tests/serial/pty_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uid_t kOtherUser = 65534;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "mevrant-safety-XXXXXX").string();
+        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+        path_ = tmpl;
+        // Others may pass through, so only the protection of what lies inside is tested.
+        ::chmod(path_.c_str(), 0755);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// errno of connecting to a local socket, 0 when it connected.
+int ConnectError(const std::string& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+    const int rc = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    const int err = rc == 0 ? 0 : errno;
+    ::close(fd);
+    return err;
+}
+
+// Sets an environment variable for the scope of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (had_)
+            ::setenv(name_, old_.c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+} // namespace
+
+TEST(LocalSafety, SingleInstanceChannelAdmitsThisUserOnly) {
+    TestApp();
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    TempDir dir;
+    const std::string name = (dir / "mevrant.sock").string();
+    SingleInstance guard(QString::fromStdString(name));
+    ASSERT_TRUE(guard.Acquire());
+
+    struct stat st {};
+    ASSERT_EQ(::lstat(name.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_uid, ::getuid());
+    EXPECT_EQ(st.st_mode & 077, 0u) << std::oct << st.st_mode;
+    EXPECT_EQ(ConnectError(name), 0);
+
+    const ChildResult other = RunInChild([&]() -> std::string {
+        if (::setgid(kOtherUser) != 0 || ::setuid(kOtherUser) != 0) return "cannot become another user";
+        return std::strerror(ConnectError(name));
+    });
+    EXPECT_EQ(other.Text, std::strerror(EACCES));
+}
+
+// A registration folder that another user made (world-writable, theirs) is not written to, and
+// registrations found in it are not offered; the simulator still runs.
+TEST(LocalSafety, SimulatorRegistersOnlyInAFolderOfItsOwn) {
+    TestApp();
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder of another user";
+    TempDir runtime;
+    const fs::path foreign = runtime / "mevrant-sim";
+    fs::create_directory(foreign);
+    ASSERT_EQ(::chown(foreign.c_str(), kOtherUser, kOtherUser), 0);
+    ASSERT_EQ(::chmod(foreign.c_str(), 0777), 0);
+    {
+        ScopedEnv env("XDG_RUNTIME_DIR", (runtime / "").string());
+        SimProcess sim({"--rate", "10"});
+        ASSERT_FALSE(sim.Device().empty());
+        EXPECT_TRUE(fs::is_empty(foreign)) << "the simulator wrote into another user's folder";
+
+        // A registration planted there for a running process and an existing device is not listed.
+        std::ofstream(foreign / std::to_string(::getpid())) << sim.Device() << "\n\n";
+        host::PortListRoots roots;
+        roots.simulators = foreign.string();
+        const auto names = host::SerialPortNames(roots);
+        EXPECT_EQ(std::count(names.begin(), names.end(), sim.Device()), 0);
+    }
+
+    // In a runtime folder of its own the simulator registers, privately, and the port list offers it.
+    TempDir own;
+    ScopedEnv env("XDG_RUNTIME_DIR", (own / "").string());
+    SimProcess sim({"--rate", "10"});
+    ASSERT_FALSE(sim.Device().empty());
+    const fs::path folder = own / "mevrant-sim";
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+    ASSERT_FALSE(fs::is_empty(folder));
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        ASSERT_EQ(::lstat(entry.path().c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u);
+    }
+    host::PortListRoots roots;
+    roots.simulators = folder.string();
+    const auto names = host::SerialPortNames(roots);
+    EXPECT_EQ(std::count(names.begin(), names.end(), sim.Device()), 1);
+}
