@@ -164,6 +164,8 @@ private:
     void Mark(const TChartItem& it) {
         poly_.Flush();
         SetPen(Pen(it), it);
+        // Character marks are text: they take the item's colour as well.
+        c_.SetFontColor(Pen(it));
         const TPoint p = Map(it, it.X, it.Y);
         DrawMark(c_, it.MarkType, p.X, p.Y);
     }

@@ -258,6 +258,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    // Tab and the arrow keys reach the chart's key events instead of moving the focus.
+    bool focusNextPrevChild(bool) override { return false; }
 
 private:
     class MouseBridge;

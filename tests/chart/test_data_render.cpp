@@ -196,6 +196,18 @@ TEST_F(DataRender, EllipsesRelativeMovesAndArrows) {
     EXPECT_GT(Count(kFill, 52, 66, 60, 74), 5); // the filled head
 }
 
+TEST_F(DataRender, MarksTakeThePenOfTheirItem) {
+    TChartItem square = Item(ikMark, 10, 130, 0, 0, kBlue);
+    square.MarkType = 9; // filled 7 × 7 square
+    TChartItem letter = Item(ikMark, 100, 70);
+    letter.MarkType = 'X';
+    items_ = {square, letter};
+    Render();
+    EXPECT_EQ(Count(kBlue, 7, 7, 13, 13), 49);
+    EXPECT_EQ(Count(kBlue, 6, 6, 14, 14), 49);
+    EXPECT_GT(Count(kRed, 94, 64, 106, 76), 5);
+}
+
 TEST_F(DataRender, TextItemsDecodeTheirBytes) {
     TChartItem text = Item(ikText, 100, 70);
     const char* s = "Hg\x80";
