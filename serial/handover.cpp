@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMetaObject>
 
 #include <memory>
 
@@ -55,16 +54,12 @@ void THandOver::Send(std::function<void()> fn) {
 }
 
 void THandOver::Post(std::function<void()> fn) {
-    QMetaObject::invokeMethod(
-        this,
-        [fn = std::move(fn)] {
-            try {
-                fn();
-            } catch (...) {
-                ShowException(std::current_exception());
-            }
-        },
-        Qt::QueuedConnection);
+    auto announce = std::make_unique<QEvent>(kHandOverEvent);
+    {
+        std::lock_guard guard(lock_);
+        posted_.push_back(std::move(fn));
+    }
+    QCoreApplication::postEvent(this, announce.release());
 }
 
 void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
@@ -113,6 +108,18 @@ bool THandOver::event(QEvent* e) {
         guard.unlock();
         return QObject::event(e);
     }
-    if (!queue_.empty()) RunOne(guard);
+    // One announcement per queued item; a waiting Close may have run hand-overs already.
+    if (!queue_.empty()) {
+        RunOne(guard);
+    } else if (!posted_.empty()) {
+        const std::function<void()> fn = std::move(posted_.front());
+        posted_.pop_front();
+        guard.unlock();
+        try {
+            fn();
+        } catch (...) {
+            ShowException(std::current_exception());
+        }
+    }
     return true;
 }

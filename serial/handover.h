@@ -6,6 +6,8 @@
 // here and announced by a posted event, so they run from the event loop; a user-interface thread that
 // waits for the event thread's end runs them itself (ServeUntil), so the wait never deadlocks on a
 // hand-over in progress. Post runs work later from the event loop and is dropped with this object.
+// Every item is announced by an event made before the item is queued under this object's lock, so the
+// user-interface thread sees it complete (the event loop's own locking is invisible to race checkers).
 
 #include <QObject>
 
@@ -56,4 +58,5 @@ private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Job>> queue_;
+    std::deque<std::function<void()>> posted_; // run from the event loop only, never inside ServeUntil
 };
