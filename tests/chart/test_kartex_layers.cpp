@@ -142,6 +142,17 @@ TEST_F(KartexLayers, BoundsRimsAndShadow) {
     EXPECT_EQ(k.WorldToPixel(1, 0.3, 0).X, 75);
 }
 
+TEST_F(KartexLayers, ResizingTheWidgetMovesThePlotArea) {
+    k.show();
+    k.resize(400, 300);
+    EXPECT_EQ(k.WorldToPixel(1, 1, 1), (TPoint{380, 20}));
+    EXPECT_EQ(k.WorldToPixel(1, 0, 0), (TPoint{50, 260}));
+    EXPECT_EQ(k.ScaleControlX(1)->MarginTop(), 300 - 40);
+    k.Paint();
+    EXPECT_EQ(k.ChartBitmap().size(), QSize(400, 300));
+    EXPECT_EQ(k.PlotBitmap().size(), QSize(331, 241));
+}
+
 TEST_F(KartexLayers, IsometricKeepsOneUnitEquallyLongOnBothAxes) {
     k.SetIsometric(true);
     k.SetScaleRange(1, 0, 0, 210, 999);

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -169,6 +172,36 @@ TEST_F(KartexRender, ShadowCaptionAndCrosshair) {
     const TPoint c = k.WorldToPixel(1, 105, 70);
     EXPECT_EQ(At(c.X, 40), clBlack);
     EXPECT_EQ(At(120, c.Y), clBlack);
+}
+
+TEST_F(KartexRender, ArbitraryRecordsWithGridAndLogAxesPaintSafely) {
+    std::mt19937_64 rng(99);
+    const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -1e308,
+                               0,
+                               -5,
+                               1e-300};
+    for (int i = 0; i < 10000; ++i) {
+        TChartItem it;
+        auto* bytes = reinterpret_cast<unsigned char*>(&it);
+        for (std::size_t b = 0; b < sizeof it; ++b)
+            bytes[b] = static_cast<unsigned char>(rng());
+        it.Kind = static_cast<std::uint8_t>(rng() % 16);
+        it.X = rng() % 4 ? static_cast<double>(rng() % 300) : specials[rng() % std::size(specials)];
+        it.Y = rng() % 4 ? static_cast<double>(rng() % 200) : specials[rng() % std::size(specials)];
+        k.AddItem(it);
+    }
+    k.SetGridStyle(gsDotLines);
+    k.SetGridDy(-3);
+    k.SetScaleRange(1, 0, 0.5, 300, 200);
+    k.Scale1Y()->SetLogarithmic(true);
+    k.Paint();
+    k.SetActiveLayer(3); // grid of a layer whose range is still the default
+    k.Redraw();
+    k.SetScaleRange(0, 7, 7, 7, 7);
+    k.Paint();
+    EXPECT_EQ(At(5, 5), ColorToRGB(clBtnFace));
 }
 
 TEST_F(KartexRender, SharedDataAndItsRefusals) {
