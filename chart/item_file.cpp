@@ -130,6 +130,9 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
     bool targetExists = ::stat(target.c_str(), &old) == 0;
     if (targetExists && S_ISDIR(old.st_mode))
         throw EItemFileError("Cannot create", fileName, ErrnoText(EISDIR));
+    // The rename could replace a file the user may not write; such a file stays protected.
+    if (targetExists && ::access(target.c_str(), W_OK) != 0)
+        throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
 
     std::string tempPath;
     int err = 0;
