@@ -348,3 +348,29 @@ TEST_F(ComPortTest, IniPersistenceRoundTrip) {
     c.LoadFromIniFile(file);
     EXPECT_EQ(c.Port(), "ttyUSB7");
 }
+
+TEST_F(ComPortTest, LoadingDefersOpeningToItsEnd) {
+    TComPort port;
+    port.BeginLoading();
+    port.SetConnected(true); // only stored
+    port.SetPort(pty.Path());
+    port.SetBaudRate(br115200);
+    EXPECT_TRUE(port.Connected());
+    std::string text;
+    EXPECT_THROW(port.ReadText(text, 1), EComPort); // nothing is open yet
+    port.Loaded();
+    EXPECT_TRUE(port.Connected());
+    EXPECT_EQ(port.ReadText(text, 1), 0);
+
+    // A failure at the end of loading goes to the error display, and loading goes on.
+    std::vector<std::string> shown;
+    SetErrorReporter([&](const std::string& m, const std::string&) { shown.push_back(m); });
+    TComPort missing;
+    missing.BeginLoading();
+    missing.SetPort("/dev/mevrant-no-such-port");
+    missing.SetConnected(true);
+    EXPECT_NO_THROW(missing.Loaded());
+    SetErrorReporter(nullptr);
+    EXPECT_FALSE(missing.Connected());
+    EXPECT_EQ(shown, std::vector<std::string>{"Unable to open com port (Error: 2)"});
+}
