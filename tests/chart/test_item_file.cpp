@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -155,6 +156,23 @@ TEST(ItemFile, LoadFailuresNameTheFileAndTheReason) {
         EXPECT_NE(e.Reason().find("No such file"), std::string::npos) << e.Reason();
     }
     EXPECT_THROW(LoadItems(dir.Path().string()), EItemFileError);
+}
+
+// A chart counts its items in 32 bits: a (sparse) file with more records is refused before any memory is
+// taken for it.
+TEST(ItemFile, FileWithMoreRecordsThanAChartCanHoldIsRefused) {
+    TempDir dir;
+    const fs::path name = dir / "huge.mvx";
+    WriteBytes(name, {});
+    std::error_code ec;
+    fs::resize_file(name, (std::uintmax_t{INT32_MAX} + 1) * 104, ec);
+    if (ec) GTEST_SKIP() << "no sparse file of that size here: " << ec.message();
+    try {
+        LoadItems(name.string());
+        FAIL() << "a file of 2^31 records loaded";
+    } catch (const EItemFileError& e) {
+        EXPECT_NE(e.Reason().find("more items than a chart can take"), std::string::npos) << e.Reason();
+    }
 }
 
 TEST(ItemFile, SaveToAnImpossibleTargetFailsAndLeavesNothingBehind) {
