@@ -3,6 +3,7 @@
 #include "app/info_window.h"
 #include "app/main_window.h"
 #include "chart/kartex.h"
+#include "serial/com_combo_box.h"
 #include "serial/com_led.h"
 #include "serial/comport.h"
 #include "sim_process.h"
@@ -227,6 +228,20 @@ TEST_F(MainWindow, YLogWithABadFieldUnchecksAndStaysLinear) {
     EXPECT_FALSE(form->Kartex1->Scale1Y()->Logarithmic());
 }
 
+TEST_F(MainWindow, PortAndBaudListsFollowThePort) {
+    EXPECT_EQ(form->ComComboBox1->currentText(), "115200");
+    const int index9600 = form->ComComboBox1->findText("9600");
+    ASSERT_EQ(index9600, 7);
+    form->ComComboBox1->setCurrentIndex(index9600);
+    emit form->ComComboBox1->activated(index9600); // as the user's choice in the list
+    EXPECT_EQ(form->ComPort1().BaudRate(), br9600);
+
+    SimProcess sim({"--rate", "10"});
+    form->SelectPort(sim.Path());
+    EXPECT_EQ(form->ComPort1().Port(), sim.Path().toStdString());
+    EXPECT_EQ(form->ComComboBox3->currentText(), sim.Path());
+}
+
 TEST_F(MainWindow, InfoWindowShowsAndHides) {
     EXPECT_FALSE(form->FormInfo->isVisible());
     form->Info1->trigger();
@@ -239,7 +254,7 @@ TEST_F(MainWindow, InfoWindowShowsAndHides) {
 
 TEST_F(MainWindow, AcquisitionFilesThroughTheMenu) {
     QTemporaryDir dir;
-    const QString file = dir.filePath("lauf.mvx");
+    const QString file = dir.filePath("Messlauf-ü-µV.mvx"); // names stay Unicode end to end
     TKartex& k = *form->Kartex1;
     k.SetDataColor(0xFF0000);
     k.MoveToPoint(0, 3);
