@@ -116,7 +116,6 @@ TKartex::TKartex(QWidget* parent)
       imageBitmap_(10, 10, QImage::Format_RGB32) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // Arrow keys and Tab reach the chart's key events.
     setFocusPolicy(Qt::ClickFocus);
     InformationBox = [this](const QString& text) {
         QMessageBox::information(this, QApplication::applicationName(), text);
@@ -364,6 +363,8 @@ void TKartex::paintEvent(QPaintEvent* e) {
         inPaintEvent_ = true;
         Paint();
         inPaintEvent_ = false;
+        // A new picture: the parts outside this event's region are shown by the next one.
+        if (e->rect() != rect()) update();
     }
     QPainter p(this);
     const QImage& img = chartCanvas_.Image();
