@@ -29,6 +29,7 @@
 #include <string>
 
 using TMouseAction = TMouseActMode;
+using TGridStyle = GridStyleType;
 
 class TKartex;
 
