@@ -75,16 +75,6 @@ long long CountOption(const Options& o, const QString& name) {
     return n;
 }
 
-class ChartSink : public SampleSink {
-public:
-    explicit ChartSink(TKartex& k) : k_(k) {}
-    void MoveToPoint(double x, double y) override { k_.MoveToPoint(x, y); }
-    void LineToPoint(double x, double y) override { k_.LineToPoint(x, y); }
-
-private:
-    TKartex& k_;
-};
-
 // Takes samples until a limit; later lines of the same notification are ignored.
 class LimitedSink : public SampleSink {
 public:
@@ -144,7 +134,7 @@ int Record(const QStringList& args) {
     Acquisition acq;
     acq.State().DataScale = static_cast<float>(NumberOption(o, "--scale", 1));
     acq.State().DataOffset = o.Get("--offset") ? TextToInt(o.Get("--offset")->toStdString()) : 0;
-    ChartSink chartSink(chart);
+    KartexSink chartSink(chart);
     LimitedSink sink(chartSink, count);
 
     std::string portError;
@@ -225,12 +215,6 @@ int Render(const QStringList& args) {
     return 0;
 }
 
-std::string Shortest(double v) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v);
-    return std::string(buffer, ec == std::errc() ? end : buffer);
-}
-
 int Csv(const QStringList& args) {
     const Options o = Parse(args, {"-o"}, {"--help"});
     if (o.Has("--help")) {
@@ -250,7 +234,7 @@ int Csv(const QStringList& args) {
     *out << "x,y\n";
     for (const TChartItem& item : items)
         if (item.Kind == ikMoveTo || item.Kind == ikLineTo)
-            *out << Shortest(item.X) << ',' << Shortest(item.Y) << '\n';
+            *out << LocaleFloatText(item.X, '.') << ',' << LocaleFloatText(item.Y, '.') << '\n';
     out->flush();
     if (!*out) throw std::runtime_error("writing the CSV failed");
     return 0;

@@ -173,9 +173,9 @@ std::optional<double> ReceivedTextToDouble(std::string_view text) {
     return ParseScanned(s.substr(0, n), '.');
 }
 
-std::string FormatPlotValue(float value, char decimalSeparator) {
-    if (std::isnan(value)) return "Nan";
-    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+namespace {
+// The shortest text that reads back as the same value of its type.
+template <typename T> std::string ShortestText(T value, char decimalSeparator) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
     std::string text(buffer, ec == std::errc() ? end : buffer);
@@ -183,12 +183,14 @@ std::string FormatPlotValue(float value, char decimalSeparator) {
         if (c == '.') c = decimalSeparator;
     return text;
 }
+} // namespace
+
+std::string FormatPlotValue(float value, char decimalSeparator) {
+    if (std::isnan(value)) return "Nan";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+    return ShortestText(value, decimalSeparator);
+}
 
 std::string LocaleFloatText(double value, char decimalSeparator) {
-    char buffer[64];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::string text(buffer, ec == std::errc() ? end : buffer);
-    for (char& c : text)
-        if (c == '.') c = decimalSeparator;
-    return text;
+    return ShortestText(value, decimalSeparator);
 }

@@ -36,17 +36,6 @@ constexpr int kPaneLines = 100000;
 
 } // namespace
 
-// Samples go to the chart through its two append operations.
-class TForm1::ChartSink : public SampleSink {
-public:
-    explicit ChartSink(TKartex& chart) : chart_(chart) {}
-    void MoveToPoint(double x, double y) override { chart_.MoveToPoint(x, y); }
-    void LineToPoint(double x, double y) override { chart_.LineToPoint(x, y); }
-
-private:
-    TKartex& chart_;
-};
-
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
     // Designed at 120 pixels per inch; smaller screens keep the design pixels so nothing gets cramped.
@@ -69,7 +58,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
     SetupChart();
     SetupPort();
-    sink_ = std::make_unique<ChartSink>(*Kartex1);
+    sink_ = std::make_unique<KartexSink>(*Kartex1);
 
     const int menuHeight = menuBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);

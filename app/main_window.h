@@ -24,6 +24,7 @@ class TComLed;
 class TComPort;
 class TFormInfo;
 class TKartex;
+class KartexSink;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -106,8 +107,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    class ChartSink;
-
     int S(int designPixels) const;
     void BuildControls();
     void SetupChart();
@@ -123,7 +122,7 @@ private:
     double scale_ = 1.0;
     QWidget* client_ = nullptr;
     std::unique_ptr<TComPort> port_;
-    std::unique_ptr<ChartSink> sink_;
+    std::unique_ptr<KartexSink> sink_;
     Acquisition acquisition_;
     bool acquiring_ = false;
     char decimalSeparator_ = ',';

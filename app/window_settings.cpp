@@ -60,3 +60,10 @@ void SetBaudFromText(TComPort& port, const std::string& text) {
     port.SetCustomBaudRate(static_cast<std::uint32_t>(rate));
     port.SetBaudRate(brCustom);
 }
+
+void KartexSink::MoveToPoint(double x, double y) {
+    chart_.MoveToPoint(x, y);
+}
+void KartexSink::LineToPoint(double x, double y) {
+    chart_.LineToPoint(x, y);
+}

@@ -1,11 +1,24 @@
 #pragma once
-
-#include <string>
 // The main window's chart and port settings, shared by the window and the headless subcommands so that
 // both produce the same items, the same pictures and open the device the same way.
 
+#include "app/acquisition.h"
+
+#include <string>
+
 class TKartex;
 class TComPort;
+
+// Samples go to the chart through its two append operations.
+class KartexSink : public SampleSink {
+public:
+    explicit KartexSink(TKartex& chart) : chart_(chart) {}
+    void MoveToPoint(double x, double y) override;
+    void LineToPoint(double x, double y) override;
+
+private:
+    TKartex& chart_;
+};
 
 void ConfigureMainChart(TKartex& chart);
 void ConfigureMainPort(TComPort& port);
