@@ -76,6 +76,13 @@ TEST_F(MainWindow, StartsWithItsCaptionsAndDefaults) {
     EXPECT_TRUE(form->NormalRadioButton->isChecked());
     EXPECT_EQ(form->Kartex1->GridStyle(), gsLines);
     EXPECT_EQ(form->Kartex1->MouseAction(), maPan);
+    // The chart's design range until the first Start.
+    EXPECT_EQ(form->Kartex1->Scale1X()->RangeLow(), 0.0);
+    EXPECT_EQ(form->Kartex1->Scale1X()->RangeHigh(), 100.0);
+    EXPECT_EQ(form->Kartex1->Scale1Y()->RangeLow(), 1.0);
+    EXPECT_EQ(form->Kartex1->Scale1Y()->RangeHigh(), 200.0);
+    EXPECT_EQ(form->Kartex1->AllocSize(), 250000);
+    EXPECT_FALSE(form->Kartex1->Scale2Y()->Visible());
     EXPECT_EQ(form->ComPort1().BaudRate(), br115200);
     EXPECT_EQ(form->ComLed1->State(), lsOff);
     EXPECT_TRUE(GroupsEnabled());
