@@ -11,8 +11,10 @@
 
 namespace {
 
+// Gone before the application is: a widget must not outlive it.
+std::map<int, std::unique_ptr<TKartex>> charts;
+
 TKartex& ChartWith(int n) {
-    static std::map<int, std::unique_ptr<TKartex>> charts;
     auto& k = charts[n];
     if (!k) {
         k = std::make_unique<TKartex>();
@@ -49,5 +51,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    charts.clear();
     return 0;
 }

@@ -64,6 +64,20 @@ TEST(LayerTransform, ClampsFarValuesAndRoundsHalvesToEven) {
     EXPECT_EQ(t.YToPixel(kNaN), kNaNPixel);
 }
 
+TEST(LayerTransform, RoundPixelHalvesToEven) {
+    EXPECT_EQ(RoundPixel(2.5L), 2);
+    EXPECT_EQ(RoundPixel(3.5L), 4);
+    EXPECT_EQ(RoundPixel(-2.5L), -2);
+    EXPECT_EQ(RoundPixel(-3.5L), -4);
+    EXPECT_EQ(RoundPixel(2.4999999999999999999L), 2);
+    EXPECT_EQ(RoundPixel(-0.5000000000000000001L), -1);
+    EXPECT_EQ(RoundPixel(0.7L), 1);
+    EXPECT_EQ(RoundPixel(-0.7L), -1);
+    EXPECT_EQ(RoundPixel(2147483646.5L), 2147483646);
+    EXPECT_EQ(RoundPixel(-2147483646.5L), -2147483646);
+    EXPECT_EQ(RoundPixel(5e30L), 2147483647);
+}
+
 TEST(LayerTransform, DegenerateAxesMapToThePlotMiddle) {
     // Equal bounds, non-positive logarithmic bounds, infinite or NaN bounds, a factor beyond range.
     for (TAxisRange r : {TAxisRange{5, 5}, TAxisRange{0, 10, true}, TAxisRange{-1, 10, true},
