@@ -1,9 +1,14 @@
-// An acquisition file of arbitrary bytes: loaded, handed to an item store, saved again and compared.
-// Whatever the file holds, loading gives exactly its whole records, the store keeps them unchanged, and
-// saving them writes the same bytes back (the trailing partial record dropped).
+// An acquisition file of arbitrary bytes: loaded, handed to an item store, saved again and compared, then
+// loaded into a shown chart and rendered in full, once over the default range and once over a range
+// taken from the first record. Whatever the file holds, loading gives exactly its whole records, the
+// store keeps them unchanged, saving writes the same bytes back (the trailing partial record dropped),
+// and rendering neither crashes nor hangs.
 
 #include "chart/item_file.h"
 #include "chart/item_store.h"
+#include "chart/kartex.h"
+
+#include <QApplication>
 
 #include <cstdint>
 #include <cstdio>
@@ -44,6 +49,23 @@ private:
     std::string dir_;
 };
 
+// The chart lives for the whole run; the application and it are never destroyed, so nothing of Qt is
+// torn down after Qt's own statics.
+TKartex& Chart() {
+    static TKartex* chart = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char arg0[] = "fuzz_item_file";
+        static char* argv[] = {arg0, nullptr};
+        new QApplication(argc, argv);
+        auto* k = new TKartex();
+        k->SetBounds(0, 0, 240, 160);
+        k->show();
+        return k;
+    }();
+    return *chart;
+}
+
 std::vector<char> ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -74,5 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SaveItems(scratch.Out(), std::span<const TChartItem>(store.Items(), whole / kChartItemSize));
     const std::vector<char> back = ReadAll(scratch.Out());
     Check(back.size() == whole && (whole == 0 || std::memcmp(back.data(), data, whole) == 0));
+
+    TKartex& chart = Chart();
+    chart.SetScaleRange(0, 0, -10, 100, 110);
+    chart.LoadItemFile(scratch.In(), size % 2 == 0);
+    Check(static_cast<std::size_t>(chart.ItemCount()) * kChartItemSize == whole);
+    if (whole > 0) {
+        const TChartItem& first = chart.Item(0);
+        chart.SetScaleRange(0, first.X, first.Y, first.X2, first.Y2);
+        chart.Paint();
+    }
+    chart.ClearItems();
     return 0;
 }

@@ -1,0 +1,135 @@
+// The device goes away during an acquisition, a hundred times over, in the real window on mevrant-sim:
+// every time the error is shown, the window is idle with the lamp dark, every received sample is kept,
+// and no file descriptor or thread is left behind. Then the same device path comes back and Start works.
+
+#include "app/conversions.h"
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "chart/kartex.h"
+#include "serial/com_led.h"
+#include "serial/comport.h"
+#include "tests/serial/pty_fixture.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+int CountEntries(const char* dir) {
+    int n = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir))
+        ++n;
+    return n;
+}
+
+class Unplug : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(runtime.isValid());
+        // Simulators killed by SIGKILL leave their registration behind: keep those out of the user's folder.
+        ::setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+        errorbox::SetShow([this](const QString& m) { errors << m; });
+        form = std::make_unique<TForm1>();
+        form->SetDecimalSeparator('.');
+        form->show();
+        QApplication::processEvents();
+        link = runtime.filePath("device").toStdString();
+        // Whole numbers 1 … 5000, so a received sequence shows any gap or change.
+        values = runtime.filePath("values.txt").toStdString();
+        std::ofstream out(values);
+        for (int i = 1; i <= 5000; ++i)
+            out << i << "\n";
+    }
+    void TearDown() override {
+        form.reset();
+        errorbox::SetShow({});
+    }
+    bool Idle() const {
+        return !form->Acquiring() && !form->ComPort1().Connected() && form->ComLed1->State() == lsOff &&
+               form->StartButton->isEnabled() && form->GroupBox1->isEnabled() && form->GroupBox2->isEnabled();
+    }
+    // The chart holds exactly the samples, 1, 2, 3 … in order, each shown in the pane.
+    void ExpectEverySampleKept(int cycle) {
+        const TKartex& k = *form->Kartex1;
+        const int n = form->Acq().State().SampleCount;
+        ASSERT_EQ(k.ItemCount(), n) << "cycle " << cycle;
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(k.Item(i).Y, i + 1.0) << "cycle " << cycle << ", sample " << i;
+        EXPECT_EQ(form->RichEdit1->document()->blockCount(), n) << "cycle " << cycle;
+    }
+
+    QTemporaryDir runtime;
+    QStringList errors;
+    std::unique_ptr<TForm1> form;
+    std::string link;
+    std::string values;
+};
+
+} // namespace
+
+TEST_F(Unplug, HundredUnplugsLeaveNothingBehindAndTheDeviceComesBack) {
+    constexpr int kCycles = 100;
+    const QString gone = QStringLiteral("WaitForEvent method failed (Error: 1167)");
+    int fdsAfterFirst = 0, threadsAfterFirst = 0, fdsMax = 0, threadsMax = 0, samples = 0;
+    for (int cycle = 0; cycle < kCycles; ++cycle) {
+        errors.clear();
+        auto sim = std::make_unique<SimProcess>(
+            std::vector<std::string>{"--link", link, "--file", values, "--decimals", "0", "--rate", "1000"});
+        ASSERT_FALSE(sim->Device().empty());
+        form->SelectPort(QString::fromStdString(link));
+        form->StartButtonClick();
+        ASSERT_TRUE(form->Acquiring()) << "cycle " << cycle << ": " << errors.join("; ").toStdString();
+        ASSERT_EQ(form->ComLed1->State(), lsOn);
+        ASSERT_TRUE(WaitUntil([&] { return form->Acq().State().SampleCount >= 5; })) << "cycle " << cycle;
+
+        sim.reset(); // SIGKILL: the device is gone at once
+        ASSERT_TRUE(WaitUntil([&] { return Idle(); })) << "cycle " << cycle;
+        EXPECT_TRUE(errors.contains(gone)) << "cycle " << cycle << ": " << errors.join("; ").toStdString();
+        ExpectEverySampleKept(cycle);
+        samples += form->Acq().State().SampleCount;
+
+        QApplication::processEvents();
+        const int fds = CountEntries("/proc/self/fd");
+        const int threads = CountEntries("/proc/self/task");
+        if (cycle == 0) fdsAfterFirst = fds, threadsAfterFirst = threads;
+        fdsMax = std::max(fdsMax, fds);
+        threadsMax = std::max(threadsMax, threads);
+    }
+    const int fdsEnd = CountEntries("/proc/self/fd");
+    const int threadsEnd = CountEntries("/proc/self/task");
+    std::printf("%d unplugs, %d samples kept; descriptors %d after the first, %d at most, %d at the end; "
+                "threads %d after the first, %d at most, %d at the end\n",
+                kCycles, samples, fdsAfterFirst, fdsMax, fdsEnd, threadsAfterFirst, threadsMax, threadsEnd);
+    EXPECT_LE(fdsEnd, fdsAfterFirst);
+    EXPECT_LE(threadsEnd, threadsAfterFirst);
+
+    // The device appears again under the same path: Start works and Stop ends without an error.
+    errors.clear();
+    SimProcess again({"--link", link, "--file", values, "--decimals", "0", "--rate", "1000"});
+    ASSERT_FALSE(again.Device().empty());
+    form->StartButtonClick();
+    ASSERT_TRUE(form->Acquiring()) << errors.join("; ").toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return form->Acq().State().SampleCount >= 20; }));
+    form->StopButtonClick();
+    EXPECT_TRUE(Idle());
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    ExpectEverySampleKept(kCycles);
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
