@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -46,6 +48,106 @@ constexpr char16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x
 inline QRgb* Row(uchar* bits, qsizetype bpl, int y) {
     return reinterpret_cast<QRgb*>(bits + bpl * y);
 }
+
+// Where each outline pixel of an ellipse lies along the outline, so a dashed pen runs its pattern round
+// it: the walk starts at the left end of the top row, goes down the right side and back up the left side.
+// Each row's outline pixels are a right run and a left run (one run in the top and bottom rows and in
+// rows one pixel wide). Counts up to any row are found in closed form, so only visible rows are visited
+// however large the box is.
+class EllipseWalk {
+public:
+    using RowFn = std::pair<long long, long long> (*)(long long, long long, long long);
+
+    EllipseWalk(RowFn row, long long w, long long h) : row_(row), w_(w), h_(h), mid_((h - 1) / 2) {
+        k0_ = FirstRow([&](long long j) { return row_(w_, h_, j).first <= row_(w_, h_, j).second; });
+        // Rows one pixel wide (a prefix of the top half) have no left run.
+        narrowEnd_ = std::max(k0_ + 1, FirstRow([&](long long j) {
+                                  const auto [a, b] = row_(w_, h_, j);
+                                  return a < b;
+                              }));
+        split_ = FindSplit();
+        rightTotal_ = Right(h_ - k0_);
+        leftTotal_ = Left(h_ - k0_);
+    }
+
+    long long FirstRow() const { return k0_; }
+    long long LastRow() const { return h_ - 1 - k0_; }
+    bool TopHalf(long long j) const { return j <= mid_; }
+    long long RightBase(long long j) const { return Right(j); }
+    long long LeftBase(long long j) const { return rightTotal_ + leftTotal_ - Left(j + 1); }
+
+private:
+    long long B(long long j) const { return row_(w_, h_, j).second; }
+
+    // First row in 0 ... mid_ (the widths grow towards the middle) for which ok holds; mid_ + 1 if none.
+    template <class F> long long FirstRow(F ok) const {
+        long long lo = 0, hi = mid_ + 1;
+        while (lo < hi) {
+            const long long m = lo + (hi - lo) / 2;
+            if (ok(m))
+                hi = m;
+            else
+                lo = m + 1;
+        }
+        return lo;
+    }
+
+    // In the top half the right end b grows by d = b(j) - b(j - 1) per row; its right run has
+    // max(1, d) pixels. b is the floor of a concave function, so the rows where it grows by one or more
+    // come first and those where it grows by at most one follow: split_ is the last row of the first
+    // kind. Found on the real curve, then checked on the exact rows around it.
+    long long FindSplit() const {
+        const auto real = [&](long long j) {
+            const long double t = static_cast<long double>(2 * j + 1 - h_) / static_cast<long double>(h_);
+            return static_cast<long double>(w_) * std::sqrt(std::max(0.0L, 1 - t * t));
+        };
+        long long lo = k0_, hi = mid_; // the answer lies in lo ... hi
+        while (lo < hi) {
+            const long long m = hi - (hi - lo) / 2;
+            if (real(m) - real(m - 1) >= 2)
+                lo = m;
+            else
+                hi = m - 1;
+        }
+        long long s = lo;
+        const long long from = std::max(k0_ + 1, s - 4), to = std::min(mid_, s + 5);
+        for (long long r = from; r <= to; ++r)
+            if (B(r) - B(r - 1) >= 2) s = std::max(s, r);
+        for (long long r = from; r <= to; ++r)
+            if (B(r) == B(r - 1) && r <= s) {
+                s = r - 1;
+                break;
+            }
+        return s;
+    }
+
+    // Right-run pixels of the top-half rows k0 ... n - 1 (n <= mid_ + 1).
+    long long TopRight(long long n) const {
+        if (n <= k0_) return 0;
+        const long long top = 2 * B(k0_) - w_ + 2; // the top row is all outline
+        return top + B(std::min(n - 1, split_)) - B(k0_) + std::max(0LL, n - 1 - split_);
+    }
+    long long TopLeft(long long n) const {
+        return n <= k0_ ? 0 : TopRight(n) - TopRight(std::min(n, narrowEnd_));
+    }
+
+    // The same over rows 0 ... n - 1 of the whole ellipse: the bottom half mirrors the top half.
+    template <class F> long long Whole(long long n, F top) const {
+        n = std::min(n, h_ - k0_);
+        if (n <= mid_ + 1) return top(n);
+        return top(mid_ + 1) + top(h_ - 1 - mid_) - top(h_ - n);
+    }
+    long long Right(long long n) const {
+        return Whole(n, [&](long long k) { return TopRight(k); });
+    }
+    long long Left(long long n) const {
+        return Whole(n, [&](long long k) { return TopLeft(k); });
+    }
+
+    RowFn row_;
+    long long w_, h_, mid_;
+    long long k0_ = 0, narrowEnd_ = 0, split_ = 0, rightTotal_ = 0, leftTotal_ = 0;
+};
 
 } // namespace
 
@@ -449,6 +551,8 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (jLo > jHi) return;
     uchar* bits = Bits();
     const QRgb pc = ToRgb(penColor_), bc = ToRgb(brushColor_);
+    std::optional<EllipseWalk> walk;
+    if (pen && PatternOf(penStyle_)) walk.emplace(&EllipseRow, w, h);
     auto above = EllipseRow(w, h, jLo - 1), row = EllipseRow(w, h, jLo);
     for (long long j = jLo; j <= jHi; ++j) {
         const auto below = EllipseRow(w, h, j + 1);
@@ -456,14 +560,36 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
         const int y = static_cast<int>(y1 + j);
         const long long xa = std::max(a, -static_cast<long long>(x1));
         const long long xb = std::min(b, static_cast<long long>(img_->width()) - 1 - x1);
+        // Dashed pens: the right and left runs of this row's outline and where they start along it.
+        bool top = true;
+        std::pair<long long, long long> rightRun{a, b}, leftRun{1, 0};
+        long long rightBase = 0, leftBase = 0;
+        if (walk && xa <= xb) {
+            top = walk->TopHalf(j);
+            if (j != walk->FirstRow() && j != walk->LastRow() && a != b) {
+                const auto& next = top ? above : below; // the narrower neighbour
+                rightRun = {std::min(b, next.second + 1), b};
+                leftRun = {a, std::max(a, next.first - 1)};
+                leftBase = walk->LeftBase(j);
+            }
+            rightBase = walk->RightBase(j);
+        }
         for (long long i = xa; i <= xb; ++i) {
             const bool edge = i == a || i == b || i < above.first || i > above.second || i < below.first ||
                               i > below.second;
             const int x = static_cast<int>(x1 + i);
-            if (edge && pen)
+            if (edge && pen) {
+                if (walk) {
+                    const bool right = i >= rightRun.first;
+                    const auto& run = right ? rightRun : leftRun;
+                    const long long step =
+                        (right ? rightBase : leftBase) + (top ? i - run.first : run.second - i);
+                    if (!PatternOn(static_cast<int>(step % 24))) continue;
+                }
                 PlotSpan(bits, y, x, x, pc, xr);
-            else if (brushStyle_ == bsSolid)
+            } else if (brushStyle_ == bsSolid) {
                 PlotSpan(bits, y, x, x, bc, xr);
+            }
         }
         above = row;
         row = below;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <utility>
@@ -45,6 +46,84 @@ std::vector<TColor> Snapshot(const Canvas& c) {
         for (int x = 0; x < c.Width(); ++x)
             v.push_back(c.Pixel(x, y));
     return v;
+}
+
+// The dashed 1-pixel pens, in pixels along the path: dash 18 on 6 off, dot 3/3, dash-dot 9/6/3/6,
+// dash-dot-dot 9/3/3/3/3/3.
+bool DashOn(TPenStyle s, long long step) {
+    std::vector<int> runs;
+    switch (s) {
+    case psDash:
+        runs = {18, 6};
+        break;
+    case psDot:
+        runs = {3, 3};
+        break;
+    case psDashDot:
+        runs = {9, 6, 3, 6};
+        break;
+    default:
+        runs = {9, 3, 3, 3, 3, 3};
+        break;
+    }
+    int period = 0;
+    for (int r : runs)
+        period += r;
+    long long pos = step % period;
+    for (std::size_t k = 0; k < runs.size(); ++k) {
+        if (pos < runs[k]) return k % 2 == 0;
+        pos -= runs[k];
+    }
+    return false;
+}
+
+// The outline pixels of the ellipse in the box (0, 0)-(w, h) in the order a dashed pen walks them: from
+// the left end of the top row down the right side, then up the left side; in each row the pixels outside
+// the narrower neighbour row (the row above in the upper half, below in the lower half). Worked out row
+// by row from a filled drawing, and checked to cover the solid outline exactly once.
+std::vector<std::pair<int, int>> OutlineWalk(int w, int h) {
+    Canvas fill(w, h), line(w, h);
+    fill.SetBrushColor(clBlack);
+    fill.Ellipse(0, 0, w, h);
+    line.SetBrushStyle(bsClear);
+    line.Ellipse(0, 0, w, h);
+    std::vector<std::pair<int, int>> ext(static_cast<std::size_t>(h), {1, 0});
+    int first = h, last = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (fill.Pixel(x, y) == clBlack) {
+                auto& e = ext[static_cast<std::size_t>(y)];
+                if (e.first > e.second) e.first = x;
+                e.second = x;
+                first = std::min(first, y);
+                last = y;
+            }
+    std::vector<std::pair<int, int>> walk;
+    const auto run = [&](int y, int from, int to, bool forward) {
+        for (int k = 0; k <= to - from; ++k)
+            walk.push_back({forward ? from + k : to - k, y});
+    };
+    for (int y = first; y <= last; ++y) {
+        const auto [a, b] = ext[static_cast<std::size_t>(y)];
+        const bool upper = 2 * y + 1 <= h;
+        if (y == first || y == last || a == b) {
+            run(y, a, b, upper);
+            continue;
+        }
+        const auto next = ext[static_cast<std::size_t>(upper ? y - 1 : y + 1)];
+        run(y, std::min(b, next.second + 1), b, upper);
+    }
+    for (int y = last - 1; y > first; --y) {
+        const auto [a, b] = ext[static_cast<std::size_t>(y)];
+        if (a == b) continue;
+        const bool upper = 2 * y + 1 <= h;
+        const auto next = ext[static_cast<std::size_t>(upper ? y - 1 : y + 1)];
+        run(y, a, std::max(a, next.first - 1), upper);
+    }
+    const PixelSet walked(walk.begin(), walk.end());
+    EXPECT_EQ(walked.size(), walk.size()) << w << "x" << h;
+    EXPECT_EQ(walked, Painted(line)) << w << "x" << h;
+    return walk;
 }
 
 TEST(Canvas, ColoursAreStoredAsBlueGreenRed) {
@@ -208,6 +287,95 @@ TEST(Canvas, EllipseOutlineAndFill) {
     EXPECT_EQ(d.Pixel(2, 2), clRed);
     EXPECT_EQ(d.Pixel(1, 1), clWhite);
     EXPECT_EQ(Painted(d).size(), 37u);
+}
+
+TEST(Canvas, DashedEllipseOutlineRunsThePatternAroundIt) {
+    std::vector<std::pair<int, int>> sizes;
+    for (int w = 1; w <= 13; ++w)
+        for (int h = 1; h <= 13; ++h)
+            sizes.push_back({w, h});
+    for (auto s : std::vector<std::pair<int, int>>{
+             {37, 23}, {23, 37}, {200, 9}, {9, 200}, {3, 150}, {301, 299}, {1500, 1100}, {700, 1501}})
+        sizes.push_back(s);
+    for (const auto& [w, h] : sizes) {
+        const auto walk = OutlineWalk(w, h);
+        for (TPenStyle st : {psDash, psDot, psDashDot, psDashDotDot}) {
+            Canvas c(w + 2, h + 2);
+            c.SetBrushStyle(bsClear);
+            c.SetPenStyle(st);
+            c.Ellipse(1, 1, w + 1, h + 1);
+            PixelSet want;
+            for (std::size_t k = 0; k < walk.size(); ++k)
+                if (DashOn(st, static_cast<long long>(k)))
+                    want.insert({walk[k].first + 1, walk[k].second + 1});
+            ASSERT_EQ(Painted(c), want) << w << "x" << h << " style " << int(st);
+        }
+    }
+    // A solid brush fills the inside only; the gaps between dashes keep what was there.
+    const auto walk = OutlineWalk(40, 30);
+    Canvas c(40, 30);
+    c.SetPenStyle(psDot);
+    c.SetPenColor(clRed);
+    c.SetBrushColor(clBlue);
+    c.Ellipse(0, 0, 40, 30);
+    for (std::size_t k = 0; k < walk.size(); ++k)
+        EXPECT_EQ(c.Pixel(walk[k].first, walk[k].second), k % 6 < 3 ? clRed : clWhite) << k;
+    EXPECT_EQ(c.Pixel(20, 15), clBlue);
+}
+
+TEST(Canvas, DashedEllipseIsTheSameWhereverItIsClipped) {
+    const int w = 1500, h = 1100;
+    for (TPenStyle st : {psDash, psDashDotDot}) {
+        Canvas full(w, h);
+        full.SetBrushStyle(bsClear);
+        full.SetPenStyle(st);
+        full.Ellipse(0, 0, w, h);
+        // Windows on the top, the four diagonals, both ends of the middle rows and the bottom.
+        const std::vector<std::pair<int, int>> origins = {{700, -10},  {1250, 141}, {1460, 530}, {1250, 919},
+                                                          {720, 1070}, {190, 919},  {-20, 540},  {190, 141}};
+        for (const auto& [ox, oy] : origins) {
+            Canvas part(60, 40);
+            part.SetBrushStyle(bsClear);
+            part.SetPenStyle(st);
+            part.Ellipse(-ox, -oy, w - ox, h - oy);
+            int drawn = 0;
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 60; ++x) {
+                    const TColor want = ox + x >= 0 && ox + x < w && oy + y >= 0 && oy + y < h
+                                            ? full.Pixel(ox + x, oy + y)
+                                            : clWhite;
+                    ASSERT_EQ(part.Pixel(x, y), want) << ox << "," << oy << " at " << x << "," << y;
+                    drawn += want == clBlack;
+                }
+            EXPECT_GT(drawn, 0) << ox << "," << oy;
+        }
+    }
+    // Boxes far beyond the image: near the ends of the middle rows the outline is a vertical line, and
+    // the pattern runs down it (right side) and up it (left side) without a break at the middle.
+    for (const bool right : {true, false}) {
+        Canvas c(10, 100);
+        c.SetBrushStyle(bsClear);
+        c.SetPenStyle(psDashDot);
+        const int x1 = right ? -1999999990 : 0;
+        c.Ellipse(x1, -1000000050, x1 + 2000000000, 1000000050);
+        const int col = right ? 9 : 0;
+        std::vector<bool> on;
+        for (int y = 0; y < 100; ++y) {
+            on.push_back(c.Pixel(col, y) == clBlack);
+            for (int x = 0; x < 10; ++x)
+                if (x != col) {
+                    EXPECT_EQ(c.Pixel(x, y), clWhite) << x << "," << y;
+                }
+        }
+        bool fits = false;
+        for (int phase = 0; phase < 24 && !fits; ++phase) {
+            fits = true;
+            for (int y = 0; y < 100; ++y)
+                fits = fits &&
+                       on[static_cast<std::size_t>(y)] == DashOn(psDashDot, phase + (right ? y : 99 - y));
+        }
+        EXPECT_TRUE(fits) << (right ? "right" : "left");
+    }
 }
 
 TEST(Canvas, HugeShapesAreClippedNotAllocated) {
