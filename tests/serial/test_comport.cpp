@@ -6,6 +6,8 @@
 #include "serial/comport.h"
 #include "serial/host/custom_baud.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -260,6 +262,43 @@ TEST_F(ComPortTest, EmptyEventsOpenWithoutThread) {
     EXPECT_EQ(text, "");
 }
 
+TEST_F(ComPortTest, ReadingFromADeviceThatWentAwayFails) {
+    TComPort port;
+    port.SetPort(pty.Path());
+    port.SetEvents({}); // no event thread: the read itself meets the hang-up
+    TComTimeouts wait;  // a read waits for its bytes (30 s at most, should the hang-up go unnoticed)
+    wait.SetReadInterval(0);
+    wait.SetReadTotalConstant(30000);
+    port.SetTimeouts(wait);
+    port.Open();
+    pty.Write("ab");
+    ASSERT_TRUE(WaitUntil([&] { return port.InputQueueCount() == 2; }));
+    pty.CloseMaster();
+    std::string text;
+    EXPECT_EQ(port.ReadText(text, 5), 2); // what came before the device went is still read
+    EXPECT_EQ(text, "ab");
+    try {
+        port.ReadText(text, 5);
+        ADD_FAILURE() << "no exception";
+    } catch (const EComPort& e) {
+        EXPECT_EQ(e.ErrorCode(), 3);
+        EXPECT_STREQ(e.what(), "ReadFile function failed (Error: 1167)");
+        EXPECT_EQ(e.SystemError(), 1167);
+        EXPECT_FALSE(e.HostErrorText().empty());
+    }
+    EXPECT_TRUE(port.Connected()); // a failed read does not close the port
+
+    std::vector<std::string> seen;
+    port.OnException = [&](TCustomComPort&, TComExceptions code, const std::string& msg, std::int64_t err,
+                           const std::string&) {
+        seen.push_back(std::to_string(code) + " " + msg + " " + std::to_string(err));
+    };
+    text = "x";
+    EXPECT_EQ(port.ReadText(text, 5), 0);
+    EXPECT_EQ(text, "");
+    EXPECT_EQ(seen, std::vector<std::string>{"3 ReadFile function failed 1167"});
+}
+
 TEST_F(ComPortTest, WindowSettingsReachTheDevice) {
     // Hold the slave open to look at the terminal settings the port gave it.
     const int look = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -347,6 +386,93 @@ TEST_F(ComPortTest, IniPersistenceRoundTrip) {
     c.SetName("Other");
     c.LoadFromIniFile(file);
     EXPECT_EQ(c.Port(), "ttyUSB7");
+}
+
+TEST_F(ComPortTest, IniFilesThatCannotBeWrittenOrReadFail) {
+    QTemporaryDir dir;
+    const std::string plain = dir.filePath("plain").toStdString(); // a file where a folder would be
+    {
+        QFile f(QString::fromStdString(plain));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    const std::string folder = dir.filePath("folder").toStdString(); // a folder where the file would be
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    TComPort port;
+    port.SetName("ComPort1");
+    port.SetPort("ttyUSB3");
+    for (const std::string& file : {plain + "/port.ini", folder}) {
+        try {
+            port.SaveToIniFile(file);
+            ADD_FAILURE() << file << ": no exception";
+        } catch (const EComPort& e) {
+            EXPECT_EQ(e.ErrorCode(), 16) << file;
+            EXPECT_STREQ(e.what(), "Failed to store settings");
+        }
+    }
+    EXPECT_EQ(Message([&] { port.LoadFromIniFile(folder); }), "Failed to load settings");
+    EXPECT_EQ(port.Port(), "ttyUSB3");
+
+    // A file that is not there is no failure: every key keeps its value.
+    EXPECT_NO_THROW(port.LoadFromIniFile(dir.filePath("none/port.ini").toStdString()));
+    EXPECT_EQ(port.Port(), "ttyUSB3");
+
+    std::vector<int> codes;
+    port.OnException = [&](TCustomComPort&, TComExceptions code, const std::string&, std::int64_t err,
+                           const std::string&) {
+        codes.push_back(code);
+        EXPECT_EQ(err, -1);
+    };
+    port.SaveToIniFile(folder);
+    port.LoadFromIniFile(folder);
+    EXPECT_EQ(codes, (std::vector<int>{16, 17}));
+}
+
+TEST_F(ComPortTest, RegistryPersistenceRoundTrip) {
+    // The user's settings of the program go to a temporary folder, never to the real ones.
+    QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    TComPort a;
+    a.SetStoredProps({spBasic, spOthers, spParity, spBuffer, spTimeouts, spFlowControl});
+    a.SetPort("ttyUSB7");
+    a.SetBaudRate(brCustom);
+    a.SetCustomBaudRate(250000);
+    a.SetEventChar(13);
+    a.SetStopBits(sbTwoStopBits);
+    a.Parity().SetBits(prOdd);
+    a.Parity().SetReplace(true);
+    a.Buffer().SetOutputSize(2048);
+    a.Timeouts().SetReadInterval(7);
+    a.Timeouts().SetWriteTotalConstant(250);
+    a.FlowControl().SetFlowControl(fcSoftware);
+    a.FlowControl().SetXoffChar(0x7F);
+    a.SaveToRegistry("Port/Device1");
+
+    const QStringList files = QDir(dir.path()).entryList(QDir::AllDirs | QDir::Files | QDir::NoDotAndDotDot);
+    EXPECT_FALSE(files.isEmpty()); // written under the temporary folder
+
+    TComPort b;
+    b.SetStoredProps(a.StoredProps());
+    b.LoadFromRegistry("Port/Device1");
+    EXPECT_EQ(b.Port(), "ttyUSB7");
+    EXPECT_EQ(b.BaudRate(), brCustom);
+    EXPECT_EQ(b.CustomBaudRate(), 250000u);
+    EXPECT_EQ(b.EventChar(), 13);
+    EXPECT_EQ(b.StopBits(), sbTwoStopBits);
+    EXPECT_EQ(b.Parity().Bits(), prOdd);
+    EXPECT_TRUE(b.Parity().Replace());
+    EXPECT_EQ(b.Buffer().OutputSize(), 2048);
+    EXPECT_EQ(b.Timeouts().ReadInterval(), 7);
+    EXPECT_EQ(b.Timeouts().WriteTotalConstant(), 250);
+    EXPECT_EQ(b.FlowControl().FlowControl(), fcSoftware);
+    EXPECT_EQ(b.FlowControl().XoffChar(), 0x7F);
+
+    // Another key is empty: the values stay as they are.
+    TComPort c;
+    c.SetStoredProps(a.StoredProps());
+    c.LoadFromRegistry("Port/Device2");
+    EXPECT_EQ(c.Port(), TComPort().Port());
+    EXPECT_EQ(c.Buffer().OutputSize(), TComPort().Buffer().OutputSize());
 }
 
 TEST_F(ComPortTest, LoadingDefersOpeningToItsEnd) {
