@@ -37,6 +37,7 @@ void TKartex::Redraw() {
 void TKartex::RenderScales(Canvas& c) {
     const int W = geom_.Width, H = geom_.Height, s = geom_.ShadowWidth;
     chartCanvas_.SetSize(W, H);
+    if (&c == &chartCanvas_) mouse_.PictureReplaced();
     c.SetPenStyle(psSolid);
     c.SetPenMode(pmCopy);
     c.SetPenWidth(1);
@@ -244,6 +245,9 @@ void TKartex::ShowWithCrossHairs(int x0, int y0, Canvas& c) {
 
 void TKartex::ShowOnScreen(int x0, int y0, Canvas& c) {
     // ChartBitmap is what the screen shows: a plot-area picture goes into it at its place.
-    if (&c != &chartCanvas_) chartCanvas_.Draw(x0, y0, c.Image());
+    if (&c != &chartCanvas_) {
+        chartCanvas_.Draw(x0, y0, c.Image());
+        mouse_.PictureReplaced(); // the plot area holds the zoom rectangle
+    }
     if (!inPaintEvent_) update(QRect(x0, y0, c.Width(), c.Height()));
 }

@@ -100,6 +100,9 @@ public:
     void MouseMove(TShiftState shift, int x, int y);
     void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
     void MouseLeave();
+    // The chart put a new picture on the screen: the zoom rectangle, drawn in exclusive-or, went with the
+    // old one, so the next move must not draw it again as its erase.
+    void PictureReplaced() { rectShown_ = false; }
 
     bool DragStarted() const { return dragStarted_; }
     bool ZoomWindowActive() const { return zoomWindow_; }

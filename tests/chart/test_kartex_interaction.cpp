@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -102,6 +103,33 @@ TEST_F(KartexMouse, ZoomWindowRectangleIsUndrawnAndADegenerateOneIgnored) {
     EXPECT_NEAR(XHigh(), 50, 1e-9);
     EXPECT_GT(YLow(), YHigh());
     EXPECT_EQ(zoomPans, 1);
+}
+
+TEST_F(KartexMouse, ARepaintUnderTheZoomRectangleLeavesNoOldRectangleBehind) {
+    ShowAt(470, 300);
+    const QImage screen = chart.ChartBitmap().copy();
+    TestTempDir dir;
+    chart.SetMouseAction(maZoomWind);
+    // Whatever renders the picture anew while the rectangle shows (an export, new data on the plot area,
+    // a full repaint) wipes it; the next move draws only the new one, and cancelling leaves nothing.
+    const std::vector<std::function<void()>> repaints = {
+        [&] { chart.ExportBitmap(dir / "shot.bmp", false); },
+        [&] { chart.ExportBitmap(dir / "mono.bmp", true); },
+        [&] { chart.Redraw(); },
+        [&] { chart.Paint(); },
+    };
+    for (std::size_t k = 0; k < repaints.size(); ++k) {
+        Press(chart, 100, 60);
+        MoveHeld(chart, 200, 150);
+        repaints[k]();
+        EXPECT_EQ(chart.ChartBitmap(), screen) << k;
+        MoveHeld(chart, 250, 170);
+        EXPECT_EQ(chart.ChartBitmap().pixel(199, 100), screen.pixel(199, 100)) << k << ": old right edge";
+        EXPECT_NE(chart.ChartBitmap().pixel(249, 100), screen.pixel(249, 100)) << k << ": new right edge";
+        Release(chart, 250, 170, Qt::RightButton);
+        EXPECT_EQ(chart.ChartBitmap(), screen) << k;
+    }
+    EXPECT_EQ(zoomPans, 0);
 }
 
 TEST_F(KartexMouse, ModeCursorsAndPositionReport) {
