@@ -1,8 +1,10 @@
-// Local safety: what other users of the machine can reach. The single-instance channel admits this user
-// only; the simulator registers its device only in a folder of this user's own, and the port list reads
-// registrations only from such a folder.
+// Local safety: what other users of the machine can reach, and what the program writes. The
+// single-instance channel admits this user only; the simulator registers its device only in a folder of
+// this user's own, and the port list reads registrations only from such a folder; the headless commands
+// write the files named on their command line and nothing else.
 
 #include "app/single_instance.h"
+#include "chart/item_file.h"
 #include "serial/host/port_list.h"
 #include "tests/reliability/child_process.h"
 #include "tests/serial/pty_fixture.h"
@@ -16,7 +18,9 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -147,4 +151,80 @@ TEST(LocalSafety, SimulatorRegistersOnlyInAFolderOfItsOwn) {
     roots.simulators = folder.string();
     const auto names = host::SerialPortNames(roots);
     EXPECT_EQ(std::count(names.begin(), names.end(), sim.Device()), 1);
+}
+
+namespace {
+
+// Runs the program with exactly the given environment in the given folder; its exit code, or -1.
+int RunProgram(const std::vector<std::string>& args, const std::vector<std::string>& env,
+               const fs::path& cwd) {
+    std::vector<std::string> all = args;
+    std::vector<char*> argv, envp;
+    for (auto& a : all)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envCopy = env;
+    for (auto& e : envCopy)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    pid_t pid = -1;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+// With home, configuration, cache, runtime and temporary folders all inside one test folder, the
+// headless commands leave exactly the files they were told to write (fontconfig's own cache aside).
+TEST(LocalSafety, OnlyTheChosenFilesAreWritten) {
+    TempDir root;
+    for (const char* d : {"home", "config", "data", "cache", "run", "tmp", "cwd", "out"})
+        fs::create_directory(root / d);
+    ::chmod((root / "run").c_str(), 0700);
+    TChartItem item{};
+    item.Kind = ikMoveTo;
+    item.Layer = 1;
+    std::vector<TChartItem> items{item};
+    item.Kind = ikLineTo;
+    item.X = 2;
+    item.Y = 5;
+    items.push_back(item);
+    SaveItems((root / "in.mvx").string(), items);
+
+    const std::string program = std::string(std::getenv("MEVRANT_BUILD_DIR")) + "/app/mevrant";
+    const std::vector<std::string> env{"HOME=" + (root / "home").string(),
+                                       "XDG_CONFIG_HOME=" + (root / "config").string(),
+                                       "XDG_DATA_HOME=" + (root / "data").string(),
+                                       "XDG_CACHE_HOME=" + (root / "cache").string(),
+                                       "XDG_RUNTIME_DIR=" + (root / "run").string(),
+                                       "TMPDIR=" + (root / "tmp").string(),
+                                       "QT_QPA_PLATFORM=offscreen",
+                                       "PATH=/usr/bin:/bin"};
+    const std::string in = (root / "in.mvx").string();
+    ASSERT_EQ(RunProgram({program, "csv", in, "-o", (root / "out" / "run.csv").string()}, env, root / "cwd"),
+              0);
+    ASSERT_EQ(
+        RunProgram({program, "render", in, "-o", (root / "out" / "run.bmp").string(), "--size", "200x150"},
+                   env, root / "cwd"),
+        0);
+
+    std::vector<std::string> written;
+    const fs::path fontCache = root / "cache" / "fontconfig";
+    for (auto it = fs::recursive_directory_iterator(root / ""); it != fs::recursive_directory_iterator();
+         ++it) {
+        if (it->path() == fontCache) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_directory()) written.push_back(fs::relative(it->path(), root / "").string());
+    }
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"in.mvx", "out/run.bmp", "out/run.csv"}));
 }
