@@ -1,5 +1,6 @@
 #include "chart/data_render.h"
 
+#include "chart/line_decimator.h"
 #include "chart/marks.h"
 
 #include <algorithm>
@@ -60,10 +61,44 @@ private:
     TPoint start_;
 };
 
+// Long line-to runs reduced per pixel column: they reach the polyline stage as at most four points per
+// visible column, which set exactly the pixels of every point (solid 1-pixel pens on a copying canvas).
+class ReducedRunStage {
+public:
+    // Shorter runs cost no more drawn in full.
+    static constexpr int kMinRun = 2048;
+
+    ReducedRunStage(const Canvas& c, const TDataPass& pass)
+        : runs_(pass.OnPolyline || c.PenMode() != pmCopy ? nullptr : pass.Runs) {}
+
+    // The run that begins at item i and can be drawn reduced, or null.
+    const TLineRun* RunAt(int i, int count) {
+        if (!runs_) return nullptr;
+        const auto& runs = runs_->Runs();
+        while (next_ < runs.size() && runs[next_].Begin < i)
+            ++next_;
+        if (next_ == runs.size() || runs[next_].Begin != i) return nullptr;
+        const TLineRun& r = runs[next_];
+        return r.End <= count && r.End - r.Begin >= kMinRun ? &r : nullptr;
+    }
+
+    const std::vector<TDecimatedPoint>& Reduce(const TChartItem* items, const TLineRun& run,
+                                               const TLineTarget& target) {
+        points_.clear();
+        DecimateRun(items, *runs_, run, target, points_);
+        return points_;
+    }
+
+private:
+    const TLineRunIndex* runs_;
+    std::size_t next_ = 0;
+    std::vector<TDecimatedPoint> points_;
+};
+
 class ItemRenderer {
 public:
     ItemRenderer(Canvas& c, const TDataPass& pass)
-        : c_(c), pass_(pass), poly_(c, TPoint{pass.X0, pass.Y0}, pass) {}
+        : c_(c), pass_(pass), poly_(c, TPoint{pass.X0, pass.Y0}, pass), reduced_(c, pass) {}
 
     void Render(const TChartItem* items, int count) {
         c_.SetPenWidth(std::clamp(pass_.LineWidth, 1, kMaxPenWidth));
@@ -72,6 +107,11 @@ public:
         c_.SetPenStyle(psSolid);
         c_.SetBrushColor(pass_.ChartColor);
         for (int i = 0; i < count; ++i) {
+            if (const TLineRun* run = reduced_.RunAt(i, count)) {
+                DrawReduced(items, *run);
+                i = run->End - 1;
+                continue;
+            }
             const TChartItem& it = items[i];
             if (!(*pass_.ClassVisible)[it.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(it.Layer)])
                 continue;
@@ -149,6 +189,27 @@ private:
         default:
             return;
         }
+    }
+
+    // A whole run, with the pen changes its first item makes when drawn on its own.
+    void DrawReduced(const TChartItem* items, const TLineRun& run) {
+        const TChartItem& first = items[run.Begin];
+        if (!(*pass_.ClassVisible)[first.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(first.Layer)])
+            return;
+        if (c_.PenWidth() != 1) {
+            poly_.Flush();
+            c_.SetPenWidth(1);
+        }
+        const TColor color = Pen(first);
+        if (color != c_.PenColor() || first.PenStyle != c_.PenStyle()) {
+            poly_.Flush();
+            SetPen(color, first);
+        }
+        const TLineTarget target{&(*pass_.Transforms)[static_cast<std::size_t>(LayerIndex(first.Layer))],
+                                 kPixelClamp, pass_.X0 - pass_.Geometry.LRim, pass_.Y0 - pass_.Geometry.TRim,
+                                 c_.Width()};
+        for (const TDecimatedPoint& p : reduced_.Reduce(items, run, target))
+            poly_.Append({p.X, p.Y});
     }
 
     void LineTo(const TChartItem& it) {
@@ -358,6 +419,7 @@ private:
     Canvas& c_;
     const TDataPass& pass_;
     PolylineStage poly_;
+    ReducedRunStage reduced_;
 };
 
 } // namespace

@@ -12,6 +12,7 @@
 #include "chart/gfx/canvas.h"
 #include "chart/item.h"
 #include "chart/layer_transform.h"
+#include "chart/line_run_index.h"
 
 #include <array>
 #include <bitset>
@@ -40,6 +41,10 @@ struct TDataPass {
     const std::bitset<16>* LayerVisible = nullptr;
     // Told of every polyline the line-to stage draws (points in target pixels).
     std::function<void(const TPoint* points, int count)> OnPolyline;
+    // The line-to runs of the items, indexed up to at least the count drawn. When set (and no OnPolyline
+    // watches the polylines), long solid 1-pixel runs are reduced to a few points per pixel column before
+    // they reach the polyline stage: the same pixels, at a cost per visible column.
+    const TLineRunIndex* Runs = nullptr;
 };
 
 // Control pixel of a world point, clamped to ±30000 and shifted into the target of the pass.

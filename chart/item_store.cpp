@@ -104,6 +104,7 @@ void TItemStore::AppendItem(const TChartItem& item) {
 }
 
 void TItemStore::ClearItems() {
+    ++generation_;
     array_.reset();
     count_ = 0;
     Publish();
@@ -111,12 +112,14 @@ void TItemStore::ClearItems() {
 
 void TItemStore::AssignItems(TItemArray records) {
     if (records.size() > static_cast<std::size_t>(INT_MAX)) throw std::length_error("too many chart items");
+    ++generation_;
     count_ = static_cast<int>(records.size());
     array_ = records.empty() ? nullptr : std::make_shared<TItemArray>(std::move(records));
     Publish();
 }
 
 void TItemStore::TakeFrom(const TItemStore& other) {
+    if (other.array_ != array_ || other.count_ < count_) ++generation_;
     array_ = other.array_;
     count_ = other.count_;
 }

@@ -50,6 +50,9 @@ public:
     void AssignItems(TItemArray records);
 
     int ItemCount() const { return count_; }
+    // Changes whenever items already in the list may have changed (cleared, replaced, a partner's other
+    // list taken over); appends keep it, so caches over the list can follow appends alone.
+    std::uint64_t Generation() const { return generation_; }
     int Capacity() const { return array_ ? static_cast<int>(array_->size()) : 0; }
     const TChartItem& Item(int index) const { return (*array_)[static_cast<std::size_t>(index)]; }
     const TChartItem* Items() const { return array_ ? array_->data() : nullptr; }
@@ -90,6 +93,7 @@ private:
 
     std::shared_ptr<TItemArray> array_;
     int count_ = 0;
+    std::uint64_t generation_ = 0;
     int allocSize_ = kDefaultAllocSize;
     TColor dataColor_ = 0;
     TColor fillColor_ = 0xC0C0C0;

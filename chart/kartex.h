@@ -227,6 +227,10 @@ public:
     std::function<void(TKartex& sender, TTextLabel& which)> OnTextLabelMove;
 
     // ---- rendering ----
+    // Long line-to runs drawn reduced per pixel column (the same pixels; on by default). Off draws every
+    // item, for comparison.
+    bool LineReduction() const { return lineReduction_; }
+    void SetLineReduction(bool v) { lineReduction_ = v; }
     QImage& ChartBitmap() { return chartCanvas_.Image(); }
     QImage& PlotBitmap() { return plotCanvas_.Image(); }
     QImage& ImageBitmap() { return imageBitmap_; }
@@ -292,6 +296,9 @@ private:
     void PaintIfAutoRedraw();
 
     TItemStore store_;
+    TLineRunIndex runIndex_; // follows store_ by its appends; rebuilt when its generation changes
+    std::uint64_t runIndexGeneration_ = 0;
+    bool lineReduction_ = true;
     TPlotGeometry geom_;
     std::array<Layer, kLayers> layers_;
     std::array<LayerTransform, kLayers> transforms_;

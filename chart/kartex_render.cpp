@@ -154,6 +154,14 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.TextAlignment = textAlignment_;
     pass.ClassVisible = &classVisible_;
     pass.LayerVisible = &layerVisible_;
+    if (lineReduction_) {
+        if (store_.Generation() != runIndexGeneration_ || store_.ItemCount() < runIndex_.Count()) {
+            runIndex_.Clear();
+            runIndexGeneration_ = store_.Generation();
+        }
+        runIndex_.Append(store_.Items(), store_.ItemCount());
+        pass.Runs = &runIndex_;
+    }
     c->SetFont(font_);
     RenderItems(*c, pass, store_.Items(), store_.ItemCount());
 
