@@ -1,0 +1,104 @@
+// The window's chart (449 × 361) holding 1M and 10M samples of an acquisition: Redraw after appending
+// one sample, a full Paint, one pan step and one zoom step; each with the per-column reduction of
+// line-to runs (fast) and with every item drawn (plain), in the same run.
+//   build/bench/bench_chart_speed [--benchmark_filter=…]
+
+#include "bench/chart_setup.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+namespace {
+
+// One chart at a time (10M items take a gigabyte); it goes before the application does.
+std::unique_ptr<TKartex> chart;
+int chartSize = 0;
+
+TKartex& ChartWith(int n) {
+    if (chartSize != n) {
+        chart.reset();
+        chart = std::make_unique<TKartex>();
+        chart->show();
+        ConfigureLikeMainWindow(*chart);
+        FillAcquisition(*chart, n);
+        chartSize = n;
+    }
+    chart->SetScaleRange(1, 0, 1, n, 200);
+    return *chart;
+}
+
+void Prepare(benchmark::State& state, TKartex& k) {
+    k.SetLineReduction(state.range(1) != 0);
+    k.Paint();
+    state.SetLabel(state.range(1) != 0 ? "fast" : "plain");
+}
+
+void BM_AppendRedraw(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TKartex& k = ChartWith(n);
+    Prepare(state, k);
+    double x = k.ItemCount() + 1;
+    for (auto _ : state) {
+        k.LineToPoint(x, 100 + static_cast<int>(x) % 50);
+        x += 1;
+        k.Redraw();
+    }
+}
+
+void BM_Paint(benchmark::State& state) {
+    TKartex& k = ChartWith(static_cast<int>(state.range(0)));
+    Prepare(state, k);
+    for (auto _ : state)
+        k.Paint();
+}
+
+// A pan step moves the x range by 5 pixels' worth, back and forth; the chart repaints in the setter.
+void BM_PanStep(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TKartex& k = ChartWith(n);
+    Prepare(state, k);
+    const double d = n / 380.0 * 5;
+    int i = 0;
+    for (auto _ : state) {
+        const double s = (i++ % 2) * d;
+        k.SetScaleRange(1, s, 1, n + s, 200);
+    }
+}
+
+// A zoom step shrinks the visible x range by a few percent around its middle, then widens it again.
+void BM_ZoomStep(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    TKartex& k = ChartWith(n);
+    Prepare(state, k);
+    int i = 0;
+    for (auto _ : state) {
+        const double f = 0.02 * (1 + i++ % 8);
+        k.SetScaleRange(1, n * f, 1 + 10 * f, n * (1 - f), 200 - 10 * f);
+    }
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (int n : {1'000'000, 10'000'000})
+        for (int fast : {1, 0})
+            b->Args({n, fast});
+    b->Unit(benchmark::kMillisecond)->MinTime(0.5);
+}
+
+BENCHMARK(BM_AppendRedraw)->Apply(Sizes);
+BENCHMARK(BM_Paint)->Apply(Sizes);
+BENCHMARK(BM_PanStep)->Apply(Sizes);
+BENCHMARK(BM_ZoomStep)->Apply(Sizes);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    chart.reset();
+    return 0;
+}
