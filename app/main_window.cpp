@@ -25,7 +25,10 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTimer>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -59,6 +62,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SetupChart();
     SetupPort();
     sink_ = std::make_unique<KartexSink>(*Kartex1);
+    frameTimer_ = new QTimer(this);
+    frameTimer_->setSingleShot(true);
+    frameTimer_->setTimerType(Qt::PreciseTimer);
+    connect(frameTimer_, &QTimer::timeout, this, [this] { ChartFrame(); });
 
     const int menuHeight = menuBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -363,6 +370,20 @@ void TForm1::ComPort1RxChar(int count) {
     });
     AppendPane(shown);
     if (added > 0) ShowValue();
+    ScheduleChartFrame();
+}
+
+// A frame at once when the last one is older than a display frame, else when it is: at any rate the chart
+// renders at most 60 times a second, and a sample reaches the screen within one frame.
+void TForm1::ScheduleChartFrame() {
+    constexpr qint64 kFrameMs = 16;
+    if (frameTimer_->isActive()) return;
+    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameMs;
+    frameTimer_->start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+}
+
+void TForm1::ChartFrame() {
+    sinceFrame_.restart();
     Kartex1->Redraw();
 }
 

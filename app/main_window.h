@@ -4,6 +4,7 @@
 
 #include "app/acquisition.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
@@ -17,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
+class QTimer;
 class QToolButton;
 class QAction;
 class TComComboBox;
@@ -117,6 +119,8 @@ private:
     void EndAcquisition();
     void ShowValue();
     void AppendPane(const QStringList& lines);
+    void ScheduleChartFrame();
+    void ChartFrame();
     QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
 
     double scale_ = 1.0;
@@ -124,6 +128,9 @@ private:
     std::unique_ptr<TComPort> port_;
     std::unique_ptr<KartexSink> sink_;
     Acquisition acquisition_;
+    // The chart renders received samples at most once per display frame.
+    QTimer* frameTimer_ = nullptr;
+    QElapsedTimer sinceFrame_;
     bool acquiring_ = false;
     char decimalSeparator_ = ',';
     FileDialogFn fileDialog_;
