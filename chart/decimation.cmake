@@ -3,4 +3,5 @@
 list(APPEND CHART_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/line_run_index.cpp
   ${CMAKE_CURRENT_LIST_DIR}/line_decimator.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/item_memory.cpp
 )

@@ -1,5 +1,7 @@
 #include "chart/item_file.h"
 
+#include "chart/item_memory.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -169,6 +171,7 @@ std::vector<TChartItem> LoadItems(const std::string& fileName) {
 
     std::vector<TChartItem> items;
     try {
+        ReserveItems(items, count);
         items.resize(count);
     } catch (const std::bad_alloc&) {
         throw EItemFileError("Cannot read", fileName, ErrnoText(ENOMEM));

@@ -1,33 +1,11 @@
 #include "chart/item_store.h"
 
+#include "chart/item_memory.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <stdexcept>
-
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
-namespace {
-
-// Moves the items into a larger block. The block is asked for huge pages before it is first touched: a
-// list of millions of items otherwise spends most of its appending time in page faults.
-void Reserve(TItemArray& items, std::size_t capacity) {
-    TItemArray grown;
-    grown.reserve(capacity);
-#ifdef __linux__
-    constexpr std::uintptr_t kHuge = 2u << 20;
-    const auto begin = reinterpret_cast<std::uintptr_t>(grown.data());
-    const std::uintptr_t end = begin + capacity * sizeof(TChartItem);
-    const std::uintptr_t first = (begin + kHuge - 1) / kHuge * kHuge, last = end / kHuge * kHuge;
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
-    grown.insert(grown.end(), items.begin(), items.end());
-    items.swap(grown);
-}
-
-} // namespace
 
 std::string_view ShareRefusalMessage(TShareResult r) {
     switch (r) {
@@ -65,7 +43,8 @@ TChartItem& TItemStore::NextSlot() {
         if (array_ && array_.use_count() == 1) {
             // A list of its own grows in place; memory is reserved geometrically, so a long acquisition
             // copies each item a bounded number of times instead of once per AllocSize step.
-            if (array_->capacity() < wanted) Reserve(*array_, std::max(wanted, array_->capacity() / 2 * 3));
+            if (array_->capacity() < wanted)
+                ReserveItems(*array_, std::max(wanted, array_->capacity() / 2 * 3));
             array_->resize(wanted);
             TChartItem& slot = (*array_)[static_cast<std::size_t>(count_)];
             slot = TChartItem{};
