@@ -22,9 +22,12 @@ std::string_view ShareRefusalMessage(TShareResult r) {
 
 TItemStore::~TItemStore() {
     Leave();
-    // Users keep the array they hold and go on as charts of their own.
-    for (TItemStore* user : users_)
+    // Users keep the items they show and go on as charts of their own, each with its own copy: appends to
+    // a shared array would write into each other's slots.
+    for (TItemStore* user : users_) {
         user->owner_ = nullptr;
+        user->Detach();
+    }
 }
 
 void TItemStore::SetAllocSize(int v) {
@@ -103,6 +106,10 @@ void TItemStore::TakeFrom(const TItemStore& other) {
     count_ = other.count_;
 }
 
+void TItemStore::Detach() {
+    if (array_) array_ = std::make_shared<TItemArray>(*array_);
+}
+
 void TItemStore::Publish() {
     if (owner_) {
         owner_->TakeFrom(*this);
@@ -136,8 +143,10 @@ TShareResult TItemStore::UseDataOf(TItemStore* b) {
     if (!users_.empty()) return TShareResult::RefusedUsed;
     if (b != nullptr && b == owner_) return TShareResult::Unchanged;
     if (b == nullptr) {
-        // Keeps the array and count it had, now as a list of its own.
+        // Keeps the items it had, now as a list of its own: a copy, since appends to the array it shared
+        // would overwrite the former owner's later items.
         Leave();
+        Detach();
         return TShareResult::Changed;
     }
     TItemStore* target = b->owner_ ? b->owner_ : b;

@@ -89,6 +89,7 @@ private:
     void AppendPoint(TChartItemKind kind, double x, double y);
     TChartItem& NextSlot();
     void Leave();
+    void Detach(); // an array of its own with the same items
     void TakeFrom(const TItemStore& other);
 
     std::shared_ptr<TItemArray> array_;

@@ -154,3 +154,29 @@ TEST(ItemStore, LeavingKeepsTheListAsOwnAndUnhooksFromTheOwner) {
 }
 
 } // namespace
+
+TEST(ItemStore, ChartsThatStopSharingNoLongerWriteIntoEachOther) {
+    TItemStore owner, user;
+    owner.LineToPoint(1, 1);
+    ASSERT_EQ(user.UseDataOf(&owner), TShareResult::Changed);
+    ASSERT_EQ(user.UseDataOf(nullptr), TShareResult::Changed);
+    owner.LineToPoint(2, 2);
+    user.LineToPoint(3, 3);
+    EXPECT_EQ(owner.Item(1).X, 2);
+    EXPECT_EQ(user.Item(1).X, 3);
+    EXPECT_EQ(user.Item(0).X, 1);
+
+    // Users of a chart that goes away keep its items, each as a list of its own.
+    TItemStore a, b;
+    {
+        TItemStore gone;
+        gone.LineToPoint(5, 5);
+        ASSERT_EQ(a.UseDataOf(&gone), TShareResult::Changed);
+        ASSERT_EQ(b.UseDataOf(&gone), TShareResult::Changed);
+    }
+    a.LineToPoint(6, 6);
+    b.LineToPoint(7, 7);
+    EXPECT_EQ(a.Item(1).X, 6);
+    EXPECT_EQ(b.Item(1).X, 7);
+    EXPECT_EQ(b.Item(0).X, 5);
+}
