@@ -115,7 +115,7 @@ public:
             const TChartItem& it = items[i];
             if (!(*pass_.ClassVisible)[it.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(it.Layer)])
                 continue;
-            if (!Drawable(it)) continue;
+            if (IsSkippedItem(it)) continue; // the run index skips exactly the same items
             const int width = std::clamp(it.LineWidth, 1, kMaxPenWidth);
             if (width != c_.PenWidth()) {
                 poly_.Flush();
@@ -128,28 +128,6 @@ public:
     }
 
 private:
-    // Kinds that draw need finite coordinates; any other kind is kept and draws nothing.
-    static bool Drawable(const TChartItem& it) {
-        switch (it.Kind) {
-        case ikMark:
-        case ikLineTo:
-        case ikText:
-        case ikMoveTo:
-        case ikMoveRel:
-        case ikLineRel:
-            return Finite(it.X, it.Y);
-        case ikLine:
-        case ikRectangle:
-        case ikBox:
-        case ik3DBar:
-        case ikEllipse:
-        case ikArrow:
-            return Finite(it.X, it.Y) && Finite(it.X2, it.Y2);
-        default:
-            return false;
-        }
-    }
-
     TColor Pen(const TChartItem& it) const { return pass_.Mono ? 0 : it.Color; }
     TColor Fill(const TChartItem& it) const { return pass_.Mono ? 0xC0C0C0 : it.FillColor; }
     TPoint Map(const TChartItem& it, double x, double y) const { return MapItemPoint(pass_, it.Layer, x, y); }

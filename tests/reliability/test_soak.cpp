@@ -83,7 +83,11 @@ TEST(Soak, EveryLineSentIsASampleAndMemoryGrowsOnlyByTheItems) {
             lines, seconds, withPaneKiB - startKiB, paneLines, grown, itemsKiB, blocksKiB,
             100.0 * grown / blocksKiB - 100);
 #ifndef MEVRANT_SANITIZED
-        EXPECT_NEAR(grown, blocksKiB, blocksKiB * 0.05);
+        // The items' blocks plus at most 5 %, and a fixed allowance for what is not per item (allocator
+        // arenas, Qt's caches, what the emptied pane leaves): in a one-minute run that allowance is of
+        // the size of the 5 % itself, in the hour it is lost in them.
+        EXPECT_LE(grown, blocksKiB * 1.05 + 4096);
+        EXPECT_GE(grown, itemsKiB * 0.9); // the samples really are in memory
 #endif
     }
     errorbox::SetShow({});
