@@ -19,10 +19,6 @@ int RoundClamped(double v, double limit) {
     return static_cast<int>(std::nearbyint(std::clamp(v, -limit, limit)));
 }
 
-bool Finite(double a, double b) {
-    return std::isfinite(a) && std::isfinite(b);
-}
-
 // Raises the larger x and the larger y of two points by one (the first point's when they are equal).
 void Widen(TPoint& a, TPoint& b) {
     (a.X >= b.X ? a.X : b.X) += 1;
