@@ -1,13 +1,13 @@
 #pragma once
-// The main window's chart and port settings, shared by the window and the headless subcommands so that
-// both produce the same items, the same pictures and open the device the same way.
+// The main window's chart settings, shared by the window and the headless subcommands so that
+// both produce the same items and the same pictures.
 
 #include "app/acquisition.h"
+#include "app/port_settings.h"
 
 #include <string>
 
 class TKartex;
-class TComPort;
 
 // Samples go to the chart through its two append operations.
 class KartexSink : public SampleSink {
@@ -21,11 +21,6 @@ private:
 };
 
 void ConfigureMainChart(TKartex& chart);
-void ConfigureMainPort(TComPort& port);
-
-// A rate of the baud list ("115200") selects that member; any other positive number a custom rate.
-// Throws std::invalid_argument for a text that is not a positive whole number.
-void SetBaudFromText(TComPort& port, const std::string& text);
 
 // What checking "Y  Log" does to the chart once the fields are read: y from ymin, double ticks, pan
 // mode and a logarithmic y axis.

@@ -6,6 +6,7 @@
 #include "tests/serial/pty_fixture.h"
 
 #include "app/acquisition.h"
+#include "app/port_settings.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
 
@@ -42,8 +43,8 @@ class Receiver {
 public:
     explicit Receiver(const std::string& device) {
         acquisition.State().DataScale = 1;
+        ConfigureMainPort(port);
         port.SetPort(device);
-        port.SetBaudRate(br115200);
         port.OnRxChar = [this](TCustomComPort& p, int count) {
             std::string text;
             ASSERT_EQ(p.ReadText(text, count), count);

@@ -3,6 +3,7 @@
 
 #include "pty_fixture.h"
 
+#include "app/port_settings.h"
 #include "serial/comport.h"
 #include "serial/host/custom_baud.h"
 
@@ -58,11 +59,8 @@ struct Recorder {
 
 // The main window's configuration.
 void ConfigureLikeTheWindow(TComPort& p, const std::string& path) {
-    p.SetBaudRate(br115200);
+    ConfigureMainPort(p);
     p.SetPort(path);
-    p.SetEventChar(13);
-    p.SetEvents({evRxChar, evTxEmpty, evRxFlag, evBreak, evError, evRLSD, evRx80Full});
-    p.Buffer().SetInputSize(64000);
 }
 
 std::string Message(const std::function<void()>& f) {

@@ -1,5 +1,6 @@
 // Text forms of the settings, the error texts and the settings objects' own rules (no device needed).
 
+#include "app/port_settings.h"
 #include "serial/comerror.h"
 #include "serial/comport.h"
 #include "serial/comtext.h"
@@ -171,9 +172,7 @@ TEST(ComPortDefaults, ConstructorValues) {
 
 TEST(DeviceControlRecord, WindowSettingsGiveTheDocumentedBytes) {
     TComPort p;
-    p.SetBaudRate(br115200);
-    p.SetEventChar(13);
-    p.Buffer().SetInputSize(64000);
+    ConfigureMainPort(p);
     const host::DCB d = p.DeviceControlRecord();
     const unsigned char expected[28] = {28,   0,    0,    0,        // length
                                         0x00, 0xC2, 0x01, 0x00,     // 115200

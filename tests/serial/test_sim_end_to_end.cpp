@@ -4,6 +4,7 @@
 #include "pty_fixture.h"
 
 #include "app/acquisition.h"
+#include "app/port_settings.h"
 #include "serial/comport.h"
 
 #include <QFileInfo>
@@ -51,11 +52,8 @@ TEST(SimEndToEnd, SplitBurstStreamGivesEverySentValue) {
     int notifications = 0;
     bool partialLineSeen = false;
     TComPort port;
+    ConfigureMainPort(port);
     port.SetPort(device);
-    port.SetBaudRate(br115200);
-    port.SetEventChar(13);
-    port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evBreak, evError, evRLSD, evRx80Full});
-    port.Buffer().SetInputSize(64000);
     port.OnRxChar = [&](TCustomComPort& p, int count) {
         std::string text;
         ASSERT_EQ(p.ReadText(text, count), count);
