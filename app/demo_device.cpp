@@ -32,7 +32,9 @@ QString DemoDevice::Start(const QStringList& arguments) {
     process_ = std::make_unique<QProcess>();
     process_->setProcessChannelMode(QProcess::SeparateChannels);
     process_->setInputChannelMode(QProcess::ManagedInputChannel);
-    process_->start(program, arguments);
+    // The device ends with this program even when a SIGKILL leaves no chance to end it here.
+    process_->start(program, QStringList(arguments) << QStringLiteral("--parent")
+                                                    << QString::number(QCoreApplication::applicationPid()));
     if (!process_->waitForStarted(5000))
         throw std::runtime_error("The simulated device could not be started: " +
                                  process_->errorString().toStdString());

@@ -9,8 +9,73 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSocketNotifier>
 
-#include <iostream>
+#include <csignal>
+#include <functional>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The window's options; help and version are answered without a display.
+struct WindowOptions {
+    QCommandLineOption demo{
+        QStringLiteral("demo"),
+        QStringLiteral("Start the built-in simulated device (sine, 50 values/s) and select it.")};
+    QCommandLineOption port{QStringLiteral("port"),
+                            QStringLiteral("Preselect the serial port NAME (e.g. ttyUSB0 or /dev/ttyACM0)."),
+                            QStringLiteral("NAME")};
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Preselect the baud rate RATE."),
+                            QStringLiteral("RATE")};
+
+    void AddTo(QCommandLineParser& parser) const {
+        parser.setApplicationDescription(QStringLiteral(
+            "Graphs the readings of a measuring device on a serial port.\n\n"
+            "Headless subcommands (each has its own --help):\n"
+            "  mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] (--count N | "
+            "--seconds S) -o FILE.mvx\n"
+            "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
+            "[--no-grid] [--log-y]\n"
+            "  mevrant csv FILE.mvx [-o FILE.csv]"));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({demo, port, baud});
+    }
+};
+
+void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Mevrant"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("0.2"));
+}
+
+// SIGTERM, SIGINT and SIGHUP end the program as "Beenden" does. The handler only writes a byte; the
+// user-interface thread reads it and quits there.
+int signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+void QuitOnTerminationSignals(QObject* parent, std::function<void()> quit) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [quit = std::move(quit)] {
+        char byte;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+        }
+        quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QStringList args;
@@ -18,38 +83,36 @@ int main(int argc, char** argv) {
         args << QString::fromLocal8Bit(argv[i]);
 
     if (IsSubcommand(args)) {
-        // Subcommands draw off screen; they need no display.
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Subcommands draw off screen; they never need a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Mevrant"));
         return RunSubcommand(args);
     }
 
+    WindowOptions options;
+    {
+        // Help, version and a wrong option are answered (and the program ends) before a window system is
+        // needed: they work in an SSH session or CI without a display.
+        QCommandLineParser probe;
+        options.AddTo(probe);
+        if (!probe.parse(QStringList(QString::fromLocal8Bit(argv[0])) << args) || probe.isSet("help") ||
+            probe.isSet("help-all") || probe.isSet("version")) {
+            QCoreApplication core(argc, argv);
+            NameApplication();
+            QCommandLineParser parser;
+            options.AddTo(parser);
+            parser.process(core);
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Mevrant"));
-    QApplication::setApplicationVersion(QStringLiteral("0.2"));
+    NameApplication();
     QApplication::setDesktopFileName(QStringLiteral("mevrant"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Graphs the readings of a measuring device on a serial port.\n\n"
-                       "Headless subcommands (each has its own --help):\n"
-                       "  mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] (--count N | "
-                       "--seconds S) -o FILE.mvx\n"
-                       "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
-                       "[--no-grid] [--log-y]\n"
-                       "  mevrant csv FILE.mvx [-o FILE.csv]"));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption demo(
-        QStringLiteral("demo"),
-        QStringLiteral("Start the built-in simulated device (sine, 50 values/s) and select it."));
-    QCommandLineOption port(QStringLiteral("port"),
-                            QStringLiteral("Preselect the serial port NAME (e.g. ttyUSB0 or /dev/ttyACM0)."),
-                            QStringLiteral("NAME"));
-    QCommandLineOption baud(QStringLiteral("baud"), QStringLiteral("Preselect the baud rate RATE."),
-                            QStringLiteral("RATE"));
-    parser.addOptions({demo, port, baud});
+    options.AddTo(parser);
     parser.process(app);
 
     SingleInstance guard;
@@ -61,12 +124,20 @@ int main(int argc, char** argv) {
         form.raise();
         form.activateWindow();
     };
+    QuitOnTerminationSignals(&form, [&form] {
+        try {
+            form.Einstellungen1Click();
+        } catch (const std::exception&) {
+            // The program ends all the same; a port that fails to close is closed by the system.
+        }
+        QApplication::quit();
+    });
 
     DemoDevice device;
     errorbox::Guard([&] {
-        if (parser.isSet(demo)) form.SelectPort(device.Start());
-        if (parser.isSet(port)) form.SelectPort(parser.value(port));
-        if (parser.isSet(baud)) form.SelectBaudRate(parser.value(baud));
+        if (parser.isSet(options.demo)) form.SelectPort(device.Start());
+        if (parser.isSet(options.port)) form.SelectPort(parser.value(options.port));
+        if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });
     form.show();
     return QApplication::exec();

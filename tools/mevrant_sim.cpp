@@ -12,8 +12,10 @@
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,7 +38,8 @@ const char* const kUsage =
     "  --max            send as fast as the reader takes\n"
     "  --seed N         seed of noise, walk and garbage (default 1)\n"
     "  --link PATH      make a symbolic link PATH to the device (removed at the end)\n"
-    "Ends on SIGINT or SIGTERM.\n";
+    "  --parent PID     end when the process PID that started this one ends, however it ends\n"
+    "Ends on SIGINT, SIGTERM or SIGHUP.\n";
 
 struct Options {
     sim::LineOptions lines;
@@ -44,6 +47,7 @@ struct Options {
     bool split = false;
     bool max = false;
     std::string link;
+    long parent = 0;
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -120,6 +124,10 @@ Options Parse(int argc, char** argv) {
             o.lines.seed = static_cast<unsigned>(Number(value(), "seed"));
         } else if (a == "--link") {
             o.link = value();
+        } else if (a == "--parent") {
+            const double pid = Number(value(), "parent");
+            if (pid < 1 || pid != static_cast<long>(pid)) Fail("parent must be a process number");
+            o.parent = static_cast<long>(pid);
         } else {
             Fail("unknown option " + a + " (see --help)");
         }
@@ -164,6 +172,20 @@ std::string RegistrationPath() {
     return dir + "/" + std::to_string(getpid());
 }
 
+constexpr int kParentGone = -1;
+constexpr int kParentSignals = -2; // poll() passes over negative descriptors
+
+// A descriptor that becomes readable when the process ends. A program that started this one may die by
+// SIGKILL and never end it: watching it is the only sure way. Without process descriptors in the kernel,
+// the parent's death sends SIGTERM instead (kParentSignals); kParentGone when it has ended already.
+int WatchProcess(long pid) {
+    const int fd = static_cast<int>(syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+    if (fd >= 0) return fd;
+    if (errno == ESRCH || getppid() != pid) return kParentGone;
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    return getppid() == pid ? kParentSignals : kParentGone;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -175,9 +197,12 @@ int main(int argc, char** argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
     sigprocmask(SIG_BLOCK, &signals, nullptr);
     const int sfd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
     std::signal(SIGPIPE, SIG_IGN);
+    const int parent = o.parent ? WatchProcess(o.parent) : -1;
+    if (o.parent && parent == kParentGone) return 0; // the program that wanted this device is gone
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
@@ -221,7 +246,7 @@ int main(int argc, char** argv) {
     bool stop = false;
     int drainedChecks = 0;
     while (!stop) {
-        pollfd fds[2] = {{sfd, POLLIN, 0}, {master, 0, 0}};
+        pollfd fds[3] = {{sfd, POLLIN, 0}, {master, 0, 0}, {parent, POLLIN, 0}};
         int timeoutMs = 50;
         if (!ReaderPresent(master)) {
             if (chunker.Done() && offset >= pending.size()) break; // all sent; the reader has left
@@ -248,11 +273,12 @@ int main(int argc, char** argv) {
             if (drainedChecks >= 2) break;
             timeoutMs = 20;
         }
-        poll(fds, 2, timeoutMs);
+        poll(fds, 3, timeoutMs);
         if (fds[0].revents & POLLIN) {
             signalfd_siginfo info{};
             if (read(sfd, &info, sizeof info) > 0) stop = true;
         }
+        if (fds[2].revents & POLLIN) stop = true;
         if ((fds[1].revents & POLLOUT) && offset < pending.size() && ReaderPresent(master)) {
             const ssize_t n = write(master, pending.data() + offset, pending.size() - offset);
             if (n > 0)
@@ -264,5 +290,6 @@ int main(int argc, char** argv) {
     if (!o.link.empty()) unlink(o.link.c_str());
     if (reg >= 0) unlink(registration.c_str());
     close(master);
+    if (parent >= 0) close(parent);
     return 0;
 }

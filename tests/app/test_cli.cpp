@@ -2,6 +2,7 @@
 #include "sim_process.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -12,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
@@ -24,8 +27,14 @@ struct Result {
     QString err;
 };
 
-Result RunMevrant(const QStringList& args, int timeoutMs = 60000) {
+QString Mevrant() {
+    return qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant";
+}
+
+Result RunMevrant(const QStringList& args, int timeoutMs = 60000,
+                  const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant", args);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -48,7 +57,61 @@ TChartItem Sample(TChartItemKind kind, double x, double y) {
     return item;
 }
 
+// A machine without any display: an SSH session or CI. A window system asked for anyway would abort.
+QProcessEnvironment NoDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    return env;
+}
+
+bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+    for (int waited = 0; !done() && waited < ms; waited += 20)
+        QThread::msleep(20);
+    return done();
+}
+
 } // namespace
+
+TEST(Cli, HelpAndVersionNeedNoDisplay) {
+    const std::vector<std::pair<QStringList, QString>> cases = {
+        {{"--help"}, "--demo"},           {{"-h"}, "--port"},
+        {{"--version"}, "Mevrant 0."},    {{"record", "--help"}, "--count"},
+        {{"render", "--help"}, "--size"}, {{"csv", "--help"}, "FILE.csv"}};
+    for (const auto& [args, expected] : cases) {
+        const Result r = RunMevrant(args, 60000, NoDisplay());
+        EXPECT_EQ(r.exitCode, 0) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(expected)) << args.join(' ').toStdString() << ": " << r.out.toStdString();
+    }
+    const Result wrong = RunMevrant({"--bogus"}, 60000, NoDisplay());
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(wrong.err.contains("bogus")) << wrong.err.toStdString();
+}
+
+// SIGTERM, SIGINT and SIGHUP end the window as "Beenden" does, with status 0 and its simulated device;
+// after a SIGKILL, which the program cannot see, the device ends by itself.
+TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        QTemporaryDir runtime; // private to the user, as a runtime folder must be: the device registers here
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(Mevrant(), {"--demo"});
+        const QDir registrations(runtime.filePath("mevrant-sim"));
+        ASSERT_TRUE(WaitUntil([&] { return !registrations.entryList(QDir::Files).isEmpty(); }, 20000));
+        ::kill(static_cast<pid_t>(program.processId()), signal);
+        ASSERT_TRUE(program.waitForFinished(20000));
+        if (signal != SIGKILL) {
+            EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(program.exitCode(), 0);
+        }
+        // The device removes its registration as it ends.
+        EXPECT_TRUE(WaitUntil([&] { return registrations.entryList(QDir::Files).isEmpty(); }));
+    }
+}
 
 TEST(Cli, CsvWritesTheSamples) {
     QTemporaryDir dir;
