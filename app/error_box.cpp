@@ -2,12 +2,37 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPointer>
+
+#include <deque>
 
 namespace errorbox {
 namespace {
 ShowFn& Hook() {
     static ShowFn hook;
     return hook;
+}
+
+// One message and how often it came while it waited or was shown.
+struct Entry {
+    QString message;
+    QString detail;
+    int count = 1;
+    bool Same(const QString& m, const QString& d) const { return message == m && detail == d; }
+    QString Text() const { return count > 1 ? QStringLiteral("%1 (%2 ×)").arg(message).arg(count) : message; }
+};
+
+// The box on screen and the messages behind it. An error that escapes a handler on every notification
+// would otherwise open a box per notification, each nested in the previous one's event loop.
+struct Boxes {
+    Entry shown;
+    QPointer<QMessageBox> box;
+    std::deque<Entry> waiting;
+};
+
+Boxes& State() {
+    static Boxes boxes;
+    return boxes;
 }
 } // namespace
 
@@ -20,10 +45,33 @@ void Show(const QString& message, const QString& detail) {
         Hook()(message);
         return;
     }
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message, QMessageBox::Ok,
-                    QApplication::activeWindow());
-    if (!detail.isEmpty()) box.setInformativeText(detail);
-    box.exec();
+    Boxes& s = State();
+    if (s.box) {
+        // A box is open: the same message again is counted there, another one waits for its turn.
+        if (s.shown.Same(message, detail)) {
+            ++s.shown.count;
+            s.box->setText(s.shown.Text());
+            return;
+        }
+        for (Entry& e : s.waiting)
+            if (e.Same(message, detail)) {
+                ++e.count;
+                return;
+            }
+        s.waiting.push_back({message, detail});
+        return;
+    }
+    s.waiting.push_back({message, detail});
+    while (!s.waiting.empty()) {
+        s.shown = std::move(s.waiting.front());
+        s.waiting.pop_front();
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), s.shown.Text(),
+                        QMessageBox::Ok, QApplication::activeWindow());
+        if (!s.shown.detail.isEmpty()) box.setInformativeText(s.shown.detail);
+        s.box = &box;
+        box.exec();
+        s.box = nullptr;
+    }
 }
 
 } // namespace errorbox

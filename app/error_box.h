@@ -16,6 +16,8 @@ using ShowFn = std::function<void(const QString& message)>;
 // Replaces how errors are shown; an empty function restores the message box.
 void SetShow(ShowFn fn);
 // detail, when given, is shown below the message in the box (the system's text of a port error).
+// One box is open at a time: while it is, the same message again is counted in it ("… (3 ×)") and
+// another message is shown after it; such calls return at once.
 void Show(const QString& message, const QString& detail = {});
 
 // Runs a handler; an exception that escapes it is shown in the error box.

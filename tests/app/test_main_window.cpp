@@ -14,11 +14,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -233,6 +235,27 @@ TEST_F(MainWindow, YLogWithABadFieldUnchecksAndStaysLinear) {
     EXPECT_EQ(errors, QStringList{"'1,5' ist kein gültiger Gleitkommawert"});
     EXPECT_FALSE(form->LogCheckBox->isChecked());
     EXPECT_FALSE(form->Kartex1->Scale1Y()->Logarithmic());
+}
+
+TEST(ErrorBox, RepeatsAreCountedInTheOneOpenBox) {
+    // The real box: a handler failing on every notification must not stack boxes.
+    QStringList shown;
+    const auto answer = [&shown] {
+        QList<QMessageBox*> boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) boxes << b;
+        ASSERT_EQ(boxes.size(), 1);
+        shown << boxes[0]->text();
+        boxes[0]->accept();
+    };
+    QTimer::singleShot(0, [&] {
+        for (const char* m : {"Fehler A", "Fehler B", "Fehler A", "Fehler B"})
+            errorbox::Show(m);
+        answer();
+        QTimer::singleShot(0, answer); // the waiting message comes next, once
+    });
+    errorbox::Show("Fehler A");
+    EXPECT_EQ(shown, (QStringList{"Fehler A (3 ×)", "Fehler B (2 ×)"}));
 }
 
 TEST_F(MainWindow, PortAndBaudListsFollowThePort) {
