@@ -23,14 +23,14 @@ int HexValue(char c) {
 
 // Scans "[sign] digits [sep digits] [(e|E) [sign] digits]" from the start of s. Returns the length of the
 // longest valid number, or 0 when none starts there. The exponent counts only when it has a digit.
-std::size_t ScanNumber(std::string_view s, char sep) {
+std::size_t ScanNumber(std::string_view s, std::string_view sep) {
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     std::size_t digits = 0;
     while (i < s.size() && IsDigit(s[i]))
         ++i, ++digits;
-    if (i < s.size() && s[i] == sep) {
-        std::size_t j = i + 1;
+    if (s.substr(i, sep.size()) == sep) {
+        std::size_t j = i + sep.size();
         std::size_t frac = 0;
         while (j < s.size() && IsDigit(s[j]))
             ++j, ++frac;
@@ -88,12 +88,11 @@ bool Overflows(std::string_view text) {
 }
 
 // Converts a validated number text (period as separator, no leading '+') in the C locale's rules.
-double ParseScanned(std::string_view number, char sep) {
+double ParseScanned(std::string_view number, std::string_view sep) {
     std::string text(number);
     if (!text.empty() && text[0] == '+') text.erase(0, 1);
-    if (sep != '.')
-        for (char& c : text)
-            if (c == sep) c = '.';
+    if (sep != ".")
+        if (const std::size_t at = text.find(sep); at != std::string::npos) text.replace(at, sep.size(), ".");
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec == std::errc::result_out_of_range) {
@@ -112,15 +111,15 @@ std::string FloatMessage(std::string_view text) {
 
 } // namespace
 
-float LocaleTextToFloat(std::string_view text, char decimalSeparator) {
+float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
-    const std::size_t n = ScanNumber(s, decimalSeparator);
+    const std::size_t n = ScanNumber(s, decimalSeparator.Text());
     if (n == 0 || n != s.size()) throw EConvertError(FloatMessage(text));
-    const double value = ParseScanned(s, decimalSeparator);
+    const double value = ParseScanned(s, decimalSeparator.Text());
     const float single = static_cast<float>(value);
     if (!std::isfinite(value) || !std::isfinite(single)) throw EConvertError(FloatMessage(text));
     return single;
@@ -168,29 +167,29 @@ std::optional<double> ReceivedTextToDouble(std::string_view text) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
-    const std::size_t n = ScanNumber(s, '.');
+    const std::size_t n = ScanNumber(s, ".");
     if (n == 0) return std::nullopt;
-    return ParseScanned(s.substr(0, n), '.');
+    return ParseScanned(s.substr(0, n), ".");
 }
 
 namespace {
 // The shortest text that reads back as the same value of its type.
-template <typename T> std::string ShortestText(T value, char decimalSeparator) {
+template <typename T> std::string ShortestText(T value, const LocaleSeparator& decimalSeparator) {
     char buffer[64];
     auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
     std::string text(buffer, ec == std::errc() ? end : buffer);
-    for (char& c : text)
-        if (c == '.') c = decimalSeparator;
+    if (const std::size_t at = text.find('.'); at != std::string::npos)
+        text.replace(at, 1, decimalSeparator.Text());
     return text;
 }
 } // namespace
 
-std::string FormatPlotValue(float value, char decimalSeparator) {
+std::string FormatPlotValue(float value, const LocaleSeparator& decimalSeparator) {
     if (std::isnan(value)) return "Nan";
     if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
     return ShortestText(value, decimalSeparator);
 }
 
-std::string LocaleFloatText(double value, char decimalSeparator) {
+std::string LocaleFloatText(double value, const LocaleSeparator& decimalSeparator) {
     return ShortestText(value, decimalSeparator);
 }

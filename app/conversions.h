@@ -9,6 +9,19 @@
 #include <string>
 #include <string_view>
 
+// The decimal separator of the user's locale as UTF-8 text: "," or "." in most locales, more than one
+// byte in some ("٫", U+066B). A char converts to it.
+class LocaleSeparator {
+public:
+    LocaleSeparator(char c) : text_(1, c) {}
+    explicit LocaleSeparator(std::string utf8) : text_(utf8.empty() ? std::string(".") : std::move(utf8)) {}
+    std::string_view Text() const { return text_; }
+    bool operator==(const LocaleSeparator&) const = default;
+
+private:
+    std::string text_;
+};
+
 // A field that does not hold a number; the message is the one the user sees.
 class EConvertError : public std::runtime_error {
 public:
@@ -19,7 +32,7 @@ public:
 // surrounding blanks allowed. The result is the value rounded to single precision. A text that is not
 // such a number, or whose value does not fit a single, raises
 // "'<text>' ist kein gültiger Gleitkommawert".
-float LocaleTextToFloat(std::string_view text, char decimalSeparator);
+float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator);
 
 // Offset field: optional leading blanks, optional sign, then decimal digits, or hexadecimal digits after
 // "$", "x", "X", "0x" or "0X" (up to 32 bits, taken as a signed 32-bit pattern). Anything else, or a
@@ -34,7 +47,7 @@ std::optional<double> ReceivedTextToDouble(std::string_view text);
 
 // The shortest text that reads back as the same single value, with the locale's decimal separator
 // (0.1f shows as "0,1" under a comma locale). Infinities and NaN show as "+Inf", "-Inf" and "Nan".
-std::string FormatPlotValue(float value, char decimalSeparator);
+std::string FormatPlotValue(float value, const LocaleSeparator& decimalSeparator);
 
 // The locale float text of a value, for fields the program fills itself ("0,1" or "0.1").
-std::string LocaleFloatText(double value, char decimalSeparator);
+std::string LocaleFloatText(double value, const LocaleSeparator& decimalSeparator);

@@ -43,7 +43,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     const double dpi = screen() ? screen()->logicalDotsPerInchX() : 96.0;
     // Designed at 120 pixels per inch; smaller screens keep the design pixels so nothing gets cramped.
     scale_ = std::max(1.0, dpi / 120.0);
-    decimalSeparator_ = QLocale().decimalPoint().at(0).toLatin1();
+    decimalSeparator_ = LocaleSeparator(QLocale().decimalPoint().toStdString());
 
     setWindowTitle(QStringLiteral("  M e v r a n t"));
     setWindowIcon(glyphs::AppIcon());

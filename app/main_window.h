@@ -3,6 +3,7 @@
 // right. Its handlers tie the port's received characters to the chart.
 
 #include "app/acquisition.h"
+#include "app/conversions.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -73,8 +74,8 @@ public:
     bool Acquiring() const { return acquiring_; }
 
     // The decimal separator of the user's locale; fields and the value display use it.
-    char DecimalSeparator() const { return decimalSeparator_; }
-    void SetDecimalSeparator(char c) { decimalSeparator_ = c; }
+    const LocaleSeparator& DecimalSeparator() const { return decimalSeparator_; }
+    void SetDecimalSeparator(LocaleSeparator s) { decimalSeparator_ = std::move(s); }
 
     // The file dialogs; tests replace them. Arguments: save (true) or open, the filter, the default
     // suffix. Returns the chosen file name or an empty string when cancelled.
@@ -132,6 +133,6 @@ private:
     QTimer* frameTimer_ = nullptr;
     QElapsedTimer sinceFrame_;
     bool acquiring_ = false;
-    char decimalSeparator_ = ',';
+    LocaleSeparator decimalSeparator_{','};
     FileDialogFn fileDialog_;
 };

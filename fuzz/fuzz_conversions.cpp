@@ -11,7 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (char sep : {',', '.'}) {
+    for (const LocaleSeparator& sep :
+         {LocaleSeparator(','), LocaleSeparator('.'), LocaleSeparator(std::string("\u066B"))}) {
         try {
             const float v = LocaleTextToFloat(text, sep);
             if (!std::isfinite(v)) std::abort();

@@ -123,3 +123,13 @@ TEST(LocaleFloatText, UsesTheSeparator) {
     EXPECT_EQ(LocaleFloatText(0.1, '.'), "0.1");
     EXPECT_FLOAT_EQ(LocaleTextToFloat(LocaleFloatText(0.1, ','), ','), 0.1f);
 }
+
+TEST(LocaleFloat, SeparatorsBeyondOneByte) {
+    const LocaleSeparator arabic(std::string("\u066B")); // two bytes in UTF-8
+    EXPECT_EQ(LocaleTextToFloat("-2\u066B5e1", arabic), -25.0f);
+    EXPECT_EQ(LocaleTextToFloat("\u066B5", arabic), 0.5f);
+    EXPECT_EQ(FormatPlotValue(0.1f, arabic), "0\u066B1");
+    EXPECT_EQ(LocaleFloatText(12.5, arabic), "12\u066B5");
+    for (const char* bad : {"1.5", "1,5", "1\xD9", "1\u066B\u066B5"})
+        EXPECT_THROW(LocaleTextToFloat(bad, arabic), EConvertError) << bad;
+}

@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -235,6 +236,22 @@ TEST_F(MainWindow, YLogWithABadFieldUnchecksAndStaysLinear) {
     EXPECT_EQ(errors, QStringList{"'1,5' ist kein gültiger Gleitkommawert"});
     EXPECT_FALSE(form->LogCheckBox->isChecked());
     EXPECT_FALSE(form->Kartex1->Scale1Y()->Logarithmic());
+}
+
+TEST_F(MainWindow, ALocaleSeparatorBeyondLatin1StillConverts) {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::Egypt));
+    TForm1 arabic;
+    QLocale::setDefault(before);
+    const QString sep = QLocale(QLocale::Arabic, QLocale::Egypt).decimalPoint();
+    ASSERT_GT(sep.front().unicode(), 0xFF) << "the locale must use a separator beyond Latin-1";
+    arabic.LogCheckBox->setChecked(true);
+    EXPECT_EQ(arabic.GraphYminEdit->text(), "0" + sep + "1");
+    EXPECT_TRUE(arabic.Kartex1->Scale1Y()->Logarithmic());
+    arabic.GraphXmaxEdit->setText("12" + sep + "5");
+    arabic.ResetAxisButton->click();
+    EXPECT_EQ(arabic.Kartex1->Scale1X()->RangeHigh(), 12.5);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
 TEST(ErrorBox, RepeatsAreCountedInTheOneOpenBox) {
