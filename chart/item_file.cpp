@@ -125,8 +125,32 @@ EItemFileError::EItemFileError(const std::string& action, std::string fileName, 
     : std::runtime_error(action + " \"" + fileName + "\": " + reason), fileName_(std::move(fileName)),
       reason_(std::move(reason)) {}
 
+namespace {
+
+// Rewrites an existing file in place, for a folder in which no temporary file can be made. The room is
+// taken before the first byte changes, so a full disk leaves the old contents as they were.
+void SaveInPlace(const std::string& fileName, const std::filesystem::path& target, const std::byte* bytes,
+                 std::size_t size) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.Get() < 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
+    if (size > 0) {
+        const int err = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(size));
+        if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
+            throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    }
+    int err = WriteAll(fd.Get(), bytes, size);
+    if (err == 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) err = errno;
+    if (err == 0 && ::fsync(fd.Get()) != 0) err = errno;
+    if (err == 0) err = fd.Close();
+    if (err != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+}
+
+} // namespace
+
 void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
     const std::filesystem::path target = ResolveTarget(fileName);
+    const auto* bytes = reinterpret_cast<const std::byte*>(items.data());
+    const std::size_t size = items.size() * kChartItemSize;
 
     struct stat old {};
     bool targetExists = ::stat(target.c_str(), &old) == 0;
@@ -139,14 +163,23 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
     std::string tempPath;
     int err = 0;
     FileDescriptor fd = CreateTemporaryBeside(target, tempPath, err);
-    if (fd.Get() < 0) throw EItemFileError("Cannot create", fileName, ErrnoText(err));
+    if (fd.Get() < 0) {
+        // A writable file in a folder the user may not write: it can only be written where it is.
+        if (targetExists && S_ISREG(old.st_mode) && (err == EACCES || err == EPERM))
+            return SaveInPlace(fileName, target, bytes, size);
+        throw EItemFileError("Cannot create", fileName, ErrnoText(err));
+    }
     TemporaryFile temp(tempPath);
 
-    // Replacing a file keeps the permissions the user gave it.
-    if (targetExists && S_ISREG(old.st_mode)) ::fchmod(fd.Get(), old.st_mode & 07777);
+    // Replacing a file keeps its owner and group where the user may set them (the owner only as root, a
+    // group the user belongs to), then the permissions the user gave it.
+    if (targetExists && S_ISREG(old.st_mode)) {
+        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
+            ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
+        ::fchmod(fd.Get(), old.st_mode & 07777);
+    }
 
-    const auto* bytes = reinterpret_cast<const std::byte*>(items.data());
-    if ((err = WriteAll(fd.Get(), bytes, items.size() * kChartItemSize)) != 0)
+    if ((err = WriteAll(fd.Get(), bytes, size)) != 0)
         throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::fsync(fd.Get()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if ((err = fd.Close()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));

@@ -14,6 +14,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -191,15 +192,24 @@ TEST(ItemFile, SaveToAnImpossibleTargetFailsAndLeavesNothingBehind) {
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"adir"});
 }
 
-TEST(ItemFile, OverwriteKeepsPermissionsAndFollowsSymbolicLinks) {
+TEST(ItemFile, OverwriteKeepsOwnerPermissionsAndFollowsSymbolicLinks) {
     TempDir dir;
     const auto first = PatternItems(3);
     const auto second = PatternItems(1);
     SaveItems((dir / "run.mvx").string(), first);
     fs::permissions(dir / "run.mvx", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     fs::create_symlink("run.mvx", dir / "link.mvx");
+    // Only root may give a file to another user; others keep their own file anyway.
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown((dir / "run.mvx").c_str(), 65534, 65534), 0);
+    }
 
     SaveItems((dir / "link.mvx").string(), second);
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "run.mvx").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
+    EXPECT_EQ(st.st_gid, root ? 65534u : ::getegid());
 
     EXPECT_TRUE(fs::is_symlink(dir / "link.mvx"));
     EXPECT_EQ(ReadBytes(dir / "run.mvx"), AsBytes(second));

@@ -171,8 +171,9 @@ TEST(FileFaults, SaveKilledAtARandomMomentLeavesTheOldOrTheCompleteNewFile) {
     EXPECT_EQ(keptOld + tookNew, kills);
 }
 
-// A folder the user may not write to, and a file system mounted read-only: the save says why and the
-// old file stays as it was, with nothing beside it.
+// A folder the user may not write to, and a file system mounted read-only: the save of a file the user
+// may not write says why and the old file stays as it was, with nothing beside it; a file the user may
+// write is written where it is.
 TEST(FileFaults, ReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
     TempDir dir;
     const fs::path folder = dir / "ro";
@@ -183,18 +184,32 @@ TEST(FileFaults, ReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
     SaveItems(target, old);
 
     // Write permission taken away; root ignores permissions, so the child becomes an ordinary user.
-    const ChildResult denied = RunInChild([&]() -> std::string {
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return "cannot drop root";
-        return SaveFailureText(target, next);
-    });
+    const auto saveAsUser = [&](fs::perms file) {
+        fs::permissions(target, file);
+        return RunInChild([&]() -> std::string {
+            fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return "cannot drop root";
+            return SaveFailureText(target, next);
+        });
+    };
+    const ChildResult denied =
+        saveAsUser(fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     fs::permissions(folder, fs::perms::owner_all);
     ASSERT_NE(denied.Text, "saved");
     EXPECT_NE(denied.Text.find(target), std::string::npos) << denied.Text;
     EXPECT_NE(denied.Text.find("Permission denied"), std::string::npos) << denied.Text;
     EXPECT_TRUE(SameBytes(ReadBytes(target), old));
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"run.mvx"});
+
+    const fs::perms writable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+    EXPECT_EQ(saveAsUser(writable).Text, "saved");
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_TRUE(SameBytes(ReadBytes(target), next));
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"run.mvx"});
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, writable);
 
     // A read-only file system, in a mount namespace of the child's own so nothing outlives it.
     const ChildResult readOnly = RunInChild([&]() -> std::string {
