@@ -65,10 +65,14 @@ TEST(Acquisition, GarbageIsShownButIsNoSample) {
 }
 
 TEST(Acquisition, ScaleAndOffsetInSinglePrecision) {
-    Session r(1.5f, -2);
-    r.Feed("0.1\r");
-    const float expected = static_cast<float>(static_cast<long double>(0.1f) * 1.5f - 2);
-    EXPECT_EQ(r.acq.State().RawValue, 0.1f);
+    // Inputs whose product and sum, each rounded to single, give another single than the extended
+    // computation rounded once: 8.70000076 against 8.69999981.
+    Session r(7.0f, 1);
+    r.Feed("1.1\r");
+    const float expected = static_cast<float>(static_cast<long double>(1.1f) * 7.0f + 1);
+    const volatile float product = 1.1f * 7.0f;
+    ASSERT_NE(static_cast<float>(product + 1.0f), expected);
+    EXPECT_EQ(r.acq.State().RawValue, 1.1f);
     EXPECT_EQ(r.acq.State().PlotValue, expected);
     EXPECT_EQ(r.chart.points[0].y, static_cast<double>(expected));
 }

@@ -198,13 +198,26 @@ TEST_F(ComControlsTest, LedFollowsTheConnectionAndPaintsCentred) {
 }
 
 TEST_F(ComControlsTest, LedOnAnOpenPortCannotAttachTwiceAndSurvivesThePort) {
+    Pty pty;
     auto port = std::make_unique<TComPort>();
+    port->SetPort(pty.Path());
+    port->Open();
     TComLed led;
     led.SetComPort(port.get());
+    EXPECT_EQ(led.State(), lsOn); // bound to an open port: lit at once
+    led.SetComPort(port.get());   // the same port again registers nothing more
     TComLink other;
     port->AttachLink(&other);
+    EXPECT_THROW(port->AttachLink(&other), EComPort);
     port->DetachLink(&other);
-    port.reset(); // the lamp forgets the port, and its own end later does not touch it
+    // Unbound, the lamp's state is the program's: a link left behind would switch it with the port.
+    led.SetComPort(nullptr);
+    led.SetState(lsOn);
+    port->Close();
+    EXPECT_EQ(led.State(), lsOn);
+    port->Open();
+    led.SetComPort(port.get());
+    port.reset(); // closed and gone while bound: the lamp goes dark, forgets it and never touches it again
     EXPECT_EQ(led.ComPort(), nullptr);
     EXPECT_EQ(led.State(), lsOff);
 }
