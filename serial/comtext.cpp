@@ -23,12 +23,34 @@ template <typename E> std::string Text(const std::vector<std::string>& texts, E 
     return i < texts.size() ? texts[i] : std::string();
 }
 
+// Every member of TBaudRate once, in ordinal order, with its line rate: the one list of rates. Its text
+// is the rate in digits ("Custom" for brCustom).
+struct BaudRateEntry {
+    TBaudRate member;
+    std::uint32_t rate;
+};
+constexpr BaudRateEntry kBaudRates[] = {
+    {brCustom, 0},    {br110, 110},       {br300, 300},       {br600, 600},
+    {br1200, 1200},   {br2400, 2400},     {br4800, 4800},     {br9600, 9600},
+    {br14400, 14400}, {br19200, 19200},   {br38400, 38400},   {br56000, 56000},
+    {br57600, 57600}, {br115200, 115200}, {br128000, 128000}, {br256000, 256000}};
+
+constexpr bool InOrdinalOrder() {
+    for (std::size_t i = 0; i < std::size(kBaudRates); ++i)
+        if (static_cast<std::size_t>(kBaudRates[i].member) != i) return false;
+    return kBaudRates[std::size(kBaudRates) - 1].member == br256000;
+}
+static_assert(InOrdinalOrder(), "kBaudRates lists every TBaudRate member in ordinal order");
+
 } // namespace
 
 const std::vector<std::string>& BaudRateTexts() {
-    static const std::vector<std::string> t{"Custom", "110",    "300",    "600",   "1200",  "2400",
-                                            "4800",   "9600",   "14400",  "19200", "38400", "56000",
-                                            "57600",  "115200", "128000", "256000"};
+    static const std::vector<std::string> t = [] {
+        std::vector<std::string> texts;
+        for (const BaudRateEntry& e : kBaudRates)
+            texts.push_back(e.member == brCustom ? std::string("Custom") : std::to_string(e.rate));
+        return texts;
+    }();
     return t;
 }
 const std::vector<std::string>& StopBitsTexts() {
@@ -125,8 +147,6 @@ char StrToChar(const std::string& s) {
 }
 
 std::uint32_t BaudRateValue(TBaudRate v) {
-    static constexpr std::uint32_t rates[] = {0,     110,   300,   600,   1200,  2400,   4800,   9600,
-                                              14400, 19200, 38400, 56000, 57600, 115200, 128000, 256000};
     const auto i = static_cast<std::size_t>(v);
-    return i < std::size(rates) ? rates[i] : 0;
+    return i < std::size(kBaudRates) ? kBaudRates[i].rate : 0;
 }
