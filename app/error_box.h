@@ -24,10 +24,9 @@ void Show(const QString& message, const QString& detail = {});
 template <typename Fn> void Guard(Fn&& fn) {
     try {
         fn();
-    } catch (const EComPort& e) {
-        Show(QString::fromUtf8(e.what()), QString::fromStdString(e.HostErrorText()));
-    } catch (const std::exception& e) {
-        Show(QString::fromUtf8(e.what()));
+    } catch (...) {
+        const TErrorText text = DescribeException(std::current_exception());
+        Show(QString::fromStdString(text.message), QString::fromStdString(text.detail));
     }
 }
 

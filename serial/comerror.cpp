@@ -49,21 +49,24 @@ void SetErrorReporter(TErrorReporter reporter) {
     Reporter() = std::move(reporter);
 }
 
-void ShowException(std::exception_ptr error) {
-    std::string message = "Unknown error";
-    std::string detail;
+TErrorText DescribeException(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const EComPort& e) {
-        message = e.what();
-        detail = e.HostErrorText();
+        return {e.what(), e.HostErrorText()};
     } catch (const std::exception& e) {
-        message = e.what();
+        return {e.what(), {}};
     } catch (...) {
     }
+    return {"Unknown error", {}};
+}
+
+void ShowException(std::exception_ptr error) {
+    const TErrorText text = DescribeException(error);
     if (Reporter()) {
-        Reporter()(message, detail);
+        Reporter()(text.message, text.detail);
         return;
     }
-    std::fprintf(stderr, "%s%s%s\n", message.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+    std::fprintf(stderr, "%s%s%s\n", text.message.c_str(), text.detail.empty() ? "" : ": ",
+                 text.detail.c_str());
 }

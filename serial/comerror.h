@@ -34,5 +34,13 @@ private:
 using TErrorReporter = std::function<void(const std::string& message, const std::string& detail)>;
 void SetErrorReporter(TErrorReporter reporter);
 
+// The message and detail line of an escaped exception: what() and, for an EComPort, the host's text;
+// "Unknown error" for what is no std::exception.
+struct TErrorText {
+    std::string message;
+    std::string detail;
+};
+TErrorText DescribeException(std::exception_ptr error);
+
 // Shows an escaped exception through the error reporter, as the application's standard error box does.
 void ShowException(std::exception_ptr error);
