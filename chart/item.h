@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-static_assert(std::endian::native == std::endian::little, "the item record layout assumes a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "the item record layout assumes a little-endian host");
 
 using TColor = std::uint32_t; // 0x00BBGGRR for plain colours
 
