@@ -2,12 +2,12 @@
 
 #include "chart/gfx/colors.h"
 #include "chart/kartex.h"
+#include "chart/paint_suppression.h"
 
 #include <QCursor>
 
 void ConfigureMainChart(TKartex& k) {
-    const bool suppressed = k.PaintSuppressed();
-    k.SetPaintSuppressed(true);
+    PaintSuppression once(k);
     k.setCursor(Qt::PointingHandCursor);
     k.SetAllocSize(250000);
     k.SetAutoRedraw(true);
@@ -94,7 +94,6 @@ void ConfigureMainChart(TKartex& k) {
             d.SetDateOrder(doDDMMYY);
             d.SetDateForTime(dtOnePerDay);
         }
-    k.SetPaintSuppressed(suppressed);
 }
 
 void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {

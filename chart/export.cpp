@@ -2,6 +2,7 @@
 
 #include "chart/gfx/colors.h"
 #include "chart/kartex.h"
+#include "chart/paint_suppression.h"
 
 #include <QImageWriter>
 #include <QSaveFile>
@@ -64,23 +65,7 @@ private:
 };
 
 // The export draws into ChartBitmap, which is what the screen shows: the settings changes must not paint
-// meanwhile, and the chart's own picture is rendered again when the export ends.
-class PaintPause {
-public:
-    explicit PaintPause(TKartex& chart) : chart_(chart), suppressed_(chart.PaintSuppressed()) {
-        chart.SetPaintSuppressed(true);
-    }
-    ~PaintPause() {
-        if (!suppressed_) chart_.SetPaintSuppressed(false); // repaints with the chart's own colours
-    }
-    PaintPause(const PaintPause&) = delete;
-    PaintPause& operator=(const PaintPause&) = delete;
-
-private:
-    TKartex& chart_;
-    bool suppressed_;
-};
-
+// meanwhile, and the chart's own picture is rendered again when the export ends (PaintSuppression).
 void WriteBmp(const QImage& picture, const std::string& name) {
     QSaveFile file(QString::fromStdString(name));
     if (!file.open(QIODevice::WriteOnly)) throw EBitmapError(name, file.errorString().toStdString());
@@ -110,7 +95,7 @@ std::string BitmapFileName(const std::string& fileName) {
 
 void TKartex::ExportBitmap(const std::string& fileName, bool monochrome) {
     const std::string name = BitmapFileName(fileName);
-    PaintPause pause(*this);
+    PaintSuppression pause(*this);
     // Declared after the pause: the colours are back before the closing repaint.
     std::optional<MonochromePalette> palette;
     if (monochrome) palette.emplace(*this);

@@ -3,6 +3,7 @@
 #include "chart/kartex.h"
 
 #include "chart/gfx/colors.h"
+#include "chart/paint_suppression.h"
 
 #include <cfloat>
 #include <cmath>
@@ -176,15 +177,12 @@ void TKartex::ScalePropsChanged() {
         SyncScaleControl(*L(n).yScale, *L(n).y);
     }
     // Each SetLayerRange would repaint on its own; the one repaint at the end shows the same picture.
-    const bool was = paintSuppressed_;
-    paintSuppressed_ = true;
+    PaintSuppression once(*this);
     for (int n = 1; n <= kLayers; ++n) {
         const Layer& l = L(n);
         SetLayerRange(n, l.x->RangeLow(), l.y->RangeLow(), l.x->RangeHigh(), l.y->RangeHigh());
     }
-    paintSuppressed_ = was;
     dirty_ = true;
-    Paint();
 }
 
 // ---- ranges ----
@@ -215,8 +213,7 @@ void TKartex::SetScaleRange(int layer, long double xl, long double yl, long doub
 
 void TKartex::SetLayerRange(int layer, double xl, double yl, double xh, double yh) {
     if (!ValidLayer(layer)) return;
-    const bool was = paintSuppressed_;
-    paintSuppressed_ = true;
+    PaintSuppression once(*this);
     const Layer& l = L(layer);
     if (XControlledBy(layer) != layer) {
         xl = l.x->RangeLow();
@@ -234,7 +231,6 @@ void TKartex::SetLayerRange(int layer, double xl, double yl, double xh, double y
         ApplyLayerRange(k, xs.x->RangeLow(), ys.y->RangeLow(), xs.x->RangeHigh(), ys.y->RangeHigh());
     }
     dirty_ = true;
-    SetPaintSuppressed(was);
 }
 
 void TKartex::ApplyLayerRange(int layer, double xl, double yl, double xh, double yh) {
@@ -512,8 +508,7 @@ template <class Props> void ApplyAxis(Props& p, const AxisLayout& a) {
 
 void TKartex::SetStandardLayout(TkxLayout v) {
     const Layout& lay = LayoutOf(v);
-    const bool was = paintSuppressed_;
-    paintSuppressed_ = true;
+    PaintSuppression once(*this);
     SetLRim(lay.l);
     SetRRim(lay.r);
     SetTRim(lay.t);
@@ -536,5 +531,4 @@ void TKartex::SetStandardLayout(TkxLayout v) {
         SyncScaleControl(*L(n).yScale, *L(n).y);
     }
     dirty_ = true;
-    SetPaintSuppressed(was);
 }

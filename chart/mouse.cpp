@@ -1,4 +1,5 @@
 #include "chart/mouse.h"
+#include "chart/paint_suppression.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,22 +14,6 @@ bool InPlot(const TPlotGeometry& g, int x, int y) {
 double Square(double v) {
     return v * v;
 }
-
-// Restores the chart's paint suppression on every way out; the restore repaints once when it ends the
-// outermost bracket.
-class PaintBracket {
-public:
-    explicit PaintBracket(TMouseChart& chart) : chart_(chart), previous_(chart.PaintSuppressed()) {
-        chart_.SetPaintSuppressed(true);
-    }
-    ~PaintBracket() { chart_.SetPaintSuppressed(previous_); }
-    PaintBracket(const PaintBracket&) = delete;
-    PaintBracket& operator=(const PaintBracket&) = delete;
-
-private:
-    TMouseChart& chart_;
-    bool previous_;
-};
 
 } // namespace
 
@@ -123,7 +108,7 @@ void TChartMouse::PanStep(int x, int y) {
     const int w = g.PlotWidth();
     const int h = g.PlotHeight();
     {
-        PaintBracket bracket(chart_);
+        PaintSuppression bracket(chart_);
         for (int layer = 1; layer <= kLayerCount; ++layer) {
             if (!chart_.MouseLayer(layer)) continue;
             const StartRanges& s = start_[layer - 1];
@@ -164,7 +149,7 @@ void TChartMouse::ZoomDragStep(int x, int y) {
     // over or collapse it, so it is left out.
     if (!(fx > 0) || !(fy > 0)) return;
     {
-        PaintBracket bracket(chart_);
+        PaintSuppression bracket(chart_);
         for (int layer = 1; layer <= kLayerCount; ++layer) {
             if (!chart_.MouseLayer(layer)) continue;
             const StartRanges& s = start_[layer - 1];
@@ -205,7 +190,7 @@ void TChartMouse::HideRectangle() {
 
 void TChartMouse::ApplyZoomWindow() {
     {
-        PaintBracket bracket(chart_);
+        PaintSuppression bracket(chart_);
         for (int layer = 1; layer <= kLayerCount; ++layer) {
             if (!chart_.MouseLayer(layer)) continue;
             double xa, ya, xb, yb;
@@ -261,7 +246,7 @@ void TChartMouse::CrossHairStep(int x, int y) {
     chart_.PixelToWorld(hair.Layer(), x, y, wx, wy);
     {
         // Both setters notify; the chart shows the new place once.
-        PaintBracket bracket(chart_);
+        PaintSuppression bracket(chart_);
         hair.SetPosX(wx);
         hair.SetPosY(wy);
     }
@@ -273,7 +258,7 @@ void TChartMouse::LabelStep(int x, int y) {
     double px = x, py = y;
     if (label.AttachToData()) chart_.PixelToWorld(label.Layer(), x, y, px, py);
     {
-        PaintBracket bracket(chart_);
+        PaintSuppression bracket(chart_);
         label.SetPosX(px);
         label.SetPosY(py);
     }
