@@ -125,7 +125,6 @@ void TKartex::PixelToWorld(int layer, int xm, int ym, double& x, double& y) cons
 // ---- scale controls ----
 
 void TKartex::SyncScaleControl(TScale& c, const TScaleProps& p) {
-    c.SetScaleType(p.ScaleType());
     const int pos = p.ScalePos();
     switch (p.ScaleType()) {
     case sctXB:
@@ -141,26 +140,7 @@ void TKartex::SyncScaleControl(TScale& c, const TScaleProps& p) {
         c.SetMarginRight(pos + geom_.Width - geom_.LRim - 1);
         break;
     }
-    c.SetRangeLow(p.RangeLow());
-    c.SetRangeHigh(p.RangeHigh());
-    c.SetVisible(p.Visible());
-    c.SetCaption(p.Caption());
-    c.SetCaptionPosX(p.CaptionPosX());
-    c.SetCaptionPosY(p.CaptionPosY());
-    c.SetCaptionAlignment(p.CaptionAlignment());
-    c.SetCaptionAnchor(p.CaptionAnchor());
-    c.SetColorScale(p.ColorScale());
-    c.SetDecPlaces(p.DecPlaces());
-    c.SetLogarithmic(p.Logarithmic());
-    c.SetLabelType(p.LabelType());
-    c.SetShortTicks(p.ShortTicks());
-    c.SetMinTicks(p.MinTicks());
-    c.SetScaleInscript(p.ScaleInscript());
-    c.SetUserTickText(p.UserTickText());
-    TFont font = p.Font();
-    font.Color = p.ColorScale(); // labels and caption take the scale colour
-    c.SetFont(font);
-    c.SetDateFormat(p.DateFormat());
+    c.ApplySettings(p.Settings(), p.DateFormat().Fields());
 }
 
 void TKartex::SetSideMargins(int layer) {

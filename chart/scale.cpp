@@ -6,33 +6,37 @@
 #include <cmath>
 
 TScale::TScale() {
+    // A control of its own starts as a visible bottom axis from 0 to 100, its caption 4 pixels in.
+    s_.CaptionPosX = s_.CaptionPosY = 4;
+    s_.ColorScale = clBlack;
+    s_.RangeHigh = 100;
+    s_.Visible = true;
+    s_.ScaleType = sctXB;
     dateFormat_.OnChange = [this](TDTLabel&) { Repaint(); };
     Recompute();
     paintSuspended_ = false;
 }
 
 void TScale::Assign(const TScale& o) {
+    // Every setting but visibility and font, the mapping and the ticks of the other scale.
+    const bool visible = s_.Visible;
+    const TFont font = s_.Font;
+    s_ = o.s_;
+    s_.Visible = visible;
+    s_.Font = font;
     frameStyle_ = o.frameStyle_;
     colorBackGnd_ = o.colorBackGnd_;
-    colorScale_ = o.colorScale_;
     colorScheme_ = o.colorScheme_;
     frameBlack_ = o.frameBlack_;
     frameShadow_ = o.frameShadow_;
     frameHighlight_ = o.frameHighlight_;
     OnScaleTickDrawn = o.OnScaleTickDrawn;
-    rangeLow_ = o.rangeLow_;
-    rangeHigh_ = o.rangeHigh_;
     scaleFactor_ = o.scaleFactor_;
     scaleOffset_ = o.scaleOffset_;
-    logarithmic_ = o.logarithmic_;
-    shortTicks_ = o.shortTicks_;
     ticks_ = o.ticks_;
     numTicks_ = o.numTicks_;
-    minTicks_ = o.minTicks_;
-    decPlaces_ = o.decPlaces_;
     showBaseLine_ = o.showBaseLine_;
     transparent_ = o.transparent_;
-    labelType_ = o.labelType_;
     {
         auto hook = std::move(dateFormat_.OnChange);
         dateFormat_.OnChange = nullptr;
@@ -43,53 +47,54 @@ void TScale::Assign(const TScale& o) {
     marginBottom_ = o.marginBottom_;
     marginLeft_ = o.marginLeft_;
     marginRight_ = o.marginRight_;
-    caption_ = o.caption_;
-    captionPosX_ = o.captionPosX_;
-    captionPosY_ = o.captionPosY_;
-    captionAlignment_ = o.captionAlignment_;
-    captionAnchor_ = o.captionAnchor_;
-    userTickText_ = o.userTickText_;
-    scaleInscript_ = o.scaleInscript_;
     target_ = o.target_;
     offsetX_ = o.offsetX_;
     offsetY_ = o.offsetY_;
-    scaleType_ = o.scaleType_;
     paintSuspended_ = o.paintSuspended_;
     Repaint();
 }
 
-void TScale::ApplyProps(const TScaleProps& p) {
-    SetScaleType(p.ScaleType());
-    SetRangeLow(p.RangeLow());
-    SetRangeHigh(p.RangeHigh());
-    SetVisible(p.Visible());
-    SetCaption(p.Caption());
-    SetCaptionPosX(p.CaptionPosX());
-    SetCaptionPosY(p.CaptionPosY());
-    SetCaptionAlignment(p.CaptionAlignment());
-    SetCaptionAnchor(p.CaptionAnchor());
-    SetColorScale(p.ColorScale());
-    SetDecPlaces(p.DecPlaces());
-    SetLogarithmic(p.Logarithmic());
-    SetLabelType(p.LabelType());
-    SetShortTicks(p.ShortTicks());
-    SetMinTicks(p.MinTicks());
-    SetScaleInscript(p.ScaleInscript());
-    SetUserTickText(p.UserTickText());
-    TFont f = p.Font();
-    f.Color = p.ColorScale();
-    SetFont(f);
-    const TDTLabel& d = p.DateFormat();
-    dateFormat_.SetTimeFormat(d.TimeFormat());
-    dateFormat_.SetDateSeparator(d.DateSeparator());
-    dateFormat_.SetTimeSeparator(d.TimeSeparator());
-    dateFormat_.SetYearLength(d.YearLength());
-    dateFormat_.SetMonthName(d.MonthName());
-    dateFormat_.SetDateOrder(d.DateOrder());
-    dateFormat_.SetDateForTime(d.DateForTime());
+void TScale::ApplySettings(const TScaleSettings& v, const TDateTimeFormat& dates) {
+    s_.ScaleType = v.ScaleType;
+    StoreRangeLow(v.RangeLow);
+    StoreRangeHigh(v.RangeHigh);
+    s_.Visible = v.Visible;
+    s_.Caption = v.Caption;
+    s_.CaptionPosX = v.CaptionPosX;
+    s_.CaptionPosY = v.CaptionPosY;
+    s_.CaptionAlignment = v.CaptionAlignment;
+    s_.CaptionAnchor = v.CaptionAnchor;
+    s_.ColorScale = v.ColorScale;
+    s_.DecPlaces = std::clamp(v.DecPlaces, -3, 12);
+    StoreLogarithmic(s_, v.Logarithmic, loading_);
+    StoreLabelType(s_, v.LabelType);
+    s_.ShortTicks = v.ShortTicks;
+    s_.MinTicks = std::clamp(v.MinTicks, 2, 10);
+    s_.ScaleInscript = v.ScaleInscript;
+    s_.UserTickText = v.UserTickText;
+    s_.Font = v.Font;
+    s_.Font.Color = v.ColorScale; // labels and caption take the scale colour
+    {
+        auto hook = std::move(dateFormat_.OnChange);
+        dateFormat_.OnChange = nullptr;
+        dateFormat_.AssignFields(dates);
+        dateFormat_.OnChange = std::move(hook);
+    }
+    Recompute();
+    Repaint();
 }
 
 // ---- setters ----
+
+void TScale::StoreRangeLow(double v) {
+    s_.RangeLow = v;
+    if (v == s_.RangeHigh) s_.RangeHigh = v + 1;
+}
+
+void TScale::StoreRangeHigh(double v) {
+    s_.RangeHigh = v;
+    if (v == s_.RangeLow) s_.RangeLow = v + 1;
+}
 
 void TScale::SetBounds(int left, int top, int width, int height) {
     left_ = left;
@@ -100,31 +105,6 @@ void TScale::SetBounds(int left, int top, int width, int height) {
     Repaint();
 }
 
-void TScale::SetCaption(const std::string& v) {
-    caption_ = v;
-    Repaint();
-}
-
-void TScale::SetCaptionPosX(int v) {
-    captionPosX_ = v;
-    Repaint();
-}
-
-void TScale::SetCaptionPosY(int v) {
-    captionPosY_ = v;
-    Repaint();
-}
-
-void TScale::SetCaptionAlignment(TAlignment v) {
-    captionAlignment_ = v;
-    Repaint();
-}
-
-void TScale::SetCaptionAnchor(TScaleUnitAnchor v) {
-    captionAnchor_ = v;
-    Repaint();
-}
-
 void TScale::SetColorBackGnd(TColor v) {
     if (colorBackGnd_ == v) return;
     colorBackGnd_ = v;
@@ -132,8 +112,8 @@ void TScale::SetColorBackGnd(TColor v) {
 }
 
 void TScale::SetColorScale(TColor v) {
-    if (colorScale_ == v) return;
-    colorScale_ = v;
+    if (s_.ColorScale == v) return;
+    s_.ColorScale = v;
     Repaint();
 }
 
@@ -159,13 +139,8 @@ void TScale::SetDateFormat(const TDTLabel& v) {
 } // the owned label repaints
 
 void TScale::SetDecPlaces(int v) {
-    decPlaces_ = std::clamp(v, -3, 12);
+    s_.DecPlaces = std::clamp(v, -3, 12);
     Recompute();
-    Repaint();
-}
-
-void TScale::SetFont(const TFont& v) {
-    font_ = v;
     Repaint();
 }
 
@@ -176,97 +151,49 @@ void TScale::SetFrameStyle(TFrameStyle v) {
 }
 
 void TScale::SetLabelType(TFigType v) {
-    labelType_ = v;
-    if (v == ftDateTime) logarithmic_ = false;
-    if (v == ftTime) decPlaces_ = 4;
+    StoreLabelType(s_, v);
     Repaint();
 }
 
 void TScale::SetLogarithmic(bool v) {
-    if (!v || loading_ || (rangeLow_ >= 1e-100 && rangeHigh_ >= 1e-100 && labelType_ != ftDateTime))
-        logarithmic_ = v;
+    StoreLogarithmic(s_, v, loading_);
     Recompute();
     Repaint();
 }
 
-void TScale::SetMarginTop(int v) {
-    marginTop_ = std::max(v, 0);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetMarginBottom(int v) {
-    marginBottom_ = std::max(v, 0);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetMarginLeft(int v) {
-    marginLeft_ = std::max(v, 0);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetMarginRight(int v) {
-    marginRight_ = std::max(v, 0);
+void TScale::SetMargins(int TScale::*margin, int v) {
+    this->*margin = std::max(v, 0);
     Recompute();
     Repaint();
 }
 
 void TScale::SetMinTicks(int v) {
-    minTicks_ = std::clamp(v, 2, 10);
+    s_.MinTicks = std::clamp(v, 2, 10);
     Repaint();
 }
 
 void TScale::SetRangeLow(double v) {
-    rangeLow_ = v;
-    if (v == rangeHigh_) rangeHigh_ = v + 1;
+    StoreRangeLow(v);
     Recompute();
     Repaint();
 }
 
 void TScale::SetRangeHigh(double v) {
-    rangeHigh_ = v;
-    if (v == rangeLow_) rangeLow_ = v + 1;
+    StoreRangeHigh(v);
     Recompute();
     Repaint();
 }
 
 void TScale::SetShortTicks(bool v) {
-    if (shortTicks_ == v) return;
-    shortTicks_ = v;
-    Repaint();
-}
-
-void TScale::SetShowBaseLine(bool v) {
-    showBaseLine_ = v;
-    Repaint();
-}
-
-void TScale::SetScaleInscript(const std::string& v) {
-    scaleInscript_ = v;
+    if (s_.ShortTicks == v) return;
+    s_.ShortTicks = v;
     Repaint();
 }
 
 void TScale::SetScaleType(TScaleType v) {
-    if (scaleType_ == v) return;
-    scaleType_ = v;
+    if (s_.ScaleType == v) return;
+    s_.ScaleType = v;
     Recompute();
-    Repaint();
-}
-
-void TScale::SetTransparent(bool v) {
-    transparent_ = v;
-    Repaint();
-}
-
-void TScale::SetUserTickText(const std::string& v) {
-    userTickText_ = v;
-    Repaint();
-}
-
-void TScale::SetVisible(bool v) {
-    visible_ = v;
     Repaint();
 }
 
@@ -290,9 +217,10 @@ double TScale::TickValue(int index) const {
 // ---- mapping ----
 
 void TScale::Recompute() {
-    if (loading_ || rangeHigh_ == rangeLow_ || !std::isfinite(rangeLow_) || !std::isfinite(rangeHigh_))
+    if (loading_ || s_.RangeHigh == s_.RangeLow || !std::isfinite(s_.RangeLow) ||
+        !std::isfinite(s_.RangeHigh))
         return;
-    const bool horiz = IsHorizontal(scaleType_);
+    const bool horiz = IsHorizontal(s_.ScaleType);
     const long double c =
         horiz ? width_ - marginLeft_ - marginRight_ - 1 : height_ - marginTop_ - marginBottom_ - 1;
     if (c <= 0) {
@@ -300,8 +228,8 @@ void TScale::Recompute() {
         scaleOffset_ = horiz ? width_ / 2.0L : height_ / 2.0L;
         return;
     }
-    long double lo = rangeLow_, hi = rangeHigh_;
-    if (logarithmic_) {
+    long double lo = s_.RangeLow, hi = s_.RangeHigh;
+    if (s_.Logarithmic) {
         // With a bound that is not positive the old factors stay.
         if (!(lo > 0 && hi > 0)) return;
         lo = std::log(lo);
@@ -319,11 +247,11 @@ void TScale::Recompute() {
 
 int TScale::ValueToPixel(double v) const {
     long double p;
-    if (logarithmic_) {
+    if (s_.Logarithmic) {
         if (v > 1e-100)
             p = scaleFactor_ * std::log(static_cast<long double>(v)) + scaleOffset_;
         else
-            p = rangeHigh_ >= rangeLow_ ? 0 : width_;
+            p = s_.RangeHigh >= s_.RangeLow ? 0 : width_;
     } else {
         p = scaleFactor_ * v + scaleOffset_;
     }
@@ -333,7 +261,7 @@ int TScale::ValueToPixel(double v) const {
 }
 
 int TScale::AxisPos() const {
-    switch (scaleType_) {
+    switch (s_.ScaleType) {
     case sctXB:
         return height_ - marginBottom_ - 1;
     case sctXT:
@@ -347,16 +275,16 @@ int TScale::AxisPos() const {
 
 TTickInput TScale::TickInput() const {
     TTickInput in;
-    in.RangeLow = rangeLow_;
-    in.RangeHigh = rangeHigh_;
-    in.Logarithmic = logarithmic_;
-    in.MinTicks = minTicks_;
-    in.DecPlaces = decPlaces_;
-    in.ShortTicks = shortTicks_;
-    in.LabelType = labelType_;
-    in.ScaleType = scaleType_;
-    in.UserTickText = userTickText_;
-    in.ScaleInscript = scaleInscript_;
+    in.RangeLow = s_.RangeLow;
+    in.RangeHigh = s_.RangeHigh;
+    in.Logarithmic = s_.Logarithmic;
+    in.MinTicks = s_.MinTicks;
+    in.DecPlaces = s_.DecPlaces;
+    in.ShortTicks = s_.ShortTicks;
+    in.LabelType = s_.LabelType;
+    in.ScaleType = s_.ScaleType;
+    in.UserTickText = s_.UserTickText;
+    in.ScaleInscript = s_.ScaleInscript;
     in.DateFormat = dateFormat_.Fields();
     return in;
 }
@@ -379,31 +307,31 @@ void TScale::PaintNow() {
 }
 
 void TScale::Paint() {
-    if (paintSuspended_ || loading_ || !visible_) return;
+    if (paintSuspended_ || loading_ || !s_.Visible) return;
     invalid_ = false;
     Canvas* c = target_;
     if (!c) {
         own_.SetSize(width_, height_);
         c = &own_;
     }
-    c->SetFont(font_);
+    c->SetFont(s_.Font);
     if (OnBeforeScaleRendered) OnBeforeScaleRendered(*this, *c);
     if (transparent_) {
         c->SetPenMode(pmCopy);
         c->SetPenStyle(psSolid);
         c->SetPenWidth(1);
-        c->SetPenColor(colorScale_);
+        c->SetPenColor(s_.ColorScale);
         DrawScale(*c, target_ ? offsetX_ : 0, target_ ? offsetY_ : 0);
         if (OnAfterScaleRendered) OnAfterScaleRendered(*this, *c);
         return;
     }
     // Opaque: drawn off screen and copied in one piece, so the axis never flickers.
     Canvas bmp(width_, height_);
-    bmp.SetFont(font_);
+    bmp.SetFont(s_.Font);
     bmp.SetPenColor(colorBackGnd_);
     bmp.SetBrushColor(colorBackGnd_);
     bmp.Rectangle(0, 0, width_, height_);
-    bmp.SetPenColor(colorScale_);
+    bmp.SetPenColor(s_.ColorScale);
     DrawScale(bmp, 0, 0);
     if (OnAfterScaleRendered) OnAfterScaleRendered(*this, bmp);
     DrawFrame(bmp);
@@ -419,10 +347,10 @@ void TScale::DrawScale(Canvas& c, int dx, int dy) {
     numTicks_ = static_cast<int>(layout.TickList.size());
     std::copy(layout.TickList.begin(), layout.TickList.end(), ticks_.begin());
 
-    const bool horiz = IsHorizontal(scaleType_);
+    const bool horiz = IsHorizontal(s_.ScaleType);
     const int axis = AxisPos();
     const int ax = horiz ? 0 : axis, ay = horiz ? axis : 0;
-    const int dir = (scaleType_ == sctXB || scaleType_ == sctYR) ? -1 : 1; // tick direction, outward
+    const int dir = (s_.ScaleType == sctXB || s_.ScaleType == sctYR) ? -1 : 1; // tick direction, outward
     c.SetBrushColor(colorBackGnd_);
     c.SetBrushStyle(transparent_ ? bsClear : bsSolid);
     const int h0 = c.TextHeight(std::string("0"));
@@ -432,14 +360,15 @@ void TScale::DrawScale(Canvas& c, int dx, int dy) {
         const int tx = ClampPixel(static_cast<long long>(horiz ? p : ax) + dx);
         const int ty = ClampPixel(static_cast<long long>(horiz ? ay : p) + dy);
         if (m.Drawn) {
-            c.SetPenColor(colorScale_);
+            c.SetPenColor(s_.ColorScale);
             c.MoveTo(tx, ty);
             if (horiz)
                 c.LineTo(tx, ty + dir * m.Length);
             else
                 c.LineTo(tx + dir * m.Length, ty);
         }
-        if (!horiz && m.Reported && OnScaleTickDrawn) OnScaleTickDrawn(*this, c, scaleType_, m.Value, tx, ty);
+        if (!horiz && m.Reported && OnScaleTickDrawn)
+            OnScaleTickDrawn(*this, c, s_.ScaleType, m.Value, tx, ty);
         if (m.HasLabel && !m.Label.empty()) {
             const int w = c.TextWidth(m.Label);
             if (horiz) {
@@ -447,26 +376,27 @@ void TScale::DrawScale(Canvas& c, int dx, int dy) {
                 const int half = w / 2;
                 int left = p - std::min(p - 2, half);
                 if (p + half >= width_ - 2) left = width_ - 2 * half - 2;
-                const int top = scaleType_ == sctXT ? ay + 7 : ay - lh - 7;
+                const int top = s_.ScaleType == sctXT ? ay + 7 : ay - lh - 7;
                 c.TextOut(left + dx, top + dy, m.Label);
             } else {
-                const int left = scaleType_ == sctYR ? ax - w - 8 : ax + 8;
+                const int left = s_.ScaleType == sctYR ? ax - w - 8 : ax + 8;
                 const int top = p - h0 / 2;
                 c.TextOut(left + dx, top + dy, m.Label);
                 if (!m.DateLine.empty()) {
                     const int dw = c.TextWidth(m.DateLine);
-                    const int dl = scaleType_ == sctYR ? ax - dw - 8 : ax + 8;
+                    const int dl = s_.ScaleType == sctYR ? ax - dw - 8 : ax + 8;
                     c.TextOut(dl + dx, top - 3 * h0 / 2 + dy, m.DateLine);
                 }
             }
         }
-        if (horiz && m.Reported && OnScaleTickDrawn) OnScaleTickDrawn(*this, c, scaleType_, m.Value, tx, ty);
+        if (horiz && m.Reported && OnScaleTickDrawn)
+            OnScaleTickDrawn(*this, c, s_.ScaleType, m.Value, tx, ty);
     }
     if (!layout.Message.empty()) DrawMessage(c, layout.Message, ax, ay, dx, dy);
     DrawCaption(c, ax + dx, ay + dy);
 
     if (showBaseLine_) {
-        c.SetPenColor(colorScale_);
+        c.SetPenColor(s_.ColorScale);
         if (horiz) {
             c.MoveTo(marginLeft_ + dx, ay + dy);
             c.LineTo(width_ - marginRight_ - 1 + dx, ay + dy);
@@ -479,10 +409,10 @@ void TScale::DrawScale(Canvas& c, int dx, int dy) {
 
 // A message in place of ticks, centred on the middle of the range.
 void TScale::DrawMessage(Canvas& c, const std::vector<std::string>& lines, int ax, int ay, int dx, int dy) {
-    const int mid = ClampPixel(ValueToPixel((rangeLow_ + rangeHigh_) / 2));
+    const int mid = ClampPixel(ValueToPixel((s_.RangeLow + s_.RangeHigh) / 2));
     const int h = c.TextHeight(std::string("0"));
-    if (IsHorizontal(scaleType_)) {
-        const int top = scaleType_ == sctXT ? ay + 7 : ay - h - 7;
+    if (IsHorizontal(s_.ScaleType)) {
+        const int top = s_.ScaleType == sctXT ? ay + 7 : ay - h - 7;
         for (std::size_t i = 0; i < lines.size(); ++i)
             c.TextOut(mid - c.TextWidth(lines[i]) / 2 + dx, top + static_cast<int>(i) * h + dy, lines[i]);
         return;
@@ -490,31 +420,31 @@ void TScale::DrawMessage(Canvas& c, const std::vector<std::string>& lines, int a
     int top = mid - static_cast<int>(lines.size()) * h / 2;
     for (const std::string& line : lines) {
         const int w = c.TextWidth(line);
-        c.TextOut((scaleType_ == sctYR ? ax - w - 8 : ax + 8) + dx, top + dy, line);
+        c.TextOut((s_.ScaleType == sctYR ? ax - w - 8 : ax + 8) + dx, top + dy, line);
         top += h;
     }
 }
 
 void TScale::DrawCaption(Canvas& c, int axisX, int axisY) {
-    if (caption_.empty()) return;
-    const int w = c.TextWidth(caption_);
-    const int dx = axisX - (IsHorizontal(scaleType_) ? 0 : AxisPos());
-    const int dy = axisY - (IsHorizontal(scaleType_) ? AxisPos() : 0);
+    if (s_.Caption.empty()) return;
+    const int w = c.TextWidth(s_.Caption);
+    const int dx = axisX - (IsHorizontal(s_.ScaleType) ? 0 : AxisPos());
+    const int dy = axisY - (IsHorizontal(s_.ScaleType) ? AxisPos() : 0);
     int x, y;
-    if (IsHorizontal(scaleType_)) {
-        y = axisY + captionPosY_;
+    if (IsHorizontal(s_.ScaleType)) {
+        y = axisY + s_.CaptionPosY;
         const int anchors[3] = {marginLeft_, marginLeft_ + (width_ - marginLeft_ - marginRight_) / 2,
                                 width_ - marginRight_};
-        x = anchors[std::min<int>(captionAnchor_, 2)] + captionPosX_ + dx;
+        x = anchors[std::min<int>(s_.CaptionAnchor, 2)] + s_.CaptionPosX + dx;
     } else {
-        x = axisX + captionPosX_;
+        x = axisX + s_.CaptionPosX;
         const int anchors[3] = {marginTop_, marginTop_ + (height_ - marginTop_ - marginBottom_) / 2,
                                 height_ - marginBottom_};
-        y = anchors[std::min<int>(captionAnchor_, 2)] + captionPosY_ + dy;
+        y = anchors[std::min<int>(s_.CaptionAnchor, 2)] + s_.CaptionPosY + dy;
     }
-    if (captionAlignment_ == taRightJustify) x -= w;
-    if (captionAlignment_ == taCenter) x -= w / 2;
-    c.TextOut(x, y, caption_);
+    if (s_.CaptionAlignment == taRightJustify) x -= w;
+    if (s_.CaptionAlignment == taCenter) x -= w / 2;
+    c.TextOut(x, y, s_.Caption);
 }
 
 // The frame of an opaque scale: light from the top left. Lowered and raised are one line of shadow and

@@ -7,6 +7,7 @@
 #include "chart/gfx/canvas.h"
 #include "chart/gfx/font.h"
 #include "chart/scale_props.h"
+#include "chart/scale_settings.h"
 #include "chart/scale_types.h"
 #include "chart/ticks.h"
 
@@ -14,7 +15,7 @@
 #include <functional>
 #include <string>
 
-class TScale {
+class TScale : public TScaleSettingsAccess {
 public:
     TScale();
     TScale(const TScale&) = delete;
@@ -31,63 +32,45 @@ public:
     void SetBounds(int left, int top, int width, int height);
     void SetSize(int width, int height) { SetBounds(left_, top_, width, height); }
 
-    const std::string& Caption() const { return caption_; }
-    void SetCaption(const std::string& v);
-    int CaptionPosX() const { return captionPosX_; }
-    void SetCaptionPosX(int v);
-    int CaptionPosY() const { return captionPosY_; }
-    void SetCaptionPosY(int v);
-    TAlignment CaptionAlignment() const { return captionAlignment_; }
-    void SetCaptionAlignment(TAlignment v);
-    TScaleUnitAnchor CaptionAnchor() const { return captionAnchor_; }
-    void SetCaptionAnchor(TScaleUnitAnchor v);
+    void SetCaption(const std::string& v) { Store(&TScaleSettings::Caption, v); }
+    void SetCaptionPosX(int v) { Store(&TScaleSettings::CaptionPosX, v); }
+    void SetCaptionPosY(int v) { Store(&TScaleSettings::CaptionPosY, v); }
+    void SetCaptionAlignment(TAlignment v) { Store(&TScaleSettings::CaptionAlignment, v); }
+    void SetCaptionAnchor(TScaleUnitAnchor v) { Store(&TScaleSettings::CaptionAnchor, v); }
     TColor ColorBackGnd() const { return colorBackGnd_; }
     void SetColorBackGnd(TColor v);
-    TColor ColorScale() const { return colorScale_; }
     void SetColorScale(TColor v);
     TColorScheme ColorScheme() const { return colorScheme_; }
     void SetColorScheme(TColorScheme v);
     TDTLabel& DateFormat() { return dateFormat_; } // owned; a change repaints
     const TDTLabel& DateFormat() const { return dateFormat_; }
     void SetDateFormat(const TDTLabel& v);
-    int DecPlaces() const { return decPlaces_; }
     void SetDecPlaces(int v); // clamped to -3 ... 12
-    const TFont& Font() const { return font_; }
-    void SetFont(const TFont& v);
+    void SetFont(const TFont& v) { Store(&TScaleSettings::Font, v); }
     TFrameStyle FrameStyle() const { return frameStyle_; }
     void SetFrameStyle(TFrameStyle v);
-    TFigType LabelType() const { return labelType_; }
     void SetLabelType(TFigType v);
-    bool Logarithmic() const { return logarithmic_; }
     void SetLogarithmic(bool v);
     int MarginTop() const { return marginTop_; }
-    void SetMarginTop(int v); // negative values become 0
+    void SetMarginTop(int v) { SetMargins(&TScale::marginTop_, v); } // negative values become 0
     int MarginBottom() const { return marginBottom_; }
-    void SetMarginBottom(int v);
+    void SetMarginBottom(int v) { SetMargins(&TScale::marginBottom_, v); }
     int MarginLeft() const { return marginLeft_; }
-    void SetMarginLeft(int v);
+    void SetMarginLeft(int v) { SetMargins(&TScale::marginLeft_, v); }
     int MarginRight() const { return marginRight_; }
-    void SetMarginRight(int v);
-    int MinTicks() const { return minTicks_; }
+    void SetMarginRight(int v) { SetMargins(&TScale::marginRight_, v); }
     void SetMinTicks(int v); // clamped to 2 ... 10
-    double RangeLow() const { return rangeLow_; }
     void SetRangeLow(double v);
-    double RangeHigh() const { return rangeHigh_; }
     void SetRangeHigh(double v);
-    bool ShortTicks() const { return shortTicks_; }
     void SetShortTicks(bool v);
     bool ShowBaseLine() const { return showBaseLine_; }
-    void SetShowBaseLine(bool v);
-    const std::string& ScaleInscript() const { return scaleInscript_; }
-    void SetScaleInscript(const std::string& v);
-    TScaleType ScaleType() const { return scaleType_; }
+    void SetShowBaseLine(bool v) { Store(&TScale::showBaseLine_, v); }
+    void SetScaleInscript(const std::string& v) { Store(&TScaleSettings::ScaleInscript, v); }
     void SetScaleType(TScaleType v);
     bool Transparent() const { return transparent_; }
-    void SetTransparent(bool v);
-    const std::string& UserTickText() const { return userTickText_; }
-    void SetUserTickText(const std::string& v);
-    bool Visible() const { return visible_; }
-    void SetVisible(bool v);
+    void SetTransparent(bool v) { Store(&TScale::transparent_, v); }
+    void SetUserTickText(const std::string& v) { Store(&TScaleSettings::UserTickText, v); }
+    void SetVisible(bool v) { Store(&TScaleSettings::Visible, v); }
 
     // Tick values registered during the last drawing: NumTicks() of them; TickValue(i), i from 1, is 0
     // outside 1 ... NumTicks().
@@ -120,10 +103,10 @@ public:
     void Paint();    // draw now unless suspended, loading or invisible
     void PaintNow(); // draw now even while PaintSuspended is set
 
-    // Applies every scale setting of a settings object, in the order the chart syncs them (each through
-    // its setter); the margin that places the axis is the chart's and is not touched here. The font
-    // takes the scale colour.
-    void ApplyProps(const TScaleProps& p);
+    // Every shared setting at once, with the date format, as the chart hands an axis's settings over:
+    // the same rules and order as setting each alone, then one recomputation and one repaint. The font
+    // takes the scale colour. The margin that places the axis is the chart's and is not touched here.
+    void ApplySettings(const TScaleSettings& v, const TDateTimeFormat& dates);
 
     std::function<void(TScale& sender, Canvas& canvas, TScaleType type, double currentTickPos, int chartX,
                        int chartY)>
@@ -135,6 +118,18 @@ public:
     TTickInput TickInput() const;
 
 private:
+    // A setting that only changes the picture: stored, then repainted.
+    template <typename T, typename V> void Store(T TScaleSettings::*field, const V& v) {
+        s_.*field = v;
+        Repaint();
+    }
+    template <typename T, typename V> void Store(T TScale::*field, const V& v) {
+        this->*field = v;
+        Repaint();
+    }
+    void SetMargins(int TScale::*margin, int v);
+    void StoreRangeLow(double v);
+    void StoreRangeHigh(double v);
     void Recompute();
     void Repaint();
     void DrawScale(Canvas& c, int dx, int dy);
@@ -144,29 +139,13 @@ private:
     void SetShadeColors();
 
     int left_ = 0, top_ = 0, width_ = 400, height_ = 400;
-    std::string caption_;
-    int captionPosX_ = 4, captionPosY_ = 4;
-    TAlignment captionAlignment_ = taCenter;
-    TScaleUnitAnchor captionAnchor_ = uaSclTopLft;
     TColor colorBackGnd_ = clBtnFace;
-    TColor colorScale_ = clBlack;
     TColorScheme colorScheme_ = csBWG;
     TDTLabel dateFormat_;
-    int decPlaces_ = -2;
-    TFont font_;
     TFrameStyle frameStyle_ = fsLowered;
-    TFigType labelType_ = ftNum;
-    bool logarithmic_ = false;
     int marginTop_ = 20, marginBottom_ = 20, marginLeft_ = 20, marginRight_ = 20;
-    int minTicks_ = 3;
-    double rangeLow_ = 0, rangeHigh_ = 100;
-    bool shortTicks_ = true;
     bool showBaseLine_ = true;
-    std::string scaleInscript_;
-    TScaleType scaleType_ = sctXB;
     bool transparent_ = false;
-    std::string userTickText_;
-    bool visible_ = true;
 
     long double scaleFactor_ = 1, scaleOffset_ = 0;
     std::array<double, kMaxTickList> ticks_{};

@@ -66,36 +66,6 @@ void TScaleProps::Changed() {
     if (OnChange) OnChange(*this);
 }
 
-void TScaleProps::SetCaption(const std::string& v) {
-    caption_ = v;
-    Changed();
-}
-
-void TScaleProps::SetCaptionPosX(int v) {
-    captionPosX_ = v;
-    Changed();
-}
-
-void TScaleProps::SetCaptionPosY(int v) {
-    captionPosY_ = v;
-    Changed();
-}
-
-void TScaleProps::SetCaptionAlignment(TAlignment v) {
-    captionAlignment_ = v;
-    Changed();
-}
-
-void TScaleProps::SetCaptionAnchor(TScaleUnitAnchor v) {
-    captionAnchor_ = v;
-    Changed();
-}
-
-void TScaleProps::SetColorScale(TColor v) {
-    colorScale_ = v;
-    Changed();
-}
-
 void TScaleProps::SetDateFormat(const TDTLabel& v) {
     // Copy without the owned object's own notification: one change, one OnChange.
     auto hook = std::move(dateFormat_.OnChange);
@@ -106,85 +76,47 @@ void TScaleProps::SetDateFormat(const TDTLabel& v) {
 }
 
 void TScaleProps::SetDecPlaces(int v) {
-    decPlaces_ = std::clamp(v, -3, 12);
-    Changed();
-}
-
-void TScaleProps::SetFont(const TFont& v) {
-    font_ = v;
+    s_.DecPlaces = std::clamp(v, -3, 12);
     Changed();
 }
 
 void TScaleProps::SetLogarithmic(bool v) {
-    if (!v || loading_ || (rangeLow_ >= 1e-100 && rangeHigh_ >= 1e-100 && labelType_ != ftDateTime))
-        logarithmic_ = v;
+    StoreLogarithmic(s_, v, loading_);
     Changed();
 }
 
 void TScaleProps::SetLabelType(TFigType v) {
-    labelType_ = v;
-    if (v == ftDateTime) logarithmic_ = false;
-    if (v == ftTime) decPlaces_ = 4;
-    Changed();
-}
-
-void TScaleProps::SetMinTicks(int v) {
-    minTicks_ = v;
+    StoreLabelType(s_, v);
     Changed();
 }
 
 void TScaleProps::SetMinRange(double v) {
     if (!(v > 1e-100)) return; // also ignores NaN
     minRange_ = v;
-    if (std::fabs(rangeHigh_ - rangeLow_) >= v) return;
-    const double c = (rangeHigh_ + rangeLow_) / 2;
-    rangeLow_ = c - v / 2;
-    rangeHigh_ = c + v / 2;
+    if (std::fabs(s_.RangeHigh - s_.RangeLow) >= v) return;
+    const double c = (s_.RangeHigh + s_.RangeLow) / 2;
+    s_.RangeLow = c - v / 2;
+    s_.RangeHigh = c + v / 2;
     Changed();
 }
 
 void TScaleProps::SetRangeLow(double x) {
-    if (std::fabs(rangeHigh_ - x) < minRange_) {
-        rangeLow_ = x;
-        rangeHigh_ = x + minRange_;
-    } else if (!(logarithmic_ && x < 1e-100)) {
-        rangeLow_ = x;
+    if (std::fabs(s_.RangeHigh - x) < minRange_) {
+        s_.RangeLow = x;
+        s_.RangeHigh = x + minRange_;
+    } else if (!(s_.Logarithmic && x < 1e-100)) {
+        s_.RangeLow = x;
     }
     Changed();
 }
 
 void TScaleProps::SetRangeHigh(double x) {
-    if (std::fabs(rangeLow_ - x) < minRange_) {
-        rangeHigh_ = x;
-        rangeLow_ = x - minRange_;
-    } else if (!(logarithmic_ && x < 1e-100)) {
-        rangeHigh_ = x;
+    if (std::fabs(s_.RangeLow - x) < minRange_) {
+        s_.RangeHigh = x;
+        s_.RangeLow = x - minRange_;
+    } else if (!(s_.Logarithmic && x < 1e-100)) {
+        s_.RangeHigh = x;
     }
-    Changed();
-}
-
-void TScaleProps::SetShortTicks(bool v) {
-    shortTicks_ = v;
-    Changed();
-}
-
-void TScaleProps::SetScaleInscript(const std::string& v) {
-    scaleInscript_ = v;
-    Changed();
-}
-
-void TScaleProps::SetScalePos(int v) {
-    scalePos_ = v;
-    Changed();
-}
-
-void TScaleProps::SetUserTickText(const std::string& v) {
-    userTickText_ = v;
-    Changed();
-}
-
-void TScaleProps::SetVisible(bool v) {
-    visible_ = v;
     Changed();
 }
 

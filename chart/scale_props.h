@@ -5,6 +5,7 @@
 
 #include "chart/alignment.h"
 #include "chart/gfx/font.h"
+#include "chart/scale_settings.h"
 #include "chart/scale_types.h"
 #include "chart/ticks.h"
 
@@ -45,65 +46,50 @@ private:
     TDateTimeFormat f_;
 };
 
-class TScaleProps {
+class TScaleProps : public TScaleSettingsAccess {
 public:
     TScaleProps();
     virtual ~TScaleProps() = default;
     TScaleProps(const TScaleProps&) = delete;
     TScaleProps& operator=(const TScaleProps&) = delete;
 
-    const std::string& Caption() const { return caption_; }
-    void SetCaption(const std::string& v);
-    int CaptionPosX() const { return captionPosX_; }
-    void SetCaptionPosX(int v);
-    int CaptionPosY() const { return captionPosY_; }
-    void SetCaptionPosY(int v);
-    TAlignment CaptionAlignment() const { return captionAlignment_; }
-    void SetCaptionAlignment(TAlignment v);
-    TScaleUnitAnchor CaptionAnchor() const { return captionAnchor_; }
-    void SetCaptionAnchor(TScaleUnitAnchor v);
-    TColor ColorScale() const { return colorScale_; }
-    void SetColorScale(TColor v);
+    void SetCaption(const std::string& v) { Store(&TScaleSettings::Caption, v); }
+    void SetCaptionPosX(int v) { Store(&TScaleSettings::CaptionPosX, v); }
+    void SetCaptionPosY(int v) { Store(&TScaleSettings::CaptionPosY, v); }
+    void SetCaptionAlignment(TAlignment v) { Store(&TScaleSettings::CaptionAlignment, v); }
+    void SetCaptionAnchor(TScaleUnitAnchor v) { Store(&TScaleSettings::CaptionAnchor, v); }
+    void SetColorScale(TColor v) { Store(&TScaleSettings::ColorScale, v); }
     TDTLabel& DateFormat() { return dateFormat_; } // owned; its OnChange is the chart's to hook
     const TDTLabel& DateFormat() const { return dateFormat_; }
     void SetDateFormat(const TDTLabel& v);
-    int DecPlaces() const { return decPlaces_; }
     void SetDecPlaces(int v); // clamped to -3 ... 12
-    const TFont& Font() const { return font_; }
-    void SetFont(const TFont& v);
-    bool Logarithmic() const { return logarithmic_; }
+    void SetFont(const TFont& v) { Store(&TScaleSettings::Font, v); }
     void SetLogarithmic(bool v);
-    TFigType LabelType() const { return labelType_; }
     void SetLabelType(TFigType v);
-    int MinTicks() const { return minTicks_; }
-    void SetMinTicks(int v);
+    void SetMinTicks(int v) { Store(&TScaleSettings::MinTicks, v); }
     double MinRange() const { return minRange_; }
     void SetMinRange(double v);
-    double RangeLow() const { return rangeLow_; }
     void SetRangeLow(double v);
-    double RangeHigh() const { return rangeHigh_; }
     void SetRangeHigh(double v);
-    bool ShortTicks() const { return shortTicks_; }
-    void SetShortTicks(bool v);
-    const std::string& ScaleInscript() const { return scaleInscript_; }
-    void SetScaleInscript(const std::string& v);
+    void SetShortTicks(bool v) { Store(&TScaleSettings::ShortTicks, v); }
+    void SetScaleInscript(const std::string& v) { Store(&TScaleSettings::ScaleInscript, v); }
     int ScalePos() const { return scalePos_; }
-    void SetScalePos(int v);
-    const std::string& UserTickText() const { return userTickText_; }
-    void SetUserTickText(const std::string& v);
-    bool Visible() const { return visible_; }
-    void SetVisible(bool v);
+    void SetScalePos(int v) {
+        scalePos_ = v;
+        Changed();
+    }
+    void SetUserTickText(const std::string& v) { Store(&TScaleSettings::UserTickText, v); }
+    void SetVisible(bool v) { Store(&TScaleSettings::Visible, v); }
 
     // Unpublished: where the scale control puts ticks and labels (set by the chart or ScaleLocation).
-    TScaleType ScaleType() const { return scaleType_; }
-    void SetScaleType(TScaleType v) { scaleType_ = v; }
+    void SetScaleType(TScaleType v) { s_.ScaleType = v; }
     // While loading, Logarithmic is stored without checks. Set at creation; the chart clears it.
     bool Loading() const { return loading_; }
     void SetLoading(bool v) { loading_ = v; }
     // The range as it is, without checks and without notification (the chart's range operations).
     void StoreRange(double low, double high) {
-        rangeLow_ = low;
-        rangeHigh_ = high;
+        s_.RangeLow = low;
+        s_.RangeHigh = high;
     }
 
     std::function<void(TScaleProps& sender)> OnChange;
@@ -112,27 +98,14 @@ protected:
     void Changed();
 
 private:
-    std::string caption_;
-    int captionPosX_ = 0;
-    int captionPosY_ = 0;
-    TAlignment captionAlignment_ = taCenter;
-    TScaleUnitAnchor captionAnchor_ = uaSclTopLft;
-    TColor colorScale_ = 0;
+    template <typename T, typename V> void Store(T TScaleSettings::*field, const V& v) {
+        s_.*field = v;
+        Changed();
+    }
+
     TDTLabel dateFormat_;
-    int decPlaces_ = -2;
-    TFont font_;
-    bool logarithmic_ = false;
-    TFigType labelType_ = ftNum;
-    int minTicks_ = 3;
     double minRange_ = 1e-10;
-    double rangeLow_ = 0;
-    double rangeHigh_ = 1;
-    bool shortTicks_ = true;
-    std::string scaleInscript_;
     int scalePos_ = 0;
-    std::string userTickText_;
-    bool visible_ = false;
-    TScaleType scaleType_ = sctXT;
     bool loading_ = true;
 };
 
