@@ -1,12 +1,13 @@
 #include "app/cli.h"
 
-#include "app/acquisition.h"
-#include "app/conversions.h"
-#include "app/window_settings.h"
-#include "chart/item_file.h"
+#include "app/core/acquisition.h"
+#include "app/core/conversions.h"
+#include "app/main_chart.h"
+#include "app/port_settings.h"
+#include "chart/core/item_file.h"
 #include "chart/kartex.h"
-#include "serial/comport.h"
-#include "serial/comtext.h"
+#include "serial/core/comport.h"
+#include "serial/core/comtext.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -157,7 +158,7 @@ int Record(const QStringList& args) {
         }
     };
     chart.ClearItems();
-    chart.SetDataColor(0xFF0000);
+    chart.SetDataColor(kDataColor);
     acq.Restart();
     port.SetConnected(true);
     if (seconds > 0)

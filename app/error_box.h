@@ -2,7 +2,7 @@
 // The application's standard error box: what escapes an event handler is shown here and the program
 // goes on. Tests replace the box to read the message without a modal dialog.
 
-#include "serial/comerror.h"
+#include "serial/core/comerror.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

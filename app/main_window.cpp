@@ -1,15 +1,16 @@
 #include "app/main_window.h"
 
-#include "app/conversions.h"
+#include "app/core/conversions.h"
 #include "app/error_box.h"
 #include "app/glyphs.h"
 #include "app/info_window.h"
-#include "app/window_settings.h"
+#include "app/main_chart.h"
+#include "app/port_settings.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
 #include "serial/com_led.h"
-#include "serial/comport.h"
-#include "serial/comtext.h"
+#include "serial/core/comport.h"
+#include "serial/core/comtext.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -331,7 +332,7 @@ void TForm1::StartButtonClick() {
     // Only an opened port starts a new acquisition.
     RichEdit1->clear();
     Kartex1->ClearItems();
-    Kartex1->SetDataColor(0xFF0000);
+    Kartex1->SetDataColor(kDataColor);
     AcquisitionState& s = acquisition_.State();
     s.DataScale = scale;
     s.DataOffset = offset;
@@ -419,7 +420,7 @@ void TForm1::GridCheckBox1Click() {
 }
 
 void TForm1::DoubleTicsCheckBoxClick() {
-    const int ticks = DoubleTicsCheckBox->isChecked() ? 6 : 3;
+    const int ticks = DoubleTicsCheckBox->isChecked() ? kDoubleTicks : kNormalTicks;
     Kartex1->Scale1X()->SetMinTicks(ticks);
     Kartex1->Scale1Y()->SetMinTicks(ticks);
     Kartex1->Redraw();

@@ -2,8 +2,8 @@
 // The main window: port and graph parameters on the left, raw-data pane, value display and chart on the
 // right. Its handlers tie the port's received characters to the chart.
 
-#include "app/acquisition.h"
-#include "app/conversions.h"
+#include "app/core/acquisition.h"
+#include "app/core/conversions.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #include "app/port_settings.h"
 
-#include "serial/comport.h"
-#include "serial/comtext.h"
+#include "serial/core/comport.h"
+#include "serial/core/comtext.h"
 
 #include <algorithm>
 #include <stdexcept>

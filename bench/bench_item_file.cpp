@@ -1,5 +1,5 @@
 // Saving and loading an acquisition of one million items (about 104 MB) in a temporary folder.
-#include "chart/item_file.h"
+#include "chart/core/item_file.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,9 +1,9 @@
 // Drawing the two layer-1 scales of the main window's chart (449 x 361, rims 50/20/20/40) into the
 // chart's off-screen bitmap, as every full paint does; and the tick computation alone.
 
+#include "chart/core/ticks.h"
 #include "chart/gfx/canvas.h"
 #include "chart/scale.h"
-#include "chart/ticks.h"
 
 #include <QGuiApplication>
 

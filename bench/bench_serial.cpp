@@ -1,7 +1,8 @@
 // The receive path through a pseudo-terminal: how long one reading takes from the device's write to the
 // handler on the user-interface thread, and how many bytes per second the hand-over carries.
 
-#include "serial/comport.h"
+#include "app/port_settings.h"
+#include "serial/core/comport.h"
 
 #include <QCoreApplication>
 
@@ -44,11 +45,8 @@ struct Receiver {
     TComPort port;
     std::size_t received = 0;
     explicit Receiver(const std::string& path) {
+        ConfigureMainPort(port);
         port.SetPort(path);
-        port.SetBaudRate(br115200);
-        port.SetEventChar(13);
-        port.SetEvents({evRxChar, evTxEmpty, evRxFlag, evBreak, evError, evRLSD, evRx80Full});
-        port.Buffer().SetInputSize(64000);
         port.OnRxChar = [this](TCustomComPort& p, int count) {
             std::string text;
             received += static_cast<std::size_t>(p.ReadText(text, count));

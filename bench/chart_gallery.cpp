@@ -134,10 +134,7 @@ int main(int argc, char** argv) {
         [](TKartex& k) {
             k.SetCaption("Y log, DoubleTics");
             FillAcquisition(k, 300, 7);
-            k.SetScaleRange(1, 0, 0.1, 300, 200);
-            k.Scale1X()->SetMinTicks(6);
-            k.Scale1Y()->SetMinTicks(6);
-            k.Scale1Y()->SetLogarithmic(true);
+            ApplyLogY(k, 300, 200, 0.1f);
         },
         ItemKinds,
     };

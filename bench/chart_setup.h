@@ -1,34 +1,16 @@
 #pragma once
-// The chart as the main window configures it (449 × 361, layer 1 scales, grid), for the benchmark and the
-// gallery.
+// The chart as the main window configures it, at its design size of 449 × 361 with y from 1 to 200, for
+// the benchmarks and the gallery.
 
-#include "chart/gfx/colors.h"
+#include "app/main_chart.h"
 #include "chart/kartex.h"
 
 #include <cstdint>
 #include <random>
 
 inline void ConfigureLikeMainWindow(TKartex& k) {
+    ConfigureMainChart(k);
     k.SetBounds(0, 0, 449, 361);
-    k.SetAllocSize(250000);
-    k.SetAutoRedraw(true);
-    k.SetGridStyle(gsLines);
-    k.SetGridColor(clSilver);
-    k.SetMouseAction(maPan);
-    TFont font;
-    font.Name = "MS Sans Serif";
-    font.PixelHeight = 13;
-    for (TScaleProps* p : {static_cast<TScaleProps*>(k.Scale1X()), static_cast<TScaleProps*>(k.Scale1Y())}) {
-        p->SetVisible(true);
-        p->SetMinTicks(3);
-        p->SetShortTicks(true);
-        p->SetDecPlaces(-2);
-        p->SetFont(font);
-    }
-    k.Scale1X()->SetCaptionPosY(22);
-    k.Scale1X()->SetCaptionAnchor(uaSclCenter);
-    k.Scale1Y()->SetCaptionPosY(-16);
-    k.Scale1Y()->SetCaptionAlignment(taLeftJustify);
     k.SetScaleRange(1, 0, 1, 100, 200);
 }
 
@@ -39,7 +21,7 @@ inline void FillAcquisition(TKartex& k, int n, std::uint64_t seed = 1) {
     std::normal_distribution<double> step(0.0, 2.0);
     double v = 100;
     k.ClearItems();
-    k.SetDataColor(clBlue);
+    k.SetDataColor(kDataColor);
     for (int i = 1; i <= n; ++i) {
         v = std::clamp(v + step(rng), 5.0, 195.0);
         if (i == 1)

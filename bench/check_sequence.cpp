@@ -2,7 +2,7 @@
 // value k mod 1000000. Prints the number of samples and of samples out of sequence; the last sample may
 // be a line cut off when the recording stopped and is reported on its own.
 //   check_sequence FILE.mvx
-#include "chart/item_file.h"
+#include "chart/core/item_file.h"
 
 #include <cstdio>
 #include <exception>

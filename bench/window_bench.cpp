@@ -7,7 +7,7 @@
 
 #include "app/main_window.h"
 #include "chart/kartex.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

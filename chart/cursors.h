@@ -3,7 +3,7 @@
 // ("CURZOOMW"), zoom by drag ("CURZOOMD") and the direction-keeping zoom window ("CURZOOMP"), drawn here
 // so that every platform shows the same pictures.
 
-#include "chart/mouse.h"
+#include "chart/core/mouse.h"
 
 #include <QCursor>
 #include <QImage>

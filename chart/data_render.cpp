@@ -1,6 +1,6 @@
 #include "chart/data_render.h"
 
-#include "chart/line_decimator.h"
+#include "chart/core/line_decimator.h"
 #include "chart/marks.h"
 
 #include <algorithm>

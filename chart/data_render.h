@@ -8,11 +8,11 @@
 // coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
 // depths and arrow heads to 30000 pixels; the cost is linear in the item count.
 
-#include "chart/alignment.h"
+#include "chart/core/alignment.h"
+#include "chart/core/item.h"
+#include "chart/core/layer_transform.h"
+#include "chart/core/line_run_index.h"
 #include "chart/gfx/canvas.h"
-#include "chart/item.h"
-#include "chart/layer_transform.h"
-#include "chart/line_run_index.h"
 
 #include <array>
 #include <bitset>

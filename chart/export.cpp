@@ -1,8 +1,8 @@
 #include "chart/export.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
+#include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
-#include "chart/paint_suppression.h"
 
 #include <QImageWriter>
 #include <QSaveFile>

@@ -1,7 +1,7 @@
 #include "chart/kartex.h"
 
+#include "chart/core/colors.h"
 #include "chart/cursors.h"
-#include "chart/gfx/colors.h"
 
 #include <QApplication>
 #include <QMessageBox>

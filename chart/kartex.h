@@ -3,20 +3,20 @@
 // 16 layers with a horizontal and a vertical axis each, and renders scales, grid, items, text labels and
 // crosshairs into off-screen images; the widget only ever shows the finished ChartBitmap.
 
-#include "chart/alignment.h"
-#include "chart/crosshair.h"
+#include "chart/core/alignment.h"
+#include "chart/core/crosshair.h"
+#include "chart/core/grid.h"
+#include "chart/core/item_file.h"
+#include "chart/core/item_store.h"
+#include "chart/core/kartex_types.h"
+#include "chart/core/layer_transform.h"
+#include "chart/core/mouse.h"
+#include "chart/core/scale_props.h"
+#include "chart/core/text_label.h"
 #include "chart/data_render.h"
 #include "chart/export.h"
 #include "chart/gfx/canvas.h"
-#include "chart/grid.h"
-#include "chart/item_file.h"
-#include "chart/item_store.h"
-#include "chart/kartex_types.h"
-#include "chart/layer_transform.h"
-#include "chart/mouse.h"
 #include "chart/scale.h"
-#include "chart/scale_props.h"
-#include "chart/text_label.h"
 
 #include <QImage>
 #include <QString>

@@ -1,5 +1,5 @@
 // Acquisition files of the chart: its items written and read as 104-byte records.
-#include "chart/item_file.h"
+#include "chart/core/item_file.h"
 #include "chart/kartex.h"
 
 #include <span>

@@ -2,8 +2,8 @@
 
 #include "chart/kartex.h"
 
-#include "chart/gfx/colors.h"
-#include "chart/paint_suppression.h"
+#include "chart/core/colors.h"
+#include "chart/core/paint_suppression.h"
 
 #include <cfloat>
 #include <cmath>

@@ -3,7 +3,8 @@
 
 #include "chart/kartex.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
+#include "chart/overlays.h"
 
 #include <QImageReader>
 

@@ -1,6 +1,6 @@
 #include "chart/scale.h"
 
-#include "chart/format.h"
+#include "chart/core/format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,13 +3,13 @@
 // on a Canvas. A plain object owned by the chart: it draws onto a target canvas (with offsets) or onto
 // a canvas of its own, and keeps the tick values of its last drawing for the grid.
 
-#include "chart/alignment.h"
+#include "chart/core/alignment.h"
+#include "chart/core/font.h"
+#include "chart/core/scale_props.h"
+#include "chart/core/scale_settings.h"
+#include "chart/core/scale_types.h"
+#include "chart/core/ticks.h"
 #include "chart/gfx/canvas.h"
-#include "chart/gfx/font.h"
-#include "chart/scale_props.h"
-#include "chart/scale_settings.h"
-#include "chart/scale_types.h"
-#include "chart/ticks.h"
 
 #include <array>
 #include <functional>

@@ -1,7 +1,7 @@
 // The field conversions and the received-number rule over arbitrary text: they either give a value or
 // the conversion error, never anything else, and an accepted field value is a finite single.
 
-#include "app/conversions.h"
+#include "app/core/conversions.h"
 
 #include <cmath>
 #include <cstdint>

@@ -4,8 +4,8 @@
 // store keeps them unchanged, saving writes the same bytes back (the trailing partial record dropped),
 // and rendering neither crashes nor hangs.
 
-#include "chart/item_file.h"
-#include "chart/item_store.h"
+#include "chart/core/item_file.h"
+#include "chart/core/item_store.h"
 #include "chart/kartex.h"
 
 #include <QApplication>

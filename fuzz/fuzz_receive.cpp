@@ -2,7 +2,7 @@
 // Checks what must hold whatever arrives: samples are numbered 0, 2, 3, … without gaps, and the framer
 // never holds more than one line's limit.
 
-#include "app/acquisition.h"
+#include "app/core/acquisition.h"
 
 #include <cstdint>
 #include <cstdlib>

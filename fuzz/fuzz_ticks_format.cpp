@@ -2,8 +2,8 @@
 // Checks what must hold for any input: bounded tick lists, bounded label texts, fixed-form texts that
 // read back as the value they show, and rounding helpers that agree with the value they round.
 
-#include "chart/format.h"
-#include "chart/ticks.h"
+#include "chart/core/format.h"
+#include "chart/core/ticks.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "serial/com_combo_box.h"
 
-#include "serial/comerror.h"
-#include "serial/comport.h"
+#include "serial/core/comerror.h"
+#include "serial/core/comport.h"
 #include "serial/host/port_list.h"
 
 #include <QLineEdit>

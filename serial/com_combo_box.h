@@ -7,7 +7,7 @@
 // typed (Enter or leaving the field chooses it); with AutoApply on, binding it to a port whose name is
 // not on this machine chooses the first serial device (USB adapters first), if there is one.
 
-#include "serial/com_select.h"
+#include "serial/core/com_select.h"
 
 #include <QComboBox>
 

@@ -1,6 +1,6 @@
 #include "serial/com_led.h"
 
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 #include "serial/lamp_pictures.h"
 
 #include <QEvent>

@@ -3,7 +3,7 @@
 // port is open). The pictures are 15 by 15 lamps per kind, or custom ones; the colour of the bottom-left
 // pixel is transparent.
 
-#include "serial/comlink.h"
+#include "serial/core/comlink.h"
 
 #include <QImage>
 #include <QTimer>

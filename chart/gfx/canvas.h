@@ -10,9 +10,9 @@
 // The image is either owned (SetSize) or the caller's (Attach). A QPainter session is kept open between
 // calls for speed; End() closes it. Call End() before resizing or replacing an attached image.
 
-#include "chart/gfx/colors.h"
-#include "chart/gfx/font.h"
-#include "chart/item.h"
+#include "chart/core/colors.h"
+#include "chart/core/draw_types.h"
+#include "chart/core/font.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -29,12 +29,6 @@
 
 enum TBrushStyle : std::uint8_t { bsSolid, bsClear };
 enum TPenMode : std::uint8_t { pmCopy, pmXor };
-
-struct TPoint {
-    int X = 0;
-    int Y = 0;
-    bool operator==(const TPoint&) const = default;
-};
 
 class Canvas {
 public:

@@ -1,4 +1,4 @@
-#include "chart/item_file.h"
+#include "chart/core/item_file.h"
 #include "sim_process.h"
 
 #include <QCoreApplication>

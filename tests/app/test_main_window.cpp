@@ -1,11 +1,11 @@
-#include "app/conversions.h"
+#include "app/core/conversions.h"
 #include "app/error_box.h"
 #include "app/info_window.h"
 #include "app/main_window.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
 #include "serial/com_led.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 #include "sim_process.h"
 
 #include <QApplication>

@@ -1,7 +1,6 @@
-#include "chart/crosshair.h"
+#include "chart/core/colors.h"
 #include "chart/gfx/canvas.h"
-#include "chart/gfx/colors.h"
-#include "chart/text_label.h"
+#include "chart/overlays.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "chart/data_render.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>

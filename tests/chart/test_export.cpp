@@ -1,6 +1,6 @@
 #include "chart/export.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
 #include "chart/kartex.h"
 #include "kartex_test_app.h"
 

@@ -1,8 +1,8 @@
 // The chart widget driven as a user would: mouse events sent to a shown TKartex, acquisition files saved
 // and loaded through it.
+#include "chart/core/colors.h"
+#include "chart/core/item_file.h"
 #include "chart/cursors.h"
-#include "chart/gfx/colors.h"
-#include "chart/item_file.h"
 #include "chart/kartex.h"
 #include "kartex_test_app.h"
 

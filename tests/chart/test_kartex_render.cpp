@@ -1,6 +1,6 @@
 #include "chart/kartex.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The per-column reduction of line-to runs draws exactly the pixels of the full polyline, and the run
 // index built by appending in pieces answers like one built at once and like a brute-force scan.
-#include "chart/line_decimator.h"
+#include "chart/core/line_decimator.h"
 
 #include "chart/gfx/canvas.h"
 #include "tests/chart/gui_app.h"

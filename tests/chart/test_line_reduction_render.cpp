@@ -3,7 +3,7 @@
 // reduction leaves to the plain path, appends between paints and lists replaced behind its back.
 #include "chart/kartex.h"
 
-#include "chart/gfx/colors.h"
+#include "chart/core/colors.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -5,10 +5,10 @@
 #include "tests/reliability/sanitized.h"
 #include "tests/serial/pty_fixture.h"
 
-#include "app/acquisition.h"
+#include "app/core/acquisition.h"
 #include "app/port_settings.h"
-#include "serial/comerror.h"
-#include "serial/comport.h"
+#include "serial/core/comerror.h"
+#include "serial/core/comport.h"
 
 #include <gtest/gtest.h>
 

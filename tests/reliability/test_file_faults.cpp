@@ -3,8 +3,8 @@
 //
 // MEVRANT_KILL_SAVES and MEVRANT_KILL_ITEMS enlarge the kill run (scripts/kill-saves runs 200 × 1M).
 
-#include "chart/item_file.h"
-#include "chart/item_store.h"
+#include "chart/core/item_file.h"
+#include "chart/core/item_store.h"
 #include "tests/reliability/child_process.h"
 #include "tests/reliability/sanitized.h"
 

@@ -4,7 +4,7 @@
 // write the files named on their command line and nothing else.
 
 #include "app/single_instance.h"
-#include "chart/item_file.h"
+#include "chart/core/item_file.h"
 #include "serial/host/port_list.h"
 #include "tests/reliability/child_process.h"
 #include "tests/serial/pty_fixture.h"

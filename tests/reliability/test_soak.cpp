@@ -8,7 +8,7 @@
 #include "app/main_window.h"
 #include "chart/kartex.h"
 #include "serial/com_led.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 #include "tests/reliability/sanitized.h"
 #include "tests/serial/pty_fixture.h"
 

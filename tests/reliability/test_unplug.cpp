@@ -2,12 +2,12 @@
 // every time the error is shown, the window is idle with the lamp dark, every received sample is kept,
 // and no file descriptor or thread is left behind. Then the same device path comes back and Start works.
 
-#include "app/conversions.h"
+#include "app/core/conversions.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "chart/kartex.h"
 #include "serial/com_led.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 #include "tests/serial/pty_fixture.h"
 
 #include <QApplication>

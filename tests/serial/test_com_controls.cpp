@@ -7,8 +7,8 @@
 
 #include "serial/com_combo_box.h"
 #include "serial/com_led.h"
-#include "serial/comport.h"
-#include "serial/comthread.h"
+#include "serial/core/comport.h"
+#include "serial/core/comthread.h"
 #include "serial/lamp_pictures.h"
 
 #include <QLineEdit>

@@ -3,9 +3,9 @@
 
 #include "pty_fixture.h"
 
-#include "app/acquisition.h"
+#include "app/core/acquisition.h"
 #include "app/port_settings.h"
-#include "serial/comport.h"
+#include "serial/core/comport.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

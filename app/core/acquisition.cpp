@@ -1,0 +1,59 @@
+#include "app/core/acquisition.h"
+
+#include "app/core/conversions.h"
+
+std::string_view Acquisition::Trim(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+void Acquisition::Restart() {
+    state_.SampleCount = 0;
+    framer_.Reset();
+}
+
+int Acquisition::Receive(std::string_view bytes, SampleSink& sink, const ShownFn& shown) {
+    int added = 0;
+    framer_.Feed(bytes, [&](LineFramer::Piece piece, std::string_view line) {
+        added += TakeLine(piece, line, sink, shown);
+    });
+    return added;
+}
+
+int Acquisition::Finish(SampleSink& sink, const ShownFn& shown) {
+    int added = 0;
+    framer_.Flush(
+        [&](LineFramer::Piece piece, std::string_view line) { added += TakeLine(piece, line, sink, shown); });
+    return added;
+}
+
+int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, SampleSink& sink,
+                          const ShownFn& shown) {
+    const std::string_view text = Trim(line);
+    if (text.empty()) return 0;
+    if (piece == LineFramer::Piece::Overlong) {
+        if (shown) shown(text, false);
+        return 0;
+    }
+    state_.RawText.assign(text);
+    const auto value = ReceivedTextToDouble(state_.RawText);
+    if (!value) {
+        if (shown) shown(state_.RawText, false);
+        return 0;
+    }
+    state_.RawValue = static_cast<float>(*value);
+    // Computed in extended precision from the single values and the integer, then stored as single.
+    const long double plotted =
+        static_cast<long double>(state_.RawValue) * state_.DataScale + state_.DataOffset;
+    state_.PlotValue = static_cast<float>(plotted);
+    ++state_.SampleCount;
+    if (state_.SampleCount == 1)
+        sink.MoveToPoint(0.0, state_.PlotValue);
+    else
+        sink.LineToPoint(state_.SampleCount, state_.PlotValue);
+    if (shown) shown(state_.RawText, true);
+    return 1;
+}

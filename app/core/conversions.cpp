@@ -1,0 +1,195 @@
+#include "app/core/conversions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Scans "[sign] digits [sep digits] [(e|E) [sign] digits]" from the start of s. Returns the length of the
+// longest valid number, or 0 when none starts there. The exponent counts only when it has a digit.
+std::size_t ScanNumber(std::string_view s, std::string_view sep) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && IsDigit(s[i]))
+        ++i, ++digits;
+    if (s.substr(i, sep.size()) == sep) {
+        std::size_t j = i + sep.size();
+        std::size_t frac = 0;
+        while (j < s.size() && IsDigit(s[j]))
+            ++j, ++frac;
+        if (digits + frac > 0) {
+            i = j;
+            digits += frac;
+        }
+    }
+    if (digits == 0) return 0;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        std::size_t exp = 0;
+        while (j < s.size() && IsDigit(s[j]))
+            ++j, ++exp;
+        if (exp > 0) i = j;
+    }
+    return i;
+}
+
+// Whether a number text beyond the double range is too large rather than too small: the decimal
+// exponent of its first significant digit plus its exponent part (saturated) is not negative. The sign
+// of the exponent part alone does not tell: "0.000…1" has none and "1000…0e-300" may still overflow.
+bool Overflows(std::string_view text) {
+    std::size_t i = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    long long magnitude = 0;
+    bool significant = false;
+    std::size_t intStart = i;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i;
+    for (std::size_t k = intStart; k < i && !significant; ++k)
+        if (text[k] != '0') {
+            significant = true;
+            magnitude = static_cast<long long>(i - k) - 1;
+        }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        for (long long q = 1; i < text.size() && IsDigit(text[i]); ++i, ++q)
+            if (!significant && text[i] != '0') {
+                significant = true;
+                magnitude = -q;
+            }
+    }
+    if (!significant) return false;
+    long long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            exponent = std::min<long long>(exponent * 10 + (text[i] - '0'), 1000000000);
+        if (negative) exponent = -exponent;
+    }
+    return magnitude + exponent >= 0;
+}
+
+// Converts a validated number text (period as separator, no leading '+') in the C locale's rules.
+double ParseScanned(std::string_view number, std::string_view sep) {
+    std::string text(number);
+    if (!text.empty() && text[0] == '+') text.erase(0, 1);
+    if (sep != ".")
+        if (const std::size_t at = text.find(sep); at != std::string::npos) text.replace(at, sep.size(), ".");
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc::result_out_of_range) {
+        // from_chars leaves the value alone; the magnitude of the text decides overflow or underflow.
+        const bool negative = text[0] == '-';
+        if (!Overflows(text)) return negative ? -0.0 : 0.0;
+        return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+    }
+    (void)end;
+    return value;
+}
+
+std::string FloatMessage(std::string_view text) {
+    return "'" + std::string(text) + "' ist kein gültiger Gleitkommawert";
+}
+
+} // namespace
+
+float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator) {
+    std::string_view s = text;
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    const std::size_t n = ScanNumber(s, decimalSeparator.Text());
+    if (n == 0 || n != s.size()) throw EConvertError(FloatMessage(text));
+    const double value = ParseScanned(s, decimalSeparator.Text());
+    const float single = static_cast<float>(value);
+    if (!std::isfinite(value) || !std::isfinite(single)) throw EConvertError(FloatMessage(text));
+    return single;
+}
+
+std::int32_t TextToInt(std::string_view text) {
+    const auto fail = [&] {
+        return EConvertError("'" + std::string(text) + "' ist kein gültiger Integerwert");
+    };
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) throw fail();
+    std::uint64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const int digit = hex ? HexValue(text[i]) : (IsDigit(text[i]) ? text[i] - '0' : -1);
+        if (digit < 0) throw fail();
+        magnitude = magnitude * (hex ? 16 : 10) + static_cast<std::uint64_t>(digit);
+        if (magnitude > 0xFFFFFFFFull) throw fail();
+    }
+    if (hex) {
+        // A hexadecimal text is a 32-bit pattern: $FFFFFFFF is -1.
+        const auto pattern = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));
+        return negative ? static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(pattern)) : pattern;
+    }
+    if (negative) {
+        if (magnitude > 0x80000000ull) throw fail();
+        return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+    }
+    if (magnitude > 0x7FFFFFFFull) throw fail();
+    return static_cast<std::int32_t>(magnitude);
+}
+
+std::optional<double> ReceivedTextToDouble(std::string_view text) {
+    std::string_view s = text;
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    const std::size_t n = ScanNumber(s, ".");
+    if (n == 0) return std::nullopt;
+    return ParseScanned(s.substr(0, n), ".");
+}
+
+namespace {
+// The shortest text that reads back as the same value of its type.
+template <typename T> std::string ShortestText(T value, const LocaleSeparator& decimalSeparator) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    std::string text(buffer, ec == std::errc() ? end : buffer);
+    if (const std::size_t at = text.find('.'); at != std::string::npos)
+        text.replace(at, 1, decimalSeparator.Text());
+    return text;
+}
+} // namespace
+
+std::string FormatPlotValue(float value, const LocaleSeparator& decimalSeparator) {
+    if (std::isnan(value)) return "Nan";
+    if (std::isinf(value)) return value > 0 ? "+Inf" : "-Inf";
+    return ShortestText(value, decimalSeparator);
+}
+
+std::string LocaleFloatText(double value, const LocaleSeparator& decimalSeparator) {
+    return ShortestText(value, decimalSeparator);
+}

@@ -1,0 +1,111 @@
+#include "app/main_chart.h"
+
+#include "chart/core/paint_suppression.h"
+#include "chart/kartex.h"
+
+#include <QCursor>
+
+void ConfigureMainChart(TKartex& k) {
+    PaintSuppression once(k);
+    k.setCursor(Qt::PointingHandCursor);
+    k.SetAllocSize(250000);
+    k.SetAutoRedraw(true);
+    k.SetLRim(50);
+    k.SetRRim(20);
+    k.SetTRim(20);
+    k.SetBRim(40);
+    k.SetGridStyle(gsLines);
+    k.SetGridColor(clSilver);
+    k.SetClassDefault(0);
+    k.SetIsometric(false);
+    k.SetCaptionPosX(0);
+    k.SetCaptionPosY(-16);
+    k.SetCaptionAlignment(taRightJustify);
+    k.SetCaptionAnchorHoriz(cahChartRight);
+    k.SetCaptionAnchorVert(cavChartTop);
+    for (int i = 1; i <= TKartex::kCrossHairs; ++i) {
+        TCrossHair& c = k.CrossHair(i);
+        c.SetColor(clBlack);
+        c.SetLayer(i);
+        c.SetMode(chOff);
+        c.SetLineType(psSolid);
+        c.SetLineWid(1);
+    }
+    k.SetMouseAction(maPan);
+    k.SetMouseCursorFixed(true);
+    k.BackGroundImg().SetFillMode(bfStretch);
+    k.BackGroundImg().SetIncludePath(false);
+    k.SetShadowStyle(ssFlying);
+    k.SetShadowColor(clGrayText);
+    k.SetShadowBakColor(clBtnFace);
+    k.SetTextFontStyle(0);
+    k.SetTextBkStyle(tbClear);
+    k.SetTextBkColor(clWhite);
+    k.SetTextAlignment(taCenter);
+
+    TFont font;
+    font.Name = "MS Sans Serif";
+    font.PixelHeight = 13;
+    const auto common = [&](TScaleProps& s, double low, double high) {
+        s.SetVisible(true);
+        s.SetScalePos(0);
+        s.SetMinRange(1e-10);
+        s.SetRangeLow(low);
+        s.SetRangeHigh(high);
+        s.SetMinTicks(kNormalTicks);
+        s.SetShortTicks(true);
+        s.SetLabelType(ftNum);
+        s.SetDecPlaces(-2);
+        s.SetLogarithmic(false);
+        s.SetColorScale(clBlack);
+        s.SetFont(font);
+    };
+    TScalePropsHoriz& x = *k.Scale1X();
+    common(x, 0, 100);
+    x.SetScaleLocation(slBottom);
+    x.SetCaptionPosX(0);
+    x.SetCaptionPosY(22);
+    x.SetCaptionAlignment(taCenter);
+    x.SetCaptionAnchor(uaSclCenter);
+    TScalePropsVert& y = *k.Scale1Y();
+    common(y, 1, 200);
+    y.SetScaleLocation(slLeft);
+    y.SetCaptionPosX(0);
+    y.SetCaptionPosY(-16);
+    y.SetCaptionAlignment(taLeftJustify);
+    y.SetCaptionAnchor(uaSclTopLft);
+    for (int layer = 2; layer <= 4; ++layer)
+        for (TScaleProps* s :
+             {static_cast<TScaleProps*>(k.ScaleX(layer)), static_cast<TScaleProps*>(k.ScaleY(layer))}) {
+            s->SetVisible(false);
+            s->SetRangeLow(0);
+            s->SetRangeHigh(1);
+        }
+    for (int layer = 1; layer <= 4; ++layer)
+        for (TScaleProps* s :
+             {static_cast<TScaleProps*>(k.ScaleX(layer)), static_cast<TScaleProps*>(k.ScaleY(layer))}) {
+            TDTLabel& d = s->DateFormat();
+            d.SetTimeFormat(tfHHMMSS);
+            d.SetDateSeparator('-');
+            d.SetTimeSeparator(':');
+            d.SetYearLength(ylYYYY);
+            d.SetMonthName(true);
+            d.SetDateOrder(doDDMMYY);
+            d.SetDateForTime(dtOnePerDay);
+        }
+}
+
+void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {
+    k.Scale1X()->SetMinTicks(kDoubleTicks);
+    k.Scale1Y()->SetMinTicks(kDoubleTicks);
+    k.SetMouseAction(maPan);
+    k.SetScaleRange(1, 0.0L, ymin, xmax, ymax);
+    k.Scale1Y()->SetLogarithmic(true);
+}
+
+void KartexSink::MoveToPoint(double x, double y) {
+    chart_.MoveToPoint(x, y);
+}
+void KartexSink::LineToPoint(double x, double y) {
+    chart_.LineToPoint(x, y);
+}

@@ -1,0 +1,229 @@
+#include "chart/core/item_file.h"
+
+#include "chart/core/item_memory.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string ErrnoText(int err) {
+    return std::generic_category().message(err);
+}
+
+// Closes the descriptor when it goes out of scope; Close() reports the error of an explicit close.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int Get() const { return fd_; }
+    // Returns 0 or the errno of a failed close; the descriptor is released either way.
+    int Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+
+private:
+    int fd_;
+};
+
+// Removes the temporary file unless the save got as far as renaming it over the target.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    ~TemporaryFile() {
+        if (!committed_) ::unlink(path_.c_str());
+    }
+    const std::string& Path() const { return path_; }
+    void Commit() { committed_ = true; }
+
+private:
+    std::string path_;
+    bool committed_ = false;
+};
+
+// Returns 0 or the errno of the failed write.
+int WriteAll(int fd, const std::byte* data, std::size_t size) {
+    // Large single writes are split: Linux transfers at most about 2 GiB per call anyway.
+    constexpr std::size_t kChunk = std::size_t{1} << 30;
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size < kChunk ? size : kChunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+// The file actually written: a symbolic link keeps pointing at the file it names, which is replaced.
+std::filesystem::path ResolveTarget(const std::string& fileName) {
+    std::filesystem::path target(fileName);
+    std::error_code ec;
+    if (std::filesystem::is_symlink(target, ec)) {
+        auto resolved = std::filesystem::weakly_canonical(target, ec);
+        if (!ec) return resolved;
+    }
+    return target;
+}
+
+FileDescriptor CreateTemporaryBeside(const std::filesystem::path& target, std::string& tempPath, int& err) {
+    static std::atomic<unsigned> counter{0};
+    std::filesystem::path dir = target.parent_path();
+    std::string base = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate = dir / (base + std::to_string(counter.fetch_add(1)));
+        // 0666 lets the umask decide the permissions, as for any newly created file.
+        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            tempPath = candidate.string();
+            err = 0;
+            return FileDescriptor(fd);
+        }
+        if (errno != EEXIST) {
+            err = errno;
+            return FileDescriptor();
+        }
+    }
+    err = EEXIST;
+    return FileDescriptor();
+}
+
+void SyncDirectory(const std::filesystem::path& dir) {
+    // Makes the rename itself durable; the data is already safe, so a failure here changes nothing visible.
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+EItemFileError::EItemFileError(const std::string& action, std::string fileName, std::string reason)
+    : std::runtime_error(action + " \"" + fileName + "\": " + reason), fileName_(std::move(fileName)),
+      reason_(std::move(reason)) {}
+
+namespace {
+
+// Rewrites an existing file in place, for a folder in which no temporary file can be made. The room is
+// taken before the first byte changes, so a full disk leaves the old contents as they were.
+void SaveInPlace(const std::string& fileName, const std::filesystem::path& target, const std::byte* bytes,
+                 std::size_t size) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.Get() < 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
+    if (size > 0) {
+        const int err = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(size));
+        if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
+            throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    }
+    int err = WriteAll(fd.Get(), bytes, size);
+    if (err == 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) err = errno;
+    if (err == 0 && ::fsync(fd.Get()) != 0) err = errno;
+    if (err == 0) err = fd.Close();
+    if (err != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+}
+
+} // namespace
+
+void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
+    const std::filesystem::path target = ResolveTarget(fileName);
+    const auto* bytes = reinterpret_cast<const std::byte*>(items.data());
+    const std::size_t size = items.size() * kChartItemSize;
+
+    struct stat old {};
+    bool targetExists = ::stat(target.c_str(), &old) == 0;
+    if (targetExists && S_ISDIR(old.st_mode))
+        throw EItemFileError("Cannot create", fileName, ErrnoText(EISDIR));
+    // The rename could replace a file the user may not write; such a file stays protected.
+    if (targetExists && ::access(target.c_str(), W_OK) != 0)
+        throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
+
+    std::string tempPath;
+    int err = 0;
+    FileDescriptor fd = CreateTemporaryBeside(target, tempPath, err);
+    if (fd.Get() < 0) {
+        // A writable file in a folder the user may not write: it can only be written where it is.
+        if (targetExists && S_ISREG(old.st_mode) && (err == EACCES || err == EPERM))
+            return SaveInPlace(fileName, target, bytes, size);
+        throw EItemFileError("Cannot create", fileName, ErrnoText(err));
+    }
+    TemporaryFile temp(tempPath);
+
+    // Replacing a file keeps its owner and group where the user may set them (the owner only as root, a
+    // group the user belongs to), then the permissions the user gave it.
+    if (targetExists && S_ISREG(old.st_mode)) {
+        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
+            ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
+        ::fchmod(fd.Get(), old.st_mode & 07777);
+    }
+
+    if ((err = WriteAll(fd.Get(), bytes, size)) != 0)
+        throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    if (::fsync(fd.Get()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
+    if ((err = fd.Close()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    if (::rename(temp.Path().c_str(), target.c_str()) != 0)
+        throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
+    temp.Commit();
+    SyncDirectory(target.parent_path());
+}
+
+std::vector<TChartItem> LoadItems(const std::string& fileName) {
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
+
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+    if (S_ISDIR(st.st_mode)) throw EItemFileError("Cannot read", fileName, ErrnoText(EISDIR));
+
+    const std::size_t count = ItemRecordCount(static_cast<std::size_t>(st.st_size));
+    // The chart counts its items in a signed 32-bit integer.
+    if (count > static_cast<std::size_t>(INT32_MAX))
+        throw EItemFileError("Cannot read", fileName, "the file holds more items than a chart can take");
+
+    std::vector<TChartItem> items;
+    try {
+        ReserveItems(items, count);
+        items.resize(count);
+    } catch (const std::bad_alloc&) {
+        throw EItemFileError("Cannot read", fileName, ErrnoText(ENOMEM));
+    } catch (const std::length_error&) {
+        throw EItemFileError("Cannot read", fileName, ErrnoText(ENOMEM));
+    }
+
+    auto* data = reinterpret_cast<std::byte*>(items.data());
+    std::size_t remaining = count * kChartItemSize;
+    while (remaining > 0) {
+        ssize_t n = ::read(fd.Get(), data, remaining);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+        }
+        if (n == 0)
+            throw EItemFileError("Cannot read", fileName, "the file became shorter while it was read");
+        data += n;
+        remaining -= static_cast<std::size_t>(n);
+    }
+    return items;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// Acquisition files: a headerless sequence of 104-byte TChartItem records, written and read byte for byte.
+//
+// Both operations report every failure by throwing EItemFileError, whose what() names the file and the
+// reason ("Cannot write \"/data/run.mvx\": No space left on device"), ready for the error box.
+// SaveItems never leaves a half-written target: it writes a temporary file beside the target, flushes it
+// to the disk and renames it over the target only when every byte is there. LoadItems returns a new list
+// and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
+
+#include <cstddef>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "chart/core/item.h"
+
+class EItemFileError : public std::runtime_error {
+public:
+    EItemFileError(const std::string& action, std::string fileName, std::string reason);
+
+    const std::string& FileName() const { return fileName_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string fileName_;
+    std::string reason_;
+};
+
+// Writes the items in order; an empty list gives a file of length 0. Throws EItemFileError.
+void SaveItems(const std::string& fileName, std::span<const TChartItem> items);
+
+// Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
+// Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
+std::vector<TChartItem> LoadItems(const std::string& fileName);
+
+// The number of whole records a file of the given length holds.
+constexpr std::size_t ItemRecordCount(std::size_t fileLength) {
+    return fileLength / kChartItemSize;
+}

@@ -1,0 +1,160 @@
+#include "chart/core/item_store.h"
+
+#include "chart/core/item_memory.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <stdexcept>
+
+std::string_view ShareRefusalMessage(TShareResult r) {
+    switch (r) {
+    case TShareResult::RefusedSelf:
+        return kShareSelfMessage;
+    case TShareResult::RefusedUsed:
+        return kShareUsedMessage;
+    case TShareResult::RefusedFull:
+        return kShareFullMessage;
+    default:
+        return {};
+    }
+}
+
+TItemStore::~TItemStore() {
+    Leave();
+    // Users keep the items they show and go on as charts of their own, each with its own copy: appends to
+    // a shared array would write into each other's slots.
+    for (TItemStore* user : users_) {
+        user->owner_ = nullptr;
+        user->Detach();
+    }
+}
+
+void TItemStore::SetAllocSize(int v) {
+    if (v >= 1 && v <= kMaxAllocSize) allocSize_ = v;
+}
+
+void TItemStore::SetClassDefault(std::uint8_t c) {
+    if (c != 255) classDefault_ = c;
+}
+
+TChartItem& TItemStore::NextSlot() {
+    const int capacity = Capacity();
+    if (count_ >= capacity) {
+        if (capacity > INT_MAX - allocSize_) throw std::length_error("chart item list is full");
+        const auto wanted = static_cast<std::size_t>(capacity + allocSize_);
+        if (array_ && array_.use_count() == 1) {
+            // A list of its own grows in place; memory is reserved geometrically, so a long acquisition
+            // copies each item a bounded number of times instead of once per AllocSize step.
+            if (array_->capacity() < wanted)
+                ReserveItems(*array_, std::max(wanted, array_->capacity() / 2 * 3));
+            array_->resize(wanted);
+            TChartItem& slot = (*array_)[static_cast<std::size_t>(count_)];
+            slot = TChartItem{};
+            return slot;
+        }
+        // A new array of the group's own: partners keep reading the old one until the publish.
+        auto grown = std::make_shared<TItemArray>(static_cast<std::size_t>(capacity + allocSize_));
+        if (array_) std::copy(array_->begin(), array_->end(), grown->begin());
+        array_ = std::move(grown);
+    }
+    TChartItem& slot = (*array_)[static_cast<std::size_t>(count_)];
+    // A slot may hold an older record (a loaded file kept its array): nothing of it may survive.
+    slot = TChartItem{};
+    return slot;
+}
+
+void TItemStore::AppendPoint(TChartItemKind kind, double x, double y) {
+    TChartItem& slot = NextSlot();
+    slot.Kind = kind;
+    slot.Layer = activeLayer_;
+    slot.ItemClass = classDefault_;
+    slot.Color = dataColor_;
+    slot.PenStyle = penStyle_;
+    slot.Reserved = 0;
+    slot.LineWidth = lineWidth_;
+    slot.X = x;
+    slot.Y = y;
+    ++count_;
+    Publish();
+}
+
+void TItemStore::AppendItem(const TChartItem& item) {
+    NextSlot() = item;
+    ++count_;
+    Publish();
+}
+
+void TItemStore::ClearItems() {
+    ++generation_;
+    array_.reset();
+    count_ = 0;
+    Publish();
+}
+
+void TItemStore::AssignItems(TItemArray records) {
+    if (records.size() > static_cast<std::size_t>(INT_MAX)) throw std::length_error("too many chart items");
+    ++generation_;
+    count_ = static_cast<int>(records.size());
+    array_ = records.empty() ? nullptr : std::make_shared<TItemArray>(std::move(records));
+    Publish();
+}
+
+void TItemStore::TakeFrom(const TItemStore& other) {
+    if (other.array_ != array_ || other.count_ < count_) ++generation_;
+    array_ = other.array_;
+    count_ = other.count_;
+}
+
+void TItemStore::Detach() {
+    if (array_) array_ = std::make_shared<TItemArray>(*array_);
+}
+
+void TItemStore::Publish() {
+    if (owner_) {
+        owner_->TakeFrom(*this);
+        for (TItemStore* user : owner_->users_)
+            if (user != this) user->TakeFrom(*this);
+    }
+    for (TItemStore* user : users_)
+        user->TakeFrom(*this);
+}
+
+std::vector<TItemStore*> TItemStore::Partners() const {
+    std::vector<TItemStore*> result;
+    if (owner_) {
+        result.push_back(owner_);
+        for (TItemStore* user : owner_->users_)
+            if (user != this) result.push_back(user);
+    }
+    result.insert(result.end(), users_.begin(), users_.end());
+    return result;
+}
+
+void TItemStore::Leave() {
+    if (!owner_) return;
+    auto& list = owner_->users_;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    owner_ = nullptr;
+}
+
+TShareResult TItemStore::UseDataOf(TItemStore* b) {
+    if (b == this) return TShareResult::RefusedSelf;
+    if (!users_.empty()) return TShareResult::RefusedUsed;
+    if (b != nullptr && b == owner_) return TShareResult::Unchanged;
+    if (b == nullptr) {
+        // Keeps the items it had, now as a list of its own: a copy, since appends to the array it shared
+        // would overwrite the former owner's later items.
+        Leave();
+        Detach();
+        return TShareResult::Changed;
+    }
+    TItemStore* target = b->owner_ ? b->owner_ : b;
+    if (target == owner_) return TShareResult::Unchanged; // b is another user of our own owner
+    if (static_cast<int>(target->users_.size()) >= kMaxUsers) return TShareResult::RefusedFull;
+    Leave();
+    TakeFrom(*target);
+    owner_ = target;
+    target->users_.push_back(this);
+    return TShareResult::Changed;
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The chart's list of drawing items and the rule by which up to five charts show one list.
+// Plain C++: the widget forwards its appends and its data sharing here.
+
+#include "chart/core/item.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// Slots 0 … capacity − 1; the vector's size is the capacity, unused slots are zero.
+using TItemArray = std::vector<TChartItem>;
+
+enum class TShareResult {
+    Changed,     // the chart now shows a different list (or became alone)
+    Unchanged,   // already used that list: nothing to do
+    RefusedSelf, // a chart cannot use its own list
+    RefusedUsed, // other charts use this chart's list
+    RefusedFull, // the owner already has the maximum number of users
+};
+
+inline constexpr std::string_view kShareSelfMessage = "Kartex: Cannot share data with myself";
+inline constexpr std::string_view kShareUsedMessage =
+    "Kartex: Cannot use foreign data. Other Kartexs are using my own data.";
+inline constexpr std::string_view kShareFullMessage = "Kartex: Max. number of data shares exceeded";
+
+// The message box text for a refusal, empty for the other results.
+std::string_view ShareRefusalMessage(TShareResult r);
+
+class TItemStore {
+public:
+    static constexpr int kMaxUsers = 4;
+    static constexpr int kDefaultAllocSize = 1000;
+    static constexpr int kMaxAllocSize = 1000000;
+
+    TItemStore() = default;
+    ~TItemStore();
+    TItemStore(const TItemStore&) = delete;
+    TItemStore& operator=(const TItemStore&) = delete;
+
+    void MoveToPoint(double x, double y) { AppendPoint(ikMoveTo, x, y); }
+    void LineToPoint(double x, double y) { AppendPoint(ikLineTo, x, y); }
+    // Appends a whole record as given (the kinds other than move-to and line-to have no append of
+    // their own); the record is copied entirely, so no byte of an older slot survives.
+    void AppendItem(const TChartItem& item);
+    void ClearItems();
+    // Replaces the list by the given records (what loading a file does); capacity = count = size.
+    void AssignItems(TItemArray records);
+
+    int ItemCount() const { return count_; }
+    // Changes whenever items already in the list may have changed (cleared, replaced, a partner's other
+    // list taken over); appends keep it, so caches over the list can follow appends alone.
+    std::uint64_t Generation() const { return generation_; }
+    int Capacity() const { return array_ ? static_cast<int>(array_->size()) : 0; }
+    const TChartItem& Item(int index) const { return (*array_)[static_cast<std::size_t>(index)]; }
+    const TChartItem* Items() const { return array_ ? array_->data() : nullptr; }
+
+    int AllocSize() const { return allocSize_; }
+    void SetAllocSize(int v);
+    TColor DataColor() const { return dataColor_; }
+    void SetDataColor(TColor c) { dataColor_ = c; }
+    TColor FillColor() const { return fillColor_; }
+    void SetFillColor(TColor c) { fillColor_ = c; }
+    TPenStyle PenStyle() const { return penStyle_; }
+    void SetPenStyle(TPenStyle s) { penStyle_ = s; }
+    std::uint8_t LineWidth() const { return lineWidth_; }
+    void SetLineWidth(std::uint8_t w) { lineWidth_ = w; }
+    std::uint8_t ClassDefault() const { return classDefault_; }
+    void SetClassDefault(std::uint8_t c);
+    int ActiveLayer() const { return activeLayer_; }
+    void SetActiveLayer(int layer) { activeLayer_ = layer; }
+
+    // Data sharing. `owner` null means: show a list of one's own.
+    TShareResult UseDataOf(TItemStore* owner);
+    TItemStore* UsesDataOf() const { return owner_; }
+    const std::vector<TItemStore*>& Users() const { return users_; }
+
+    // Hands this store's array and count to every chart of its group.
+    void Publish();
+    // The charts that must repaint after this one: its owner, the owner's other users, its own users.
+    std::vector<TItemStore*> Partners() const;
+
+    // Set by the owning widget: repaint if it repaints on changes (used for partners).
+    std::function<void()> OnPartnerRepaint;
+
+private:
+    void AppendPoint(TChartItemKind kind, double x, double y);
+    TChartItem& NextSlot();
+    void Leave();
+    void Detach(); // an array of its own with the same items
+    void TakeFrom(const TItemStore& other);
+
+    std::shared_ptr<TItemArray> array_;
+    int count_ = 0;
+    std::uint64_t generation_ = 0;
+    int allocSize_ = kDefaultAllocSize;
+    TColor dataColor_ = 0;
+    TColor fillColor_ = 0xC0C0C0;
+    TPenStyle penStyle_ = psSolid;
+    std::uint8_t lineWidth_ = 1;
+    std::uint8_t classDefault_ = 0;
+    int activeLayer_ = 1;
+
+    TItemStore* owner_ = nullptr;
+    std::vector<TItemStore*> users_;
+};

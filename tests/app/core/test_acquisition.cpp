@@ -1,0 +1,104 @@
+#include "app/core/acquisition.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Point {
+    bool move;
+    double x, y;
+    bool operator==(const Point&) const = default;
+};
+
+struct Recorder : SampleSink {
+    std::vector<Point> points;
+    void MoveToPoint(double x, double y) override { points.push_back({true, x, y}); }
+    void LineToPoint(double x, double y) override { points.push_back({false, x, y}); }
+};
+
+struct Session {
+    Acquisition acq;
+    Recorder chart;
+    std::vector<std::pair<std::string, bool>> pane;
+    Session(float scale = 1, int offset = 0) {
+        acq.State().DataScale = scale;
+        acq.State().DataOffset = offset;
+        acq.Restart();
+    }
+    int Feed(std::string_view bytes) {
+        return acq.Receive(bytes, chart,
+                           [this](std::string_view raw, bool sample) { pane.emplace_back(raw, sample); });
+    }
+};
+
+} // namespace
+
+TEST(Acquisition, FirstSampleAtZeroThenTheSampleNumber) {
+    Session r;
+    r.Feed("5\r6\r7\r");
+    EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 5}, {false, 2, 6}, {false, 3, 7}}));
+    EXPECT_EQ(r.acq.State().SampleCount, 3);
+    EXPECT_EQ(r.acq.State().RawText, "7");
+}
+
+TEST(Acquisition, MergedAndSplitLinesGiveOneSampleEach) {
+    Session r;
+    EXPECT_EQ(r.Feed("12.5\r\n13.1\r\n"), 2);
+    EXPECT_EQ(r.Feed("12."), 0);
+    EXPECT_EQ(r.Feed("5\r"), 1);
+    ASSERT_EQ(r.chart.points.size(), 3u);
+    EXPECT_EQ(r.chart.points[0].y, 12.5);
+    EXPECT_EQ(r.chart.points[1].y, 13.1f);
+    EXPECT_EQ(r.chart.points[2].y, 12.5);
+}
+
+TEST(Acquisition, GarbageIsShownButIsNoSample) {
+    Session r;
+    r.Feed("abc\r\r  \r1.5x\rT=5\r-3x\r");
+    EXPECT_EQ(r.pane, (std::vector<std::pair<std::string, bool>>{
+                          {"abc", false}, {"1.5x", true}, {"T=5", false}, {"-3x", true}}));
+    EXPECT_EQ(r.acq.State().SampleCount, 2);
+    EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 1.5}, {false, 2, -3}}));
+}
+
+TEST(Acquisition, ScaleAndOffsetInSinglePrecision) {
+    // Inputs whose product and sum, each rounded to single, give another single than the extended
+    // computation rounded once: 8.70000076 against 8.69999981.
+    Session r(7.0f, 1);
+    r.Feed("1.1\r");
+    const float expected = static_cast<float>(static_cast<long double>(1.1f) * 7.0f + 1);
+    const volatile float product = 1.1f * 7.0f;
+    ASSERT_NE(static_cast<float>(product + 1.0f), expected);
+    EXPECT_EQ(r.acq.State().RawValue, 1.1f);
+    EXPECT_EQ(r.acq.State().PlotValue, expected);
+    EXPECT_EQ(r.chart.points[0].y, static_cast<double>(expected));
+}
+
+TEST(Acquisition, FinishTakesThePendingLineAndRestartForgetsIt) {
+    Session r;
+    r.Feed("1\r2");
+    EXPECT_EQ(r.acq.Finish(r.chart, nullptr), 1);
+    EXPECT_EQ(r.acq.State().SampleCount, 2);
+    EXPECT_EQ(r.acq.Finish(r.chart, nullptr), 0);
+
+    r.Feed("99");
+    r.acq.Restart();
+    r.Feed("3\r");
+    EXPECT_EQ(r.acq.State().SampleCount, 1);
+    EXPECT_EQ(r.chart.points.back(), (Point{true, 0, 3}));
+}
+
+TEST(Acquisition, BadInputKeepsEveryValidLine) {
+    Session r;
+    std::string noise;
+    for (int i = 0; i < 256; ++i)
+        noise.push_back(static_cast<char>(i == '\r' || i == '\n' ? 'z' : i));
+    std::string bytes = noise + "\r" + std::string("\0\0", 2) + "8\r" + std::string(1 << 20, '5') + "\r";
+    for (int i = 0; i < 10000; ++i)
+        bytes += "1\n";
+    r.Feed(bytes);
+    EXPECT_EQ(r.acq.State().SampleCount, 1 + 10000); // "8" after NULs (trimmed), then the 10000 lines
+}

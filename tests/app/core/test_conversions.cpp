@@ -1,0 +1,135 @@
+#include "app/core/conversions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+std::string FloatError(const char* text, char sep) {
+    try {
+        LocaleTextToFloat(text, sep);
+    } catch (const EConvertError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+std::string IntError(const char* text) {
+    try {
+        TextToInt(text);
+    } catch (const EConvertError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(LocaleFloat, AcceptsNumbersWithTheLocaleSeparator) {
+    EXPECT_FLOAT_EQ(LocaleTextToFloat("1,5", ','), 1.5f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat("1.5", '.'), 1.5f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat("-2,5e3", ','), -2500.0f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat("+7", ','), 7.0f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat(" 100 ", '.'), 100.0f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat(",5", ','), 0.5f);
+    EXPECT_FLOAT_EQ(LocaleTextToFloat("1E-2", '.'), 0.01f);
+    // Stored as single: the value is rounded on store.
+    EXPECT_EQ(LocaleTextToFloat("0,1", ','), 0.1f);
+}
+
+TEST(LocaleFloat, RejectsOtherTextsWithTheFieldText) {
+    EXPECT_EQ(FloatError("0,1", '.'), "'0,1' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("1.5", ','), "'1.5' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("", ','), "'' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("abc", '.'), "'abc' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("1e", '.'), "'1e' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("1,5x", ','), "'1,5x' ist kein gültiger Gleitkommawert");
+    EXPECT_EQ(FloatError("--1", '.'), "'--1' ist kein gültiger Gleitkommawert");
+    // A value that a single cannot hold would give an axis without bounds.
+    EXPECT_EQ(FloatError("1e39", '.'), "'1e39' ist kein gültiger Gleitkommawert");
+}
+
+TEST(IntegerField, DecimalAndHexadecimalForms) {
+    EXPECT_EQ(TextToInt("0"), 0);
+    EXPECT_EQ(TextToInt("  -42"), -42);
+    EXPECT_EQ(TextToInt("+17"), 17);
+    EXPECT_EQ(TextToInt("$1F"), 31);
+    EXPECT_EQ(TextToInt("x10"), 16);
+    EXPECT_EQ(TextToInt("0X10"), 16);
+    EXPECT_EQ(TextToInt("-$10"), -16);
+    EXPECT_EQ(TextToInt("$FFFFFFFF"), -1);
+    EXPECT_EQ(TextToInt("2147483647"), 2147483647);
+    EXPECT_EQ(TextToInt("-2147483648"), -2147483647 - 1);
+}
+
+TEST(IntegerField, RejectsEverythingElse) {
+    EXPECT_EQ(IntError("1,5"), "'1,5' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError(""), "'' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError("12 "), "'12 ' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError("$"), "'$' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError("2147483648"), "'2147483648' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError("$100000000"), "'$100000000' ist kein gültiger Integerwert");
+    EXPECT_EQ(IntError("1.0"), "'1.0' ist kein gültiger Integerwert");
+}
+
+TEST(ReceivedNumber, TakesTheLongestValidNumber) {
+    EXPECT_EQ(ReceivedTextToDouble("12.5"), 12.5);
+    EXPECT_EQ(ReceivedTextToDouble("12,5"), 12.0);
+    EXPECT_EQ(ReceivedTextToDouble("1.5x"), 1.5);
+    EXPECT_EQ(ReceivedTextToDouble("-3x"), -3.0);
+    EXPECT_EQ(ReceivedTextToDouble("23.5 mV"), 23.5);
+    EXPECT_EQ(ReceivedTextToDouble("  +4e2"), 400.0);
+    EXPECT_EQ(ReceivedTextToDouble("4e"), 4.0);
+    EXPECT_EQ(ReceivedTextToDouble("4e+x"), 4.0);
+    EXPECT_EQ(ReceivedTextToDouble(".5"), 0.5);
+    EXPECT_EQ(ReceivedTextToDouble("7."), 7.0);
+}
+
+TEST(ReceivedNumber, NoNumberGivesNothing) {
+    EXPECT_FALSE(ReceivedTextToDouble("abc"));
+    EXPECT_FALSE(ReceivedTextToDouble("T=5"));
+    EXPECT_FALSE(ReceivedTextToDouble(""));
+    EXPECT_FALSE(ReceivedTextToDouble("-"));
+    EXPECT_FALSE(ReceivedTextToDouble("."));
+}
+
+TEST(ReceivedNumber, ExtremeTextsStayDefined) {
+    EXPECT_EQ(ReceivedTextToDouble("1e5000"), INFINITY);
+    EXPECT_EQ(ReceivedTextToDouble("-1e5000"), -INFINITY);
+    EXPECT_EQ(ReceivedTextToDouble("1e-5000"), 0.0);
+    const std::string digits(400, '9');
+    EXPECT_EQ(*ReceivedTextToDouble(digits), INFINITY); // 400 nines overflow a double
+    EXPECT_DOUBLE_EQ(*ReceivedTextToDouble("0." + digits), 1.0);
+}
+
+TEST(ValueLabel, ShortestTextOfTheSingleValue) {
+    EXPECT_EQ(FormatPlotValue(0.1f, ','), "0,1");
+    EXPECT_EQ(FormatPlotValue(0.1f, '.'), "0.1");
+    EXPECT_EQ(FormatPlotValue(-12.25f, ','), "-12,25");
+    EXPECT_EQ(FormatPlotValue(100.0f, ','), "100");
+    EXPECT_EQ(FormatPlotValue(INFINITY, ','), "+Inf");
+    EXPECT_EQ(FormatPlotValue(-INFINITY, ','), "-Inf");
+    EXPECT_EQ(FormatPlotValue(NAN, ','), "Nan");
+    // Every shown text reads back as the same single.
+    for (float v : {0.3f, 1.0f / 3.0f, 123456.7f, 1e-7f, 3.4e38f}) {
+        const std::string text = FormatPlotValue(v, '.');
+        EXPECT_EQ(std::stof(text), v) << text;
+    }
+}
+
+TEST(LocaleFloatText, UsesTheSeparator) {
+    EXPECT_EQ(LocaleFloatText(0.1, ','), "0,1");
+    EXPECT_EQ(LocaleFloatText(0.1, '.'), "0.1");
+    EXPECT_FLOAT_EQ(LocaleTextToFloat(LocaleFloatText(0.1, ','), ','), 0.1f);
+}
+
+TEST(LocaleFloat, SeparatorsBeyondOneByte) {
+    const LocaleSeparator arabic(std::string("\u066B")); // two bytes in UTF-8
+    EXPECT_EQ(LocaleTextToFloat("-2\u066B5e1", arabic), -25.0f);
+    EXPECT_EQ(LocaleTextToFloat("\u066B5", arabic), 0.5f);
+    EXPECT_EQ(FormatPlotValue(0.1f, arabic), "0\u066B1");
+    EXPECT_EQ(LocaleFloatText(12.5, arabic), "12\u066B5");
+    for (const char* bad : {"1.5", "1,5", "1\xD9", "1\u066B\u066B5"})
+        EXPECT_THROW(LocaleTextToFloat(bad, arabic), EConvertError) << bad;
+}

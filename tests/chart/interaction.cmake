@@ -1,6 +1,0 @@
-mevrant_add_test(test_item_file SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_item_file.cpp LIBS mevrant_chart_core)
-mevrant_add_test(test_crosshair_label SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_crosshair_label.cpp LIBS mevrant_chart)
-mevrant_add_test(test_mouse SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_mouse.cpp LIBS mevrant_chart)
-mevrant_add_test(test_cursors SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_cursors.cpp LIBS mevrant_chart)
-mevrant_add_test(test_export SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_export.cpp LIBS mevrant_chart)
-mevrant_add_test(test_kartex_interaction SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_kartex_interaction.cpp LIBS mevrant_chart)
