@@ -46,7 +46,9 @@ void ConfigureMainChart(TKartex& k) {
     TFont font;
     font.Name = "MS Sans Serif";
     font.PixelHeight = 13;
-    const auto common = [&](TScaleProps& s, double low, double high) {
+    // Both layer-1 scales; the caption sits below the x axis and above the y axis.
+    const auto common = [&](TScaleProps& s, double low, double high, int captionY, TAlignment alignment,
+                            TScaleUnitAnchor anchor) {
         s.SetVisible(true);
         s.SetScalePos(0);
         s.SetMinRange(1e-10);
@@ -59,21 +61,15 @@ void ConfigureMainChart(TKartex& k) {
         s.SetLogarithmic(false);
         s.SetColorScale(clBlack);
         s.SetFont(font);
+        s.SetCaptionPosX(0);
+        s.SetCaptionPosY(captionY);
+        s.SetCaptionAlignment(alignment);
+        s.SetCaptionAnchor(anchor);
     };
-    TScalePropsHoriz& x = *k.Scale1X();
-    common(x, 0, 100);
-    x.SetScaleLocation(slBottom);
-    x.SetCaptionPosX(0);
-    x.SetCaptionPosY(22);
-    x.SetCaptionAlignment(taCenter);
-    x.SetCaptionAnchor(uaSclCenter);
-    TScalePropsVert& y = *k.Scale1Y();
-    common(y, 1, 200);
-    y.SetScaleLocation(slLeft);
-    y.SetCaptionPosX(0);
-    y.SetCaptionPosY(-16);
-    y.SetCaptionAlignment(taLeftJustify);
-    y.SetCaptionAnchor(uaSclTopLft);
+    k.Scale1X()->SetScaleLocation(slBottom);
+    common(*k.Scale1X(), 0, 100, 22, taCenter, uaSclCenter);
+    k.Scale1Y()->SetScaleLocation(slLeft);
+    common(*k.Scale1Y(), 1, 200, -16, taLeftJustify, uaSclTopLft);
     for (int layer = 2; layer <= 4; ++layer)
         for (TScaleProps* s :
              {static_cast<TScaleProps*>(k.ScaleX(layer)), static_cast<TScaleProps*>(k.ScaleY(layer))}) {

@@ -86,13 +86,13 @@ public:
 
     // ---- geometry ----
     int LRim() const { return geom_.LRim; }
-    void SetLRim(int v);
+    void SetLRim(int v) { SetRim(&TPlotGeometry::LRim, v); }
     int RRim() const { return geom_.RRim; }
-    void SetRRim(int v);
+    void SetRRim(int v) { SetRim(&TPlotGeometry::RRim, v); }
     int TRim() const { return geom_.TRim; }
-    void SetTRim(int v);
+    void SetTRim(int v) { SetRim(&TPlotGeometry::TRim, v); }
     int BRim() const { return geom_.BRim; }
-    void SetBRim(int v);
+    void SetBRim(int v) { SetRim(&TPlotGeometry::BRim, v); }
     int ShadowWidth() const { return geom_.ShadowWidth; }
     void SetShadowWidth(int v);
     int PlotWidth() const { return geom_.PlotWidth(); }
@@ -283,6 +283,10 @@ private:
     void Changed();
     void SizeChanged(int width, int height);
     void RimChanged(bool isometricUpdate);
+    void SetRim(int TPlotGeometry::*rim, int v) {
+        geom_.*rim = v;
+        RimChanged(true);
+    }
     void IsometricUpdate(int layer);
     void SetSideMargins(int layer);
     Layer& L(int layer) { return layers_[static_cast<std::size_t>(std::clamp(layer, 1, kLayers) - 1)]; }

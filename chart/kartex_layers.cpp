@@ -279,26 +279,6 @@ void TKartex::RimChanged(bool isometricUpdate) {
     Changed();
 }
 
-void TKartex::SetLRim(int v) {
-    geom_.LRim = v;
-    RimChanged(true);
-}
-
-void TKartex::SetRRim(int v) {
-    geom_.RRim = v;
-    RimChanged(true);
-}
-
-void TKartex::SetTRim(int v) {
-    geom_.TRim = v;
-    RimChanged(true);
-}
-
-void TKartex::SetBRim(int v) {
-    geom_.BRim = v;
-    RimChanged(true);
-}
-
 void TKartex::SetShadowWidth(int v) {
     geom_.ShadowWidth = std::clamp(v, 0, 32);
     RimChanged(false);
