@@ -2,6 +2,7 @@
 // event thread and hand-over, and the acquisition logic the window uses. Whatever arrives, nothing
 // crashes, memory stays bounded and every valid line is a sample with its value.
 
+#include "tests/reliability/resident.h"
 #include "tests/reliability/sanitized.h"
 #include "tests/serial/pty_fixture.h"
 
@@ -29,14 +30,6 @@ struct Samples : SampleSink {
     void MoveToPoint(double, double y) override { values.push_back(y); }
     void LineToPoint(double, double y) override { values.push_back(y); }
 };
-
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
 
 // The port as the window sets it up, with the acquisition behind OnRxChar.
 class Receiver {

@@ -7,6 +7,7 @@
 #include "chart/core/item_store.h"
 #include "tests/reliability/child_process.h"
 #include "tests/reliability/sanitized.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -30,28 +31,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    explicit TempDir(const char* under = nullptr) {
-        const fs::path base = under ? fs::path(under) : fs::temp_directory_path();
-        std::string tmpl = (base / "mevrant-faults-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-        fs::permissions(path_, fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // An acquisition as the window records it: a pen move, then one line item per sample.
 std::vector<TChartItem> Acquisition(int samples, double seed) {
@@ -102,7 +81,7 @@ std::string SaveFailureText(const std::string& name, const std::vector<TChartIte
 TEST(FileFaults, SaveKilledAtARandomMomentLeavesTheOldOrTheCompleteNewFile) {
     const int kills = EnvInt("MEVRANT_KILL_SAVES", 20);
     const int samples = EnvInt("MEVRANT_KILL_ITEMS", 100000);
-    TempDir dir;
+    TempDir dir(nullptr, TempDir::kPassable);
     const std::string target = (dir / "run.mvx").string();
     const std::vector<TChartItem> first = Acquisition(samples, 1.0);
     const std::vector<TChartItem> second = Acquisition(samples + samples / 7, 2.0);
@@ -175,7 +154,7 @@ TEST(FileFaults, SaveKilledAtARandomMomentLeavesTheOldOrTheCompleteNewFile) {
 // may not write says why and the old file stays as it was, with nothing beside it; a file the user may
 // write is written where it is.
 TEST(FileFaults, ReadOnlyFolderRefusesTheSaveAndKeepsTheOldFile) {
-    TempDir dir;
+    TempDir dir(nullptr, TempDir::kPassable);
     const fs::path folder = dir / "ro";
     fs::create_directory(folder);
     const std::string target = (folder / "run.mvx").string();
@@ -237,7 +216,7 @@ TEST(FileFaults, FileTooLargeForTheMemoryIsRefusedAndTheChartKeepsItsItems) {
 #ifdef MEVRANT_SANITIZED
     GTEST_SKIP() << "the sanitizers reserve address space beyond any useful limit";
 #else
-    TempDir dir;
+    TempDir dir(nullptr, TempDir::kPassable);
     const std::string huge = (dir / "huge.mvx").string();
     const std::string fits = (dir / "fits.mvx").string();
     {

@@ -8,6 +8,7 @@
 #include "serial/host/port_list.h"
 #include "tests/reliability/child_process.h"
 #include "tests/serial/pty_fixture.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -31,25 +32,9 @@ namespace {
 
 constexpr uid_t kOtherUser = 65534;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "mevrant-safety-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-        // Others may pass through, so only the protection of what lies inside is tested.
-        ::chmod(path_.c_str(), 0755);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
+// Others may pass through, so only the protection of what lies inside is tested.
+struct PassableDir : TempDir {
+    PassableDir() : TempDir(nullptr, kPassable) {}
 };
 
 // errno of connecting to a local socket, 0 when it connected.
@@ -89,7 +74,7 @@ private:
 TEST(LocalSafety, SingleInstanceChannelAdmitsThisUserOnly) {
     TestApp();
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
-    TempDir dir;
+    PassableDir dir;
     const std::string name = (dir / "mevrant.sock").string();
     SingleInstance guard(QString::fromStdString(name));
     ASSERT_TRUE(guard.Acquire());
@@ -113,7 +98,7 @@ TEST(LocalSafety, SingleInstanceChannelAdmitsThisUserOnly) {
 TEST(LocalSafety, SimulatorRegistersOnlyInAFolderOfItsOwn) {
     TestApp();
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a folder of another user";
-    TempDir runtime;
+    PassableDir runtime;
     const fs::path foreign = runtime / "mevrant-sim";
     fs::create_directory(foreign);
     ASSERT_EQ(::chown(foreign.c_str(), kOtherUser, kOtherUser), 0);
@@ -133,7 +118,7 @@ TEST(LocalSafety, SimulatorRegistersOnlyInAFolderOfItsOwn) {
     }
 
     // In a runtime folder of its own the simulator registers, privately, and the port list offers it.
-    TempDir own;
+    PassableDir own;
     ScopedEnv env("XDG_RUNTIME_DIR", (own / "").string());
     SimProcess sim({"--rate", "10"});
     ASSERT_FALSE(sim.Device().empty());
@@ -184,7 +169,7 @@ int RunProgram(const std::vector<std::string>& args, const std::vector<std::stri
 // With home, configuration, cache, runtime and temporary folders all inside one test folder, the
 // headless commands leave exactly the files they were told to write (fontconfig's own cache aside).
 TEST(LocalSafety, OnlyTheChosenFilesAreWritten) {
-    TempDir root;
+    PassableDir root;
     for (const char* d : {"home", "config", "data", "cache", "run", "tmp", "cwd", "out"})
         fs::create_directory(root / d);
     ::chmod((root / "run").c_str(), 0700);

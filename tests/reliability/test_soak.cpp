@@ -9,6 +9,7 @@
 #include "chart/kartex.h"
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
+#include "tests/reliability/resident.h"
 #include "tests/reliability/sanitized.h"
 #include "tests/serial/pty_fixture.h"
 
@@ -24,17 +25,7 @@
 #include <malloc.h>
 #include <string>
 
-namespace {
-
-long ResidentKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-    return -1;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(Soak, EveryLineSentIsASampleAndMemoryGrowsOnlyByTheItems) {
     const char* env = std::getenv("MEVRANT_SOAK_SECONDS");

@@ -1,4 +1,5 @@
 #include "chart/core/item_file.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -19,24 +20,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "mevrant-itemfile-XXXXXX").string();
-        if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-    const fs::path& Path() const { return path_; }
-
-private:
-    fs::path path_;
-};
 
 // Every byte of the record differs from its neighbours, padding and unused Text bytes included.
 TChartItem PatternItem(int k) {
