@@ -9,6 +9,7 @@
 // depths and arrow heads to 30000 pixels; the cost is linear in the item count.
 
 #include "chart/alignment.h"
+#include "chart/format.h"
 #include "chart/gfx/canvas.h"
 #include "chart/item.h"
 #include "chart/layer_transform.h"
@@ -20,7 +21,6 @@
 
 enum TTextBkg : std::uint8_t { tbClear, tbSolid };
 
-inline constexpr int kPixelClamp = 30000;
 inline constexpr int kMaxPenWidth = 64;
 inline constexpr int kMaxTextSize = 200;
 
