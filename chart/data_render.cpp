@@ -112,6 +112,11 @@ public:
             if (!(*pass_.ClassVisible)[it.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(it.Layer)])
                 continue;
             if (IsSkippedItem(it)) continue; // the run index skips exactly the same items
+            if (IsLineBreak(it)) {
+                poly_.Flush();
+                lineBroken_ = true;
+                continue;
+            }
             const int width = std::clamp(it.LineWidth, 1, kMaxPenWidth);
             if (width != c_.PenWidth()) {
                 poly_.Flush();
@@ -182,8 +187,22 @@ private:
         const TLineTarget target{&(*pass_.Transforms)[static_cast<std::size_t>(LayerIndex(first.Layer))],
                                  kPixelClamp, pass_.X0 - pass_.Geometry.LRim, pass_.Y0 - pass_.Geometry.TRim,
                                  c_.Width()};
-        for (const TDecimatedPoint& p : reduced_.Reduce(items, run, target))
-            poly_.Append({p.X, p.Y});
+        const std::vector<TDecimatedPoint>& points = reduced_.Reduce(items, run, target);
+        std::size_t k = 0;
+        if (lineBroken_ && !points.empty()) {
+            StartAfterBreak({points[0].X, points[0].Y});
+            k = 1;
+        }
+        for (; k < points.size(); ++k)
+            poly_.Append({points[k].X, points[k].Y});
+    }
+
+    // The first finite line-to after a line break: a move.
+    void StartAfterBreak(TPoint p) {
+        poly_.Flush();
+        poly_.SetStart(p);
+        c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void LineTo(const TChartItem& it) {
@@ -193,6 +212,7 @@ private:
             poly_.Flush();
             SetPen(color, it);
         }
+        if (lineBroken_) return StartAfterBreak(p);
         poly_.Append(p);
     }
 
@@ -320,6 +340,7 @@ private:
         poly_.Flush();
         poly_.SetStart(p);
         c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void EllipseItem(const TChartItem& it) {
@@ -347,6 +368,7 @@ private:
         const TPoint p = Relative(it);
         poly_.SetStart(p);
         c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void LineRel(const TChartItem& it) {
@@ -394,6 +416,7 @@ private:
     const TDataPass& pass_;
     PolylineStage poly_;
     ReducedRunStage reduced_;
+    bool lineBroken_ = false; // a line break came after the last point the line was drawn to
 };
 
 } // namespace

@@ -4,8 +4,11 @@
 // stage (up to 200 points per polyline, chained end to start); a faster stage for long runs can take its
 // place without touching the other renderers.
 //
-// Items read from any file are safe to draw: an item with a NaN or infinite coordinate is skipped, pixel
-// coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
+// A line-to or move-to at a NaN or infinite point breaks the line: the stroke ends before it and the next
+// finite line-to starts a new one, as a move would (the stored items stay as they are).
+//
+// Items read from any file are safe to draw: any other item with a NaN or infinite coordinate is skipped,
+// pixel coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
 // depths and arrow heads to 30000 pixels; the cost is linear in the item count.
 
 #include "chart/alignment.h"

@@ -245,15 +245,27 @@ TEST_F(DataRender, VisibilityMonoAndPenWidthLimits) {
     EXPECT_EQ(At(50, 10), clBlack);
 }
 
-TEST_F(DataRender, NonFiniteCoordinatesSkipTheItem) {
+TEST_F(DataRender, NonFinitePointsBreakTheLineOtherItemsAreSkipped) {
     const double nan = std::numeric_limits<double>::quiet_NaN(),
                  inf = std::numeric_limits<double>::infinity();
-    items_ = {Item(ikMoveTo, 10, 10), Item(ikLineTo, nan, 20), Item(ikLine, 0, 0, inf, 5),
-              Item(ikLineTo, 30, 10)};
+    items_ = {Item(ikMoveTo, 10, 10),     Item(ikLineTo, 20, 10), Item(ikLineTo, nan, 20),
+              Item(ikLine, 0, 0, inf, 5), Item(ikLineTo, 30, 10), Item(ikLineTo, 40, 10)};
+    Render();
+    ASSERT_EQ(polylines_.size(), 2u);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {20, 130}}));
+    EXPECT_EQ(polylines_[1], (std::vector<TPoint>{{30, 130}, {40, 130}}));
+    EXPECT_EQ(Count(kRed, 20, 130, 29, 130), 0); // the gap
+    EXPECT_EQ(Count(kRed, 0, 131, 210, 140), 0); // the line to infinity is skipped
+
+    // A first move to a non-finite point: the line starts at the next finite point, not the corner.
+    polylines_.clear();
+    canvas_.SetBrushColor(clWhite);
+    canvas_.FillRect(0, 0, 211, 141);
+    items_ = {Item(ikMoveTo, -inf, 5), Item(ikLineTo, 50, 50), Item(ikLineTo, 60, 50)};
     Render();
     ASSERT_EQ(polylines_.size(), 1u);
-    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {30, 130}}));
-    EXPECT_EQ(Count(kRed, 0, 131, 210, 140), 0);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{50, 90}, {60, 90}}));
+    EXPECT_EQ(Count(kRed, 0, 0, 49, 140), 0);
 }
 
 TEST_F(DataRender, ArbitraryRecordsRenderSafely) {
