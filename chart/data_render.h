@@ -48,6 +48,9 @@ struct TDataPass {
     // watches the polylines), long solid 1-pixel runs are reduced to a few points per pixel column before
     // they reach the polyline stage: the same pixels, at a cost per visible column.
     const TLineRunIndex* Runs = nullptr;
+    // Items whose every pixel a later item paints over are not drawn (their pen and position changes
+    // still take effect): the same pixels, at the cost of the visible items.
+    bool SkipHidden = true;
 };
 
 // Control pixel of a world point, clamped to ±30000 and shifted into the target of the pass.

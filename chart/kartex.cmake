@@ -6,6 +6,7 @@ list(APPEND CHART_CORE_SOURCES
 )
 list(APPEND CHART_GUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/data_render.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cover_pass.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kartex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kartex_layers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/kartex_render.cpp
