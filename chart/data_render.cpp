@@ -1,28 +1,16 @@
 #include "chart/data_render.h"
 
 #include "chart/core/line_decimator.h"
+#include "chart/cover_pass.h"
 #include "chart/marks.h"
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace {
 
 int LayerIndex(int layer) {
     return std::clamp(layer, 1, 16) - 1;
-}
-
-// Round, halves to even, of a value first limited to ±limit (so that the conversion is always in range).
-int RoundClamped(double v, double limit) {
-    if (std::isnan(v)) return 0;
-    return static_cast<int>(std::nearbyint(std::clamp(v, -limit, limit)));
-}
-
-// Raises the larger x and the larger y of two points by one (the first point's when they are equal).
-void Widen(TPoint& a, TPoint& b) {
-    (a.X >= b.X ? a.X : b.X) += 1;
-    (a.Y >= b.Y ? a.Y : b.Y) += 1;
 }
 
 // Up to 200 points per polyline; a full buffer is drawn and the next polyline starts at its last point.
@@ -102,7 +90,11 @@ public:
         c_.SetPenColor(pass_.ChartColor);
         c_.SetPenStyle(psSolid);
         c_.SetBrushColor(pass_.ChartColor);
+        THiddenItems hidden;
+        if (pass_.SkipHidden) hidden = FindHiddenItems(c_, pass_, items, count);
+        c_.SetPixelsSuppressed(hidden.Below > 0); // all of them painted over
         for (int i = 0; i < count; ++i) {
+            if (i == hidden.Below) c_.SetPixelsSuppressed(false);
             if (const TLineRun* run = reduced_.RunAt(i, count)) {
                 DrawReduced(items, *run);
                 i = run->End - 1;
@@ -112,13 +104,27 @@ public:
             if (!(*pass_.ClassVisible)[it.ItemClass] || !(*pass_.LayerVisible)[LayerIndex(it.Layer)])
                 continue;
             if (IsSkippedItem(it)) continue; // the run index skips exactly the same items
+            if (IsLineBreak(it)) {
+                poly_.Flush();
+                lineBroken_ = true;
+                continue;
+            }
             const int width = std::clamp(it.LineWidth, 1, kMaxPenWidth);
             if (width != c_.PenWidth()) {
                 poly_.Flush();
                 c_.SetPenWidth(width);
             }
+            if (!hidden.Items.empty() && hidden.Items.back() == i) {
+                hidden.Items.pop_back();
+                poly_.Flush(); // the line before it is not hidden
+                c_.SetPixelsSuppressed(true);
+                Draw(it);
+                c_.SetPixelsSuppressed(false);
+                continue;
+            }
             Draw(it);
         }
+        c_.SetPixelsSuppressed(false);
         poly_.Flush();
         c_.SetPenWidth(1);
     }
@@ -182,8 +188,22 @@ private:
         const TLineTarget target{&(*pass_.Transforms)[static_cast<std::size_t>(LayerIndex(first.Layer))],
                                  kPixelClamp, pass_.X0 - pass_.Geometry.LRim, pass_.Y0 - pass_.Geometry.TRim,
                                  c_.Width()};
-        for (const TDecimatedPoint& p : reduced_.Reduce(items, run, target))
-            poly_.Append({p.X, p.Y});
+        const std::vector<TDecimatedPoint>& points = reduced_.Reduce(items, run, target);
+        std::size_t k = 0;
+        if (lineBroken_ && !points.empty()) {
+            StartAfterBreak({points[0].X, points[0].Y});
+            k = 1;
+        }
+        for (; k < points.size(); ++k)
+            poly_.Append({points[k].X, points[k].Y});
+    }
+
+    // The first finite line-to after a line break: a move.
+    void StartAfterBreak(TPoint p) {
+        poly_.Flush();
+        poly_.SetStart(p);
+        c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void LineTo(const TChartItem& it) {
@@ -193,6 +213,7 @@ private:
             poly_.Flush();
             SetPen(color, it);
         }
+        if (lineBroken_) return StartAfterBreak(p);
         poly_.Append(p);
     }
 
@@ -278,21 +299,10 @@ private:
         poly_.Flush();
         SetPen(Pen(it), it);
         c_.SetBrushColor(Fill(it));
-        const TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
-        int x1 = std::min(a.X, b.X), x2 = std::max(a.X, b.X);
-        int y1 = std::min(a.Y, b.Y), y2 = std::max(a.Y, b.Y);
-        const double angle = it.Size * std::numbers::pi / 180.0;
-        const double depth = std::clamp(it.Depth, -kPixelClamp, kPixelClamp);
-        const int dx = RoundClamped(std::cos(angle) * depth, kPixelClamp);
-        const int dy = -RoundClamped(std::sin(angle) * depth, kPixelClamp);
-        if (it.Size > 90) std::swap(x1, x2);
-        const TPoint top[4] = {{x1, y1}, {x1 + dx, y1 + dy}, {x2 + dx, y1 + dy}, {x2, y1}};
-        c_.Polygon(top, 4);
-        const TPoint side[4] = {{x2 + dx, y1 + dy}, {x2, y1}, {x2, y2}, {x2 + dx, y2 + dy}};
-        c_.Polygon(side, 4);
-        (x1 >= x2 ? x1 : x2) += 1;
-        (y1 >= y2 ? y1 : y2) += 1;
-        c_.Rectangle(x1, y1, x2, y2);
+        const TBarGeometry g = BarGeometry(pass_, it);
+        c_.Polygon(g.Top, 4);
+        c_.Polygon(g.Side, 4);
+        c_.Rectangle(g.X1, g.Y1, g.X2, g.Y2);
     }
 
     void Text(const TChartItem& it) {
@@ -320,6 +330,7 @@ private:
         poly_.Flush();
         poly_.SetStart(p);
         c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void EllipseItem(const TChartItem& it) {
@@ -328,7 +339,8 @@ private:
         SetPen(color, it);
         c_.SetBrushColor(Fill(it));
         SetBrushFromHollow(it);
-        TPoint a = Map(it, it.X - it.X2, it.Y + it.Y2), b = Map(it, it.X + it.X2, it.Y - it.Y2);
+        TPoint a, b;
+        EllipseCorners(pass_, it, a, b);
         if (a == b) return c_.SetPixel(a.X, a.Y, color);
         Widen(a, b);
         c_.Ellipse(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y));
@@ -347,6 +359,7 @@ private:
         const TPoint p = Relative(it);
         poly_.SetStart(p);
         c_.MoveTo(p.X, p.Y);
+        lineBroken_ = false;
     }
 
     void LineRel(const TChartItem& it) {
@@ -370,15 +383,8 @@ private:
         c_.MoveTo(a.X, a.Y);
         c_.LineTo(b.X, b.Y);
         if (it.Size < 1) return;
-        const double size = std::min(it.Size, kPixelClamp);
-        const double slope = std::atan(static_cast<double>(b.Y - a.Y) / static_cast<double>(b.X - a.X));
-        const double phi = slope + (b.X > a.X ? std::numbers::pi / 2 : 3 * std::numbers::pi / 2);
-        constexpr double kSpread = 0.3490658503988659; // 20°
-        const auto head = [&](double ang) {
-            return TPoint{b.X - RoundClamped(std::sin(ang) * size, kPixelClamp),
-                          b.Y + RoundClamped(std::cos(ang) * size, kPixelClamp)};
-        };
-        const TPoint h1 = head(phi + kSpread), h2 = head(phi - kSpread);
+        TPoint h1, h2;
+        ArrowHead(a, b, it.Size, h1, h2);
         if (it.Hollow) {
             c_.MoveTo(b.X, b.Y);
             c_.LineTo(h1.X, h1.Y);
@@ -394,6 +400,7 @@ private:
     const TDataPass& pass_;
     PolylineStage poly_;
     ReducedRunStage reduced_;
+    bool lineBroken_ = false; // a line break came after the last point the line was drawn to
 };
 
 } // namespace

@@ -4,11 +4,15 @@
 // stage (up to 200 points per polyline, chained end to start); a faster stage for long runs can take its
 // place without touching the other renderers.
 //
-// Items read from any file are safe to draw: an item with a NaN or infinite coordinate is skipped, pixel
-// coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
+// A line-to or move-to at a NaN or infinite point breaks the line: the stroke ends before it and the next
+// finite line-to starts a new one, as a move would (the stored items stay as they are).
+//
+// Items read from any file are safe to draw: any other item with a NaN or infinite coordinate is skipped,
+// pixel coordinates are clamped to ±30000, pen widths to 1 … 64 pixels, text sizes to 200 points, 3-D bar
 // depths and arrow heads to 30000 pixels; the cost is linear in the item count.
 
 #include "chart/core/alignment.h"
+#include "chart/core/format.h"
 #include "chart/core/item.h"
 #include "chart/core/layer_transform.h"
 #include "chart/core/line_run_index.h"
@@ -20,7 +24,6 @@
 
 enum TTextBkg : std::uint8_t { tbClear, tbSolid };
 
-inline constexpr int kPixelClamp = 30000;
 inline constexpr int kMaxPenWidth = 64;
 inline constexpr int kMaxTextSize = 200;
 
@@ -45,6 +48,9 @@ struct TDataPass {
     // watches the polylines), long solid 1-pixel runs are reduced to a few points per pixel column before
     // they reach the polyline stage: the same pixels, at a cost per visible column.
     const TLineRunIndex* Runs = nullptr;
+    // Items whose every pixel a later item paints over are not drawn (their pen and position changes
+    // still take effect): the same pixels, at the cost of the visible items.
+    bool SkipHidden = true;
 };
 
 // Control pixel of a world point, clamped to ±30000 and shifted into the target of the pass.

@@ -231,6 +231,9 @@ public:
     // item, for comparison.
     bool LineReduction() const { return lineReduction_; }
     void SetLineReduction(bool v) { lineReduction_ = v; }
+    // Items painted over wholly by later ones are not drawn (same pixels); off for comparisons.
+    bool SkipHiddenItems() const { return skipHidden_; }
+    void SetSkipHiddenItems(bool v) { skipHidden_ = v; }
     QImage& ChartBitmap() { return chartCanvas_.Image(); }
     QImage& PlotBitmap() { return plotCanvas_.Image(); }
     QImage& ImageBitmap() { return imageBitmap_; }
@@ -303,6 +306,7 @@ private:
     TLineRunIndex runIndex_; // follows store_ by its appends; rebuilt when its generation changes
     std::uint64_t runIndexGeneration_ = 0;
     bool lineReduction_ = true;
+    bool skipHidden_ = true;
     TPlotGeometry geom_;
     std::array<Layer, kLayers> layers_;
     std::array<LayerTransform, kLayers> transforms_;

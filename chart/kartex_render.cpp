@@ -155,6 +155,7 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.TextAlignment = textAlignment_;
     pass.ClassVisible = &classVisible_;
     pass.LayerVisible = &layerVisible_;
+    pass.SkipHidden = skipHidden_;
     if (lineReduction_) {
         if (store_.Generation() != runIndexGeneration_ || store_.ItemCount() < runIndex_.Count()) {
             runIndex_.Clear();

@@ -25,12 +25,17 @@ bool IsLineMember(const TChartItem& it) {
     return it.Kind == ikLineTo && Finite(it.X, it.Y);
 }
 
+bool IsLineBreak(const TChartItem& it) {
+    return (it.Kind == ikLineTo || it.Kind == ikMoveTo) && !Finite(it.X, it.Y);
+}
+
 bool IsSkippedItem(const TChartItem& it) {
     switch (it.Kind) {
-    case ikMark:
     case ikLineTo:
-    case ikText:
     case ikMoveTo:
+        return false; // drawn, or a line break
+    case ikMark:
+    case ikText:
     case ikMoveRel:
     case ikLineRel:
         return !Finite(it.X, it.Y);

@@ -5,7 +5,8 @@
 //
 // A run is a stretch of items the data pass draws as one solid, 1-pixel polyline of one colour: it starts
 // at a drawable line-to item and goes on over line-to items of the same colour, layer and class, and over
-// items the data pass skips without a trace (non-finite coordinates, kinds that draw nothing).
+// items the data pass skips without a trace (kinds that draw nothing, other kinds' non-finite points). A
+// line break (a line-to or move-to at a non-finite point) ends it.
 
 #include "chart/core/item.h"
 
@@ -48,6 +49,9 @@ struct TYRange {
 
 // A line-to item with finite coordinates: the points a run draws.
 bool IsLineMember(const TChartItem& it);
+// A line-to or move-to at a non-finite point: the line ends before it and the next finite line-to starts
+// a new one there, as a move would.
+bool IsLineBreak(const TChartItem& it);
 // An item the data pass skips whatever the chart's state: it neither draws nor ends a polyline.
 bool IsSkippedItem(const TChartItem& it);
 

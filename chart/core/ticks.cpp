@@ -56,7 +56,9 @@ void LinearTicks(const TTickInput& in, int minTicks, TTickLayout& out) {
     }
 
     const int d = AutoDecPlaces(in.DecPlaces, in.RangeHigh, in.RangeLow);
-    const TTickLabelStyle style = LabelStyle(in);
+    // Linear labels keep their zeros, also on a logarithmic scale narrower than a decade.
+    TTickLabelStyle style = LabelStyle(in);
+    style.Logarithmic = false;
     const long double range = hi - lo;
     for (int i = 0; i < kMaxTickSteps; ++i) {
         long double v = first + i * step;

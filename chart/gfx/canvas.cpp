@@ -335,7 +335,7 @@ bool Canvas::PatternOn(int step) const {
 }
 
 void Canvas::PlotSpan(uchar* bits, int y, int xa, int xb, QRgb rgb, bool xorMode) {
-    if (y < 0 || y >= img_->height()) return;
+    if (suppressed_ || y < 0 || y >= img_->height()) return;
     xa = std::max(xa, 0);
     xb = std::min(xb, img_->width() - 1);
     if (xa > xb) return;
@@ -353,6 +353,7 @@ void Canvas::PlotSpan(uchar* bits, int y, int xa, int xb, QRgb rgb, bool xorMode
 // the end point excluded. Only the steps whose major coordinate lies inside the image are visited, so
 // far-away end points cost nothing.
 void Canvas::RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, bool xorMode) {
+    if (suppressed_) return;
     const long long dx = static_cast<long long>(x1) - x0;
     const long long dy = static_cast<long long>(y1) - y0;
     const long long adx = std::llabs(dx), ady = std::llabs(dy);
@@ -396,6 +397,7 @@ void Canvas::RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, b
 }
 
 void Canvas::WideLine(int x0, int y0, int x1, int y1) {
+    if (suppressed_) return;
     QPainter& p = Painter();
     ApplyPen(p);
     p.drawLine(x0, y0, x1, y1);
@@ -429,7 +431,7 @@ void Canvas::LineTo(int x, int y) {
 void Canvas::Polyline(const TPoint* pts, int count) {
     if (count < 1) return;
     if (penStyle_ == psClear || img_->isNull() || count == 1 || !ThinPen()) {
-        if (penStyle_ != psClear && !img_->isNull() && count > 1) {
+        if (penStyle_ != psClear && !img_->isNull() && count > 1 && !suppressed_) {
             std::vector<QPoint> q(static_cast<std::size_t>(count));
             for (int i = 0; i < count; ++i)
                 q[static_cast<std::size_t>(i)] = QPoint(pts[i].X, pts[i].Y);
@@ -449,7 +451,7 @@ void Canvas::Polyline(const TPoint* pts, int count) {
 // ---- shapes ----
 
 void Canvas::FillRect(int x1, int y1, int x2, int y2) {
-    if (brushStyle_ == bsClear || img_->isNull()) return;
+    if (brushStyle_ == bsClear || img_->isNull() || suppressed_) return;
     uchar* bits = Bits();
     const QRgb c = ToRgb(brushColor_);
     for (int y = std::max(y1, 0); y < std::min(y2, img_->height()); ++y)
@@ -462,7 +464,9 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     if (x2 == x1 || y2 == y1 || img_->isNull()) return;
     const bool pen = penStyle_ != psClear;
     const bool xr = penMode_ == pmXor;
-    if (brushStyle_ == bsSolid) {
+    // Suppressed: only a dashed outline has state to carry on (its dash phase).
+    if (suppressed_ && !(pen && ThinPen() && PatternOf(penStyle_))) return;
+    if (brushStyle_ == bsSolid && !suppressed_) {
         // Only the part inside the pen is filled, so exclusive-or touches every pixel once.
         const int inset = !pen                                       ? 0
                           : penStyle_ == psInsideFrame && !ThinPen() ? penWidth_
@@ -487,7 +491,7 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
         const TPoint keep = penPos_;
         Polyline(path, 5);
         penPos_ = keep;
-    } else {
+    } else if (!suppressed_) {
         QPainter& p = Painter();
         ApplyPen(p);
         QRect r(QPoint(x1, y1), QPoint(x2 - 1, y2 - 1));
@@ -500,6 +504,10 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
     }
 }
 
+bool Canvas::Patterned(TPenStyle s) {
+    return PatternOf(s) != nullptr;
+}
+
 // Row j of the ellipse inscribed in a box of w x h pixels: the columns (from the box's left edge) of the
 // pixels whose centres lie inside or on it; first > second when the row is empty. Exact integer test
 // for any box that fits the image's coordinate range, long double beyond.
@@ -510,7 +518,9 @@ std::pair<long long, long long> Canvas::EllipseRow(long long w, long long h, lon
     if (w <= (1LL << 30) && h <= (1LL << 30)) {
         const Int128 w2 = static_cast<Int128>(w) * w, h2 = static_cast<Int128>(h) * h;
         const Int128 rhs = w2 * (h2 - static_cast<Int128>(dy2) * dy2); // largest m with m^2 h^2 <= rhs
-        m = static_cast<long long>(std::sqrt(static_cast<long double>(rhs) / static_cast<long double>(h2)));
+        // A first guess in double precision (within a step or two), made exact below.
+        const double r = static_cast<double>(dy2) / static_cast<double>(h);
+        m = static_cast<long long>(static_cast<double>(w) * std::sqrt(std::max(0.0, 1 - r * r)));
         while (m > 0 && static_cast<Int128>(m) * m * h2 > rhs)
             --m;
         while (static_cast<Int128>(m + 1) * (m + 1) * h2 <= rhs)
@@ -527,7 +537,7 @@ std::pair<long long, long long> Canvas::EllipseRow(long long w, long long h, lon
 void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (x1 > x2) std::swap(x1, x2);
     if (y1 > y2) std::swap(y1, y2);
-    if (x2 == x1 || y2 == y1 || img_->isNull()) return;
+    if (x2 == x1 || y2 == y1 || img_->isNull() || suppressed_) return;
     const bool pen = penStyle_ != psClear;
     const bool xr = penMode_ == pmXor;
     if (!ThinPen() && pen) {
@@ -544,6 +554,8 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
         if (xr) RestoreAlpha(r.adjusted(-penWidth_, -penWidth_, penWidth_, penWidth_));
         return;
     }
+    const bool fill = brushStyle_ == bsSolid;
+    if (!pen && !fill) return;
     const long long w = static_cast<long long>(x2) - x1, h = static_cast<long long>(y2) - y1;
     // Only rows inside the image are visited; a row's outline depends on its neighbours.
     const long long jLo = std::max(0LL, -static_cast<long long>(y1));
@@ -551,6 +563,9 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (jLo > jHi) return;
     uchar* bits = Bits();
     const QRgb pc = ToRgb(penColor_), bc = ToRgb(brushColor_);
+    // The visible columns of the box, from its left edge.
+    const long long cLo = -static_cast<long long>(x1);
+    const long long cHi = static_cast<long long>(img_->width()) - 1 - x1;
     std::optional<EllipseWalk> walk;
     if (pen && PatternOf(penStyle_)) walk.emplace(&EllipseRow, w, h);
     auto above = EllipseRow(w, h, jLo - 1), row = EllipseRow(w, h, jLo);
@@ -558,37 +573,57 @@ void Canvas::Ellipse(int x1, int y1, int x2, int y2) {
         const auto below = EllipseRow(w, h, j + 1);
         const auto [a, b] = row;
         const int y = static_cast<int>(y1 + j);
-        const long long xa = std::max(a, -static_cast<long long>(x1));
-        const long long xb = std::min(b, static_cast<long long>(img_->width()) - 1 - x1);
-        // Dashed pens: the right and left runs of this row's outline and where they start along it.
-        bool top = true;
-        std::pair<long long, long long> rightRun{a, b}, leftRun{1, 0};
-        long long rightBase = 0, leftBase = 0;
-        if (walk && xa <= xb) {
-            top = walk->TopHalf(j);
+        const auto span = [&](long long from, long long to, QRgb c) {
+            from = std::max(from, cLo);
+            to = std::min(to, cHi);
+            if (from <= to) PlotSpan(bits, y, static_cast<int>(x1 + from), static_cast<int>(x1 + to), c, xr);
+        };
+        // The outline pixels of a row are those at its ends or beyond either neighbour's ends; the rest,
+        // one span, is the inside.
+        const long long in0 = std::max({a + 1, above.first, below.first});
+        const long long in1 = std::min({b - 1, above.second, below.second});
+        const bool inside = in0 <= in1;
+        if (inside && fill) span(in0, in1, bc);
+        if (!pen) {
+            if (inside) {
+                span(a, in0 - 1, bc);
+                span(in1 + 1, b, bc);
+            } else {
+                span(a, b, bc);
+            }
+        } else if (!walk) {
+            if (inside) {
+                span(a, in0 - 1, pc);
+                span(in1 + 1, b, pc);
+            } else {
+                span(a, b, pc);
+            }
+        } else if (std::max(a, cLo) <= std::min(b, cHi)) {
+            // Dashed pens: the right and left runs of this row's outline and where they start along it.
+            const bool top = walk->TopHalf(j);
+            std::pair<long long, long long> rightRun{a, b}, leftRun{1, 0};
+            long long leftBase = 0;
             if (j != walk->FirstRow() && j != walk->LastRow() && a != b) {
                 const auto& next = top ? above : below; // the narrower neighbour
                 rightRun = {std::min(b, next.second + 1), b};
                 leftRun = {a, std::max(a, next.first - 1)};
                 leftBase = walk->LeftBase(j);
             }
-            rightBase = walk->RightBase(j);
-        }
-        for (long long i = xa; i <= xb; ++i) {
-            const bool edge = i == a || i == b || i < above.first || i > above.second || i < below.first ||
-                              i > below.second;
-            const int x = static_cast<int>(x1 + i);
-            if (edge && pen) {
-                if (walk) {
+            const long long rightBase = walk->RightBase(j);
+            const auto dashes = [&](long long from, long long to) {
+                for (long long i = std::max(from, cLo); i <= std::min(to, cHi); ++i) {
                     const bool right = i >= rightRun.first;
                     const auto& run = right ? rightRun : leftRun;
                     const long long step =
                         (right ? rightBase : leftBase) + (top ? i - run.first : run.second - i);
-                    if (!PatternOn(static_cast<int>(step % 24))) continue;
+                    if (PatternOn(static_cast<int>(step % 24))) span(i, i, pc);
                 }
-                PlotSpan(bits, y, x, x, pc, xr);
-            } else if (brushStyle_ == bsSolid) {
-                PlotSpan(bits, y, x, x, bc, xr);
+            };
+            if (inside) {
+                dashes(a, in0 - 1);
+                dashes(in1 + 1, b);
+            } else {
+                dashes(a, b);
             }
         }
         above = row;
@@ -631,7 +666,7 @@ void Canvas::FillPolygon(const TPoint* pts, int count, QRgb rgb) {
 
 void Canvas::Polygon(const TPoint* pts, int count) {
     if (count < 2 || img_->isNull()) return;
-    if (brushStyle_ == bsSolid && count >= 3) FillPolygon(pts, count, ToRgb(brushColor_));
+    if (brushStyle_ == bsSolid && count >= 3 && !suppressed_) FillPolygon(pts, count, ToRgb(brushColor_));
     if (penStyle_ == psClear) return;
     if (ThinPen()) {
         const TPoint keep = penPos_;
@@ -642,6 +677,7 @@ void Canvas::Polygon(const TPoint* pts, int count) {
         penPos_ = keep;
         return;
     }
+    if (suppressed_) return;
     std::vector<QPoint> q(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         q[static_cast<std::size_t>(i)] = QPoint(pts[i].X, pts[i].Y);
@@ -654,7 +690,7 @@ void Canvas::Polygon(const TPoint* pts, int count) {
 // ---- pixels ----
 
 void Canvas::SetPixel(int x, int y, TColor c) {
-    if (x < 0 || y < 0 || x >= img_->width() || y >= img_->height()) return;
+    if (suppressed_ || x < 0 || y < 0 || x >= img_->width() || y >= img_->height()) return;
     Row(Bits(), img_->bytesPerLine(), y)[x] = ToRgb(c);
 }
 
@@ -680,7 +716,7 @@ const Canvas::FontCache& Canvas::Fonts() {
 void Canvas::TextOut(int x, int y, const QString& s) {
     const QFontMetrics& fm = Fonts().metrics;
     const int w = fm.horizontalAdvance(s);
-    if (!img_->isNull() && !s.isEmpty()) {
+    if (!img_->isNull() && !s.isEmpty() && !suppressed_) {
         QPainter& p = Painter();
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (brushStyle_ == bsSolid) p.fillRect(QRect(x, y, w, fm.height()), QColor(ToRgb(brushColor_)));
@@ -712,7 +748,7 @@ int Canvas::TextHeight(const QString&) {
 // ---- images ----
 
 void Canvas::Draw(int x, int y, const QImage& src) {
-    if (img_->isNull() || src.isNull() || &src == img_) return;
+    if (suppressed_ || img_->isNull() || src.isNull() || &src == img_) return;
     QPainter& p = Painter();
     p.setCompositionMode(QPainter::CompositionMode_Source);
     p.drawImage(QPoint(x, y), src);
@@ -720,7 +756,7 @@ void Canvas::Draw(int x, int y, const QImage& src) {
 }
 
 void Canvas::CopyRect(const QRect& dst, const QImage& src, const QRect& srcRect) {
-    if (img_->isNull() || src.isNull() || dst.isEmpty() || srcRect.isEmpty()) return;
+    if (suppressed_ || img_->isNull() || src.isNull() || dst.isEmpty() || srcRect.isEmpty()) return;
     if (&src == img_) {
         const QImage copy = src.copy(srcRect);
         CopyRect(dst, copy, copy.rect());

@@ -113,6 +113,16 @@ public:
     static QString ResolveFamily(const std::string& name);
     // Unicode text of a character code in the 8-bit code page of texts and character marks.
     static QString CharText(unsigned code);
+    // Row j of the ellipse inscribed in a box of w x h pixels: the columns (from the box's left edge) of
+    // the pixels it covers; first > second when the row is empty.
+    static std::pair<long long, long long> EllipseRow(long long w, long long h, long long j);
+    // Whether a pen style draws 1-pixel lines with gaps.
+    static bool Patterned(TPenStyle s);
+
+    // While set, drawing calls change the pen position, dash phase and every other state as they would,
+    // but write no pixel: how a caller that knows a call's pixels will be painted over skips their cost.
+    void SetPixelsSuppressed(bool v) { suppressed_ = v; }
+    bool PixelsSuppressed() const { return suppressed_; }
 
 private:
     QPainter& Painter();
@@ -126,7 +136,6 @@ private:
     void RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, bool xorMode);
     bool PatternOn(int step) const;
     void FillPolygon(const TPoint* pts, int count, QRgb rgb);
-    static std::pair<long long, long long> EllipseRow(long long w, long long h, long long j);
     bool ThinPen() const { return penWidth_ <= 1; }
     void WideLine(int x0, int y0, int x1, int y1);
 
@@ -141,6 +150,7 @@ private:
     TPenMode penMode_ = pmCopy;
     TPoint penPos_;
     int dashPhase_ = 0; // dash pattern position, continued across the segments of a path
+    bool suppressed_ = false;
 
     TColor brushColor_ = clWhite;
     TBrushStyle brushStyle_ = bsSolid;

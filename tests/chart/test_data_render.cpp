@@ -1,6 +1,7 @@
 #include "chart/data_render.h"
 
 #include "chart/core/colors.h"
+#include "chart/cover_pass.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -245,15 +246,101 @@ TEST_F(DataRender, VisibilityMonoAndPenWidthLimits) {
     EXPECT_EQ(At(50, 10), clBlack);
 }
 
-TEST_F(DataRender, NonFiniteCoordinatesSkipTheItem) {
+TEST_F(DataRender, NonFinitePointsBreakTheLineOtherItemsAreSkipped) {
     const double nan = std::numeric_limits<double>::quiet_NaN(),
                  inf = std::numeric_limits<double>::infinity();
-    items_ = {Item(ikMoveTo, 10, 10), Item(ikLineTo, nan, 20), Item(ikLine, 0, 0, inf, 5),
-              Item(ikLineTo, 30, 10)};
+    items_ = {Item(ikMoveTo, 10, 10),     Item(ikLineTo, 20, 10), Item(ikLineTo, nan, 20),
+              Item(ikLine, 0, 0, inf, 5), Item(ikLineTo, 30, 10), Item(ikLineTo, 40, 10)};
+    Render();
+    ASSERT_EQ(polylines_.size(), 2u);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {20, 130}}));
+    EXPECT_EQ(polylines_[1], (std::vector<TPoint>{{30, 130}, {40, 130}}));
+    EXPECT_EQ(Count(kRed, 20, 130, 29, 130), 0); // the gap
+    EXPECT_EQ(Count(kRed, 0, 131, 210, 140), 0); // the line to infinity is skipped
+
+    // A first move to a non-finite point: the line starts at the next finite point, not the corner.
+    polylines_.clear();
+    canvas_.SetBrushColor(clWhite);
+    canvas_.FillRect(0, 0, 211, 141);
+    items_ = {Item(ikMoveTo, -inf, 5), Item(ikLineTo, 50, 50), Item(ikLineTo, 60, 50)};
     Render();
     ASSERT_EQ(polylines_.size(), 1u);
-    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{10, 130}, {30, 130}}));
-    EXPECT_EQ(Count(kRed, 0, 131, 210, 140), 0);
+    EXPECT_EQ(polylines_[0], (std::vector<TPoint>{{50, 90}, {60, 90}}));
+    EXPECT_EQ(Count(kRed, 0, 0, 49, 140), 0);
+}
+
+// Items painted over by later opaque fills are not drawn; the picture stays the same: overlapping shapes
+// of every kind and pen, repeats, shapes off the picture, a fill covering all of it, line runs, and an
+// exclusive-or canvas (where nothing covers).
+TEST_F(DataRender, SkippingHiddenItemsLeavesEveryPixel) {
+    std::mt19937_64 rng(104);
+    std::uniform_real_distribution<double> u(0, 1);
+    const TChartItemKind kinds[] = {ikRectangle, ikBox,     ikEllipse,  ik3DBar,   ikArrow,
+                                    ikLine,      ikLineTo,  ikMoveTo,   ikLineRel, ikMoveRel,
+                                    ikMark,      ikEllipse, ikRectangle};
+    const TColor colours[] = {kRed, kBlue, kFill, clBlack, 0x808080};
+    int hiddenRounds = 0;
+    for (int round = 0; round < 80; ++round) {
+        items_.clear();
+        const int n = 20 + static_cast<int>(u(rng) * 300);
+        for (int i = 0; i < n; ++i) {
+            if (i > 0 && u(rng) < 0.15) { // a repeat, maybe in another colour
+                items_.push_back(items_[static_cast<std::size_t>(rng() % static_cast<unsigned>(i))]);
+                items_.back().Color = colours[rng() % 5];
+                continue;
+            }
+            const auto kind = kinds[rng() % std::size(kinds)];
+            const double big = u(rng) < 0.4 ? 150 : 30;
+            const double x = u(rng) * 300 - 45, y = u(rng) * 200 - 30;
+            TChartItem it = kind == ikEllipse ? Item(kind, x, y, u(rng) * big, u(rng) * big)
+                                              : Item(kind, x, y, x + (u(rng) - 0.5) * 2 * big,
+                                                     y + (u(rng) - 0.5) * 2 * big, colours[rng() % 5]);
+            if (kind == ikLineRel || kind == ikMoveRel) {
+                it.X = (u(rng) - 0.5) * 60;
+                it.Y = (u(rng) - 0.5) * 60;
+            }
+            it.FillColor = colours[rng() % 5];
+            it.FrameColor1 = colours[rng() % 5];
+            it.Hollow = u(rng) < 0.3;
+            it.PenStyle = static_cast<std::uint8_t>(u(rng) < 0.6 ? 0 : rng() % 7);
+            it.LineWidth = u(rng) < 0.75 ? 1 : 2 + static_cast<int>(rng() % 4);
+            it.FrameStyle = static_cast<std::uint8_t>(rng() % 6);
+            it.Size = static_cast<int>(rng() % 180);
+            it.Depth = static_cast<int>(rng() % 25);
+            it.MarkType = static_cast<std::uint8_t>(rng() % 60);
+            it.ItemClass = static_cast<std::uint8_t>(rng() % 3);
+            items_.push_back(it);
+        }
+        if (round % 5 == 1) // a fill over all of the picture, with more after it
+            items_.insert(items_.begin() + n / 2, Item(ikRectangle, -5, -5, 220, 150));
+        for (int i = 0; round % 3 == 2 && i < 300; ++i) // a line run among them
+            items_.insert(items_.begin() + n / 3 + i, Item(ikLineTo, i % 200, 70 + 50 * std::sin(i * 0.1)));
+        classes_.set(2, round % 7 != 3);
+
+        TDataPass pass = pass_;
+        pass.OnPolyline = nullptr;
+        TLineRunIndex runs;
+        runs.Append(items_.data(), static_cast<int>(items_.size()));
+        if (round % 2 == 0) pass.Runs = &runs;
+        const bool xorMode = round % 4 == 3;
+        const auto render = [&](bool skip) {
+            Canvas c(211, 141);
+            c.SetPenMode(xorMode ? pmXor : pmCopy);
+            c.SetBrushStyle(round % 6 == 0 ? bsClear : bsSolid); // what boxes and bars fill with at first
+            pass.SkipHidden = skip;
+            RenderItems(c, pass, items_.data(), static_cast<int>(items_.size()));
+            return c.Image().copy();
+        };
+        EXPECT_TRUE(render(true) == render(false)) << "round " << round;
+        const Canvas probe(211, 141);
+        const THiddenItems hidden =
+            FindHiddenItems(probe, pass, items_.data(), static_cast<int>(items_.size()));
+        hiddenRounds += hidden.Below > 0 || !hidden.Items.empty();
+        if (round % 5 == 1 && !xorMode) {
+            EXPECT_GT(hidden.Below, 0) << "round " << round;
+        }
+    }
+    EXPECT_GT(hiddenRounds, 50);
 }
 
 TEST_F(DataRender, ArbitraryRecordsRenderSafely) {

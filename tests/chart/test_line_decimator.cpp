@@ -195,11 +195,13 @@ TEST_F(LineDecimator, EveryShortColumnIsExact) {
     }
 }
 
-TEST_F(LineDecimator, RunsBreakWhereThePenChangesAndPassOverSkippedItems) {
+TEST_F(LineDecimator, RunsBreakWhereThePenChangesOrTheLineAndPassOverSkippedItems) {
     std::vector<TChartItem> items;
     items.push_back(LineTo(0, 1));
     items.push_back(LineTo(1, 2));
-    items.push_back(LineTo(kNaN, 3)); // skipped: stays inside the run
+    TChartItem lostMark = LineTo(kNaN, 3);
+    lostMark.Kind = ikMark; // skipped: stays inside the run
+    items.push_back(lostMark);
     TChartItem none{};
     items.push_back(none); // a kind that draws nothing: stays inside
     items.push_back(LineTo(2, 1));
@@ -217,11 +219,13 @@ TEST_F(LineDecimator, RunsBreakWhereThePenChangesAndPassOverSkippedItems) {
     move.X = 7;
     items.push_back(move);
     items.push_back(LineTo(8, 1, 0x0000FF));
+    items.push_back(LineTo(9, kNaN, 0x0000FF)); // a line break: ends the run
+    items.push_back(LineTo(10, 1, 0x0000FF));
 
     TLineRunIndex index;
     index.Append(items.data(), static_cast<int>(items.size()));
     const auto& runs = index.Runs();
-    ASSERT_EQ(runs.size(), 4u);
+    ASSERT_EQ(runs.size(), 5u);
     EXPECT_EQ(runs[0].Begin, 0);
     EXPECT_EQ(runs[0].End, 5);
     EXPECT_EQ(runs[0].LastMember, 4);
@@ -232,6 +236,8 @@ TEST_F(LineDecimator, RunsBreakWhereThePenChangesAndPassOverSkippedItems) {
     EXPECT_FALSE(runs[2].MonotoneX);
     EXPECT_TRUE(runs[0].MonotoneX);
     EXPECT_EQ(runs[3].Begin, 11);
+    EXPECT_EQ(runs[3].End, 12);
+    EXPECT_EQ(runs[4].Begin, 13);
     EXPECT_EQ(index.FirstRunFrom(6), 2u);
     EXPECT_EQ(index.FirstRunFrom(12), 4u);
 }

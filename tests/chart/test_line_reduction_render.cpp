@@ -47,7 +47,8 @@ protected:
         return n;
     }
 
-    // An acquisition as the window makes it, with the disturbances a device and a user add.
+    // An acquisition as the window makes it, with the disturbances a device and a user add: among them
+    // gaps of one or more non-finite samples, sometimes the very first.
     void Acquire(std::mt19937_64& rng, int n) {
         std::uniform_real_distribution<double> u(0, 1);
         std::normal_distribution<double> step(0, 1);
@@ -57,7 +58,10 @@ protected:
         k.SetLineWidth(1);
         double y = 100;
         const double noise = std::pow(10.0, u(rng) * 2 - 1);
-        int flat = 0;
+        const double gaps[] = {std::numeric_limits<double>::quiet_NaN(),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity()};
+        int flat = 0, gap = u(rng) < 0.2 ? 1 + static_cast<int>(u(rng) * 3) : 0;
         for (int i = 1; i <= n; ++i) {
             const double r = u(rng);
             if (flat > 0)
@@ -68,7 +72,11 @@ protected:
                 y += step(rng) * noise;
             double v = y;
             if (r > 0.997) v = (u(rng) < 0.5 ? -1 : 1) * std::pow(10.0, u(rng) * 8); // spike
-            if (r > 0.9995) v = std::numeric_limits<double>::quiet_NaN();            // gap
+            if (r > 0.9995) gap = 1 + static_cast<int>(u(rng) * u(rng) * 50);
+            if (gap > 0) {
+                --gap;
+                v = gaps[rng() % 3];
+            }
             if (u(rng) < 0.00002) k.SetDataColor(u(rng) < 0.5 ? clRed : clBlue);
             if (u(rng) < 0.00002) k.SetLineWidth(k.LineWidth() == 1 ? 2 : 1);
             if (u(rng) < 0.00002) k.SetPenStyle(k.PenStyle() == psSolid ? psDot : psSolid);

@@ -145,6 +145,8 @@ TEST(Ticks, Logarithmic) {
     TTickInput narrow = Input(2, 9, 3);
     narrow.Logarithmic = true;
     ExpectValues(Mains(ComputeTicks(narrow)), {2, 4, 6, 8}, "log 2..9");
+    // ... and labelled like one: one decimal for a range of 7, no trimming.
+    EXPECT_EQ(Labels(ComputeTicks(narrow)), (std::vector<std::string>{"2.0", "4.0", "6.0", "8.0"}));
     narrow.RangeHigh = 8;
     ExpectValues(Mains(ComputeTicks(narrow)), Seq(2, 8, 1), "log 2..8");
 
