@@ -16,16 +16,8 @@ namespace {
 
 TChartItem Make(TChartItemKind kind, double x, double y, double x2 = 0, double y2 = 0,
                 TColor color = clBlack) {
-    TChartItem it{};
-    it.Kind = kind;
-    it.X = x;
-    it.Y = y;
-    it.X2 = x2;
-    it.Y2 = y2;
-    it.Color = color;
+    TChartItem it = MakeItem(kind, x, y, x2, y2, color);
     it.FillColor = clSilver;
-    it.LineWidth = 1;
-    it.Layer = 1;
     return it;
 }
 

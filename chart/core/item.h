@@ -77,3 +77,19 @@ static_assert(offsetof(TChartItem, Text) == 70);
 static_assert(offsetof(TChartItem, Size) == 88);
 static_assert(offsetof(TChartItem, Depth) == 92);
 static_assert(offsetof(TChartItem, MarkType) == 96);
+
+// A record of one kind between two world points in one colour, one pixel wide on layer 1, every other
+// byte zero: where an item made by hand starts.
+inline TChartItem MakeItem(TChartItemKind kind, double x, double y, double x2 = 0, double y2 = 0,
+                           TColor color = 0) {
+    TChartItem it{};
+    it.Kind = kind;
+    it.X = x;
+    it.Y = y;
+    it.X2 = x2;
+    it.Y2 = y2;
+    it.Color = color;
+    it.LineWidth = 1;
+    it.Layer = 1;
+    return it;
+}

@@ -46,15 +46,7 @@ Result RunMevrant(const QStringList& args, int timeoutMs = 60000,
 }
 
 TChartItem Sample(TChartItemKind kind, double x, double y) {
-    TChartItem item;
-    std::memset(&item, 0, sizeof item);
-    item.Kind = kind;
-    item.X = x;
-    item.Y = y;
-    item.Color = 0xFF0000;
-    item.LineWidth = 1;
-    item.Layer = 1;
-    return item;
+    return MakeItem(kind, x, y, 0, 0, 0xFF0000);
 }
 
 // A machine without any display: an SSH session or CI. A window system asked for anyway would abort.

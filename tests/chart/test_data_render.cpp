@@ -2,6 +2,7 @@
 
 #include "chart/core/colors.h"
 #include "chart/cover_pass.h"
+#include "tests/chart/gui_app.h"
 
 #include <QGuiApplication>
 #include <gtest/gtest.h>
@@ -18,12 +19,7 @@ constexpr TColor kRed = clRed, kBlue = clBlue, kFill = 0x00C000;
 
 class DataRender : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_data_render";
-        static char* argv[] = {name, nullptr};
-        if (!QGuiApplication::instance()) app_ = new QGuiApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { TestGuiApp(); }
 
     // Plot 210 × 140 (the default geometry); one world unit is one pixel: target pixel (x, 140 − y).
     DataRender() : canvas_(211, 141) {
@@ -46,16 +42,8 @@ protected:
 
     static TChartItem Item(TChartItemKind kind, double x, double y, double x2 = 0, double y2 = 0,
                            TColor color = kRed) {
-        TChartItem it{};
-        it.Kind = kind;
-        it.X = x;
-        it.Y = y;
-        it.X2 = x2;
-        it.Y2 = y2;
-        it.Color = color;
+        TChartItem it = MakeItem(kind, x, y, x2, y2, color);
         it.FillColor = kFill;
-        it.LineWidth = 1;
-        it.Layer = 1;
         return it;
     }
 
@@ -69,7 +57,6 @@ protected:
         return n;
     }
 
-    static inline QGuiApplication* app_ = nullptr;
     Canvas canvas_;
     std::array<LayerTransform, 16> transforms_;
     std::bitset<256> classes_;

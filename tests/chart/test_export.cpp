@@ -2,7 +2,8 @@
 
 #include "chart/core/colors.h"
 #include "chart/kartex.h"
-#include "kartex_test_app.h"
+#include "tests/chart/kartex_test_app.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ protected:
 
     TestWidgetAppFirst app;
     TKartex chart;
-    TestTempDir dir;
+    TempDir dir;
 };
 
 } // namespace

@@ -4,7 +4,8 @@
 #include "chart/core/item_file.h"
 #include "chart/cursors.h"
 #include "chart/kartex.h"
-#include "kartex_test_app.h"
+#include "tests/chart/kartex_test_app.h"
+#include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +109,7 @@ TEST_F(KartexMouse, ZoomWindowRectangleIsUndrawnAndADegenerateOneIgnored) {
 TEST_F(KartexMouse, ARepaintUnderTheZoomRectangleLeavesNoOldRectangleBehind) {
     ShowAt(470, 300);
     const QImage screen = chart.ChartBitmap().copy();
-    TestTempDir dir;
+    TempDir dir;
     chart.SetMouseAction(maZoomWind);
     // Whatever renders the picture anew while the rectangle shows (an export, new data on the plot area,
     // a full repaint) wipes it; the next move draws only the new one, and cancelling leaves nothing.
@@ -178,7 +179,7 @@ protected:
         return {p, p + chart.ItemCount() * sizeof(TChartItem)};
     }
 
-    TestTempDir dir;
+    TempDir dir;
 };
 
 } // namespace

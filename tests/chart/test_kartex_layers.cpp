@@ -1,4 +1,5 @@
 #include "chart/kartex.h"
+#include "tests/chart/kartex_test_app.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -10,12 +11,6 @@ namespace {
 
 class KartexLayers : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_kartex_layers";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-    }
     static std::string ErrorOf(const std::function<void()>& f) {
         try {
             f();
@@ -25,7 +20,6 @@ protected:
         return "no error";
     }
 
-    static inline QApplication* app_ = nullptr;
     TKartex k;
 };
 

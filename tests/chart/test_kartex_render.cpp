@@ -1,6 +1,7 @@
 #include "chart/kartex.h"
 
 #include "chart/core/colors.h"
+#include "tests/chart/kartex_test_app.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,12 +17,6 @@ namespace {
 
 class KartexRender : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_kartex_render";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-    }
     KartexRender() {
         k.show();
         k.SetScaleRange(1, 0, 0, 210, 140); // one unit per pixel: control pixel (50 + x, 160 − y)
@@ -35,7 +30,6 @@ protected:
         return n;
     }
 
-    static inline QApplication* app_ = nullptr;
     TKartex k;
 };
 

@@ -18,14 +18,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr TColor kBlue = 0xFF0000;
 
 TChartItem LineTo(double x, double y, TColor color = kBlue) {
-    TChartItem it{};
-    it.Kind = ikLineTo;
-    it.X = x;
-    it.Y = y;
-    it.Color = color;
-    it.LineWidth = 1;
-    it.Layer = 1;
-    return it;
+    return MakeItem(ikLineTo, x, y, 0, 0, color);
 }
 
 // Random acquisitions of the kinds that stress the reduction.

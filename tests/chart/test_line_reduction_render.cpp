@@ -4,6 +4,7 @@
 #include "chart/kartex.h"
 
 #include "chart/core/colors.h"
+#include "tests/chart/kartex_test_app.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -16,12 +17,6 @@ namespace {
 
 class LineReductionRender : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_line_reduction_render";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) app_ = new QApplication(argc, argv);
-    }
     LineReductionRender() {
         k.SetBounds(0, 0, 449, 361);
         k.show();
@@ -87,7 +82,6 @@ protected:
         }
     }
 
-    static inline QApplication* app_ = nullptr;
     TKartex k;
 };
 
