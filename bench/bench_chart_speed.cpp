@@ -3,6 +3,7 @@
 // line-to runs (fast) and with every item drawn (plain), in the same run.
 //   build/bench/bench_chart_speed [--benchmark_filter=…]
 
+#include "bench/bench_main.h"
 #include "bench/chart_setup.h"
 
 #include <QApplication>
@@ -94,11 +95,5 @@ BENCHMARK(BM_ZoomStep)->Apply(Sizes);
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    chart.reset();
-    return 0;
+    return RunChartBenchmarks(argc, argv, [] { chart.reset(); });
 }

@@ -3,6 +3,7 @@
 //   build/bench/bench_redraw
 //   build/bench/bench_redraw --benchmark_filter=Hostile
 
+#include "bench/bench_main.h"
 #include "bench/chart_setup.h"
 
 #include <QApplication>
@@ -126,12 +127,8 @@ BENCHMARK(BM_PaintHostile)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    charts.clear();
-    hostile.clear();
-    return 0;
+    return RunChartBenchmarks(argc, argv, [] {
+        charts.clear();
+        hostile.clear();
+    });
 }

@@ -236,16 +236,26 @@ private:
         c_.LineTo(b.X, b.Y);
     }
 
-    void Rect(const TChartItem& it) {
+    // The start of a filled shape between corners a and b: pen and brush of the item set; a shape whose
+    // corners fall on one pixel is that pixel (drawn here, the result is false), otherwise the corners are
+    // widened for the pen.
+    bool ShapeCorners(const TChartItem& it, TPoint& a, TPoint& b) {
         poly_.Flush();
         const TColor color = Pen(it);
         SetPen(color, it);
         c_.SetBrushColor(Fill(it));
         SetBrushFromHollow(it);
-        TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
-        if (a == b) return c_.SetPixel(a.X, a.Y, color);
+        if (a == b) {
+            c_.SetPixel(a.X, a.Y, color);
+            return false;
+        }
         Widen(a, b);
-        c_.Rectangle(a.X, a.Y, b.X, b.Y);
+        return true;
+    }
+
+    void Rect(const TChartItem& it) {
+        TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
+        if (ShapeCorners(it, a, b)) c_.Rectangle(a.X, a.Y, b.X, b.Y);
     }
 
     void Box(const TChartItem& it) {
@@ -334,16 +344,10 @@ private:
     }
 
     void EllipseItem(const TChartItem& it) {
-        poly_.Flush();
-        const TColor color = Pen(it);
-        SetPen(color, it);
-        c_.SetBrushColor(Fill(it));
-        SetBrushFromHollow(it);
         TPoint a, b;
         EllipseCorners(pass_, it, a, b);
-        if (a == b) return c_.SetPixel(a.X, a.Y, color);
-        Widen(a, b);
-        c_.Ellipse(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y));
+        if (ShapeCorners(it, a, b))
+            c_.Ellipse(std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y));
     }
 
     // Pen position moved by the item's pixel offsets; kept within twice the drawing clamp.
@@ -372,14 +376,8 @@ private:
     }
 
     void Arrow(const TChartItem& it) {
-        poly_.Flush();
-        const TColor color = Pen(it);
-        SetPen(color, it);
-        c_.SetBrushColor(Fill(it));
-        SetBrushFromHollow(it);
         TPoint a = Map(it, it.X, it.Y), b = Map(it, it.X2, it.Y2);
-        if (a == b) return c_.SetPixel(a.X, a.Y, color);
-        Widen(a, b);
+        if (!ShapeCorners(it, a, b)) return;
         c_.MoveTo(a.X, a.Y);
         c_.LineTo(b.X, b.Y);
         if (it.Size < 1) return;

@@ -286,6 +286,7 @@ private:
     void Changed();
     void SizeChanged(int width, int height);
     void RimChanged(bool isometricUpdate);
+    void SetControlledBy(std::array<int, kLayers + 1>& table, bool horizontal, int layer, int controller);
     void SetRim(int TPlotGeometry::*rim, int v) {
         geom_.*rim = v;
         RimChanged(true);

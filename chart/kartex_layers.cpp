@@ -322,24 +322,23 @@ void CheckJoin(const std::array<int, TKartex::kLayers + 1>& table, int n, int m)
 } // namespace
 
 void TKartex::SetXControlledBy(int layer, int controller) {
-    if (!ValidLayer(layer)) return;
-    CheckJoin(xControlledBy_, layer, controller);
-    xControlledBy_[static_cast<std::size_t>(layer)] = controller;
-    if (controller == layer) return;
-    const Layer& m = L(controller);
-    const Layer& n = L(layer);
-    ApplyLayerRange(layer, m.x->RangeLow(), n.y->RangeLow(), m.x->RangeHigh(), n.y->RangeHigh());
-    Changed();
+    SetControlledBy(xControlledBy_, true, layer, controller);
 }
 
 void TKartex::SetYControlledBy(int layer, int controller) {
+    SetControlledBy(yControlledBy_, false, layer, controller);
+}
+
+void TKartex::SetControlledBy(std::array<int, kLayers + 1>& table, bool horizontal, int layer,
+                              int controller) {
     if (!ValidLayer(layer)) return;
-    CheckJoin(yControlledBy_, layer, controller);
-    yControlledBy_[static_cast<std::size_t>(layer)] = controller;
+    CheckJoin(table, layer, controller);
+    table[static_cast<std::size_t>(layer)] = controller;
     if (controller == layer) return;
-    const Layer& m = L(controller);
-    const Layer& n = L(layer);
-    ApplyLayerRange(layer, n.x->RangeLow(), m.y->RangeLow(), n.x->RangeHigh(), m.y->RangeHigh());
+    // The joined axis takes the controller's range, the other one keeps its own.
+    const Layer& x = horizontal ? L(controller) : L(layer);
+    const Layer& y = horizontal ? L(layer) : L(controller);
+    ApplyLayerRange(layer, x.x->RangeLow(), y.y->RangeLow(), x.x->RangeHigh(), y.y->RangeHigh());
     Changed();
 }
 

@@ -2,6 +2,7 @@
 // bursts, the picture that stays on screen shows every sample received.
 #include "app/main_window.h"
 #include "chart/kartex.h"
+#include "tests/serial/pty_fixture.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -11,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,35 +37,18 @@ void Settle(int ms) {
 
 } // namespace
 
-// A pseudo-terminal the test writes to and keeps open, so no end of the device redraws the chart.
-class Terminal {
+// A pseudo-terminal the test writes to and keeps open, so no end of the device redraws the chart; the
+// window's events run while it writes, so the port keeps taking what arrives.
+class Terminal : public Pty {
 public:
-    Terminal() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-            throw std::runtime_error("no pty");
-        path_ = ptsname(master_);
-        const int slave = open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios t{};
-        tcgetattr(slave, &t);
-        cfmakeraw(&t);
-        tcsetattr(slave, TCSANOW, &t);
-        close(slave);
-    }
-    ~Terminal() { close(master_); }
     void Write(const std::string& s) {
         std::size_t done = 0;
         while (done < s.size()) {
-            const ssize_t n = write(master_, s.data() + done, s.size() - done);
+            const ssize_t n = write(Master(), s.data() + done, s.size() - done);
             if (n > 0) done += static_cast<std::size_t>(n);
             QApplication::processEvents();
         }
     }
-    QString Path() const { return QString::fromStdString(path_); }
-
-private:
-    int master_ = -1;
-    std::string path_;
 };
 
 TEST(MainWindowFrames, TheLastFrameShowsEverySample) {
@@ -75,7 +57,7 @@ TEST(MainWindowFrames, TheLastFrameShowsEverySample) {
     QApplication::processEvents();
     for (int burst : {1, 250}) {
         Terminal device;
-        form.SelectPort(device.Path());
+        form.SelectPort(QString::fromStdString(device.Path()));
         form.GraphXmaxEdit->setText("3000");
         form.GraphYmaxEdit->setText("100");
         QTest::mouseClick(form.StartButton, Qt::LeftButton);

@@ -1,5 +1,6 @@
 #include "chart/gfx/canvas.h"
 #include "tests/chart/gui_app.h"
+#include "tests/chart/pixel_set.h"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +11,6 @@
 #include <vector>
 
 namespace {
-
-using PixelSet = std::set<std::pair<int, int>>;
-
-// Pixels that differ from the background colour.
-PixelSet Painted(const Canvas& c, TColor background = clWhite) {
-    PixelSet s;
-    for (int y = 0; y < c.Height(); ++y)
-        for (int x = 0; x < c.Width(); ++x)
-            if (c.Pixel(x, y) != background) s.insert({x, y});
-    return s;
-}
-
-PixelSet Box(int x1, int y1, int x2, int y2) {
-    PixelSet s;
-    for (int y = y1; y < y2; ++y)
-        for (int x = x1; x < x2; ++x)
-            s.insert({x, y});
-    return s;
-}
 
 // A picture in which neighbouring pixels differ, so that any lost or doubled write shows.
 void FillNoise(Canvas& c) {

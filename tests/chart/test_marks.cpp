@@ -1,6 +1,7 @@
 #include "chart/gfx/canvas.h"
 #include "chart/marks.h"
 #include "tests/chart/gui_app.h"
+#include "tests/chart/pixel_set.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,7 @@
 
 namespace {
 
-using PixelSet = std::set<std::pair<int, int>>;
 constexpr int X = 12, Y = 12;
-
-PixelSet Painted(const Canvas& c) {
-    PixelSet s;
-    for (int y = 0; y < c.Height(); ++y)
-        for (int x = 0; x < c.Width(); ++x)
-            if (c.Pixel(x, y) != clWhite) s.insert({x, y});
-    return s;
-}
 
 PixelSet Join(PixelSet a, const PixelSet& b) {
     a.insert(b.begin(), b.end());
@@ -79,14 +71,6 @@ PixelSet Mask(const std::uint8_t (&rows)[7]) {
     for (int r = 0; r < 7; ++r)
         for (int col = 0; col < 7; ++col) // column X - 3 is the bit of value 64
             if (rows[r] & (64 >> col)) s.insert({X - 3 + col, Y - 3 + r});
-    return s;
-}
-
-PixelSet Box(int x1, int y1, int x2, int y2) {
-    PixelSet s;
-    for (int y = y1; y < y2; ++y)
-        for (int x = x1; x < x2; ++x)
-            s.insert({x, y});
     return s;
 }
 
