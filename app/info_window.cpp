@@ -1,5 +1,7 @@
 #include "app/info_window.h"
 
+#include "app/version.h"
+
 #include <QLabel>
 #include <QPushButton>
 
@@ -22,7 +24,7 @@ TFormInfo::TFormInfo(QWidget* mainWindow, double scale)
     Label1->move(s(48), s(16));
     Label1->adjustSize();
 
-    Label2 = new QLabel(QStringLiteral("Version  0.2"), this);
+    Label2 = new QLabel(QStringLiteral("Version  " MEVRANT_VERSION), this);
     Label2->move(s(96), s(56));
     Label2->adjustSize();
 

@@ -5,6 +5,7 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
+#include "app/version.h"
 #include "serial/core/comport.h"
 
 #include <QApplication>
@@ -46,7 +47,7 @@ struct WindowOptions {
 
 void NameApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Mevrant"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("0.2"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(MEVRANT_VERSION));
 }
 
 // SIGTERM, SIGINT and SIGHUP end the program as "Beenden" does. The handler only writes a byte; the
