@@ -6,6 +6,7 @@
 #include <QPixmap>
 
 #include <functional>
+#include <vector>
 
 namespace glyphs {
 namespace {
@@ -117,30 +118,86 @@ QIcon ResetAxis() {
     });
 }
 
+namespace {
+
+// The program's icon as a list of strokes on the 16 × 16 grid: the window's icon, the installed PNGs
+// and the installed SVG are all made from this one list.
+struct IconShape {
+    enum Kind { RoundedRect, Polyline } kind;
+    std::vector<QPointF> points; // RoundedRect: top left and bottom right
+    QColor pen;
+    double width;
+    bool filled = false; // white inside
+};
+
+std::vector<IconShape> AppIconShapes() {
+    std::vector<IconShape> shapes;
+    shapes.push_back({IconShape::RoundedRect, {{0.5, 0.5}, {15.5, 15.5}}, QColor(60, 60, 60), 0.8, true});
+    for (double g = 4; g < 15; g += 4) {
+        shapes.push_back({IconShape::Polyline, {{g, 1.5}, {g, 14.5}}, QColor(190, 190, 190), 0.5});
+        shapes.push_back({IconShape::Polyline, {{1.5, g}, {14.5, g}}, QColor(190, 190, 190), 0.5});
+    }
+    shapes.push_back({IconShape::Polyline,
+                      {{2, 12}, {5, 9}, {7, 10.5}, {10, 5}, {12, 6.5}, {14, 3}},
+                      QColor(0, 0, 255),
+                      1.4});
+    return shapes;
+}
+
+constexpr double kIconCorner = 2;
+
+QString Number(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+} // namespace
+
+QImage AppIconImage(int size) {
+    return Draw(size, [](QPainter& p) {
+        for (const IconShape& s : AppIconShapes()) {
+            p.setPen(QPen(s.pen, s.width, Qt::SolidLine, Qt::SquareCap, Qt::RoundJoin));
+            p.setBrush(s.filled ? QBrush(Qt::white) : QBrush(Qt::NoBrush));
+            if (s.kind == IconShape::RoundedRect) {
+                p.drawRoundedRect(QRectF(s.points[0], s.points[1]), kIconCorner, kIconCorner);
+            } else {
+                QPainterPath path(s.points[0]);
+                for (std::size_t i = 1; i < s.points.size(); ++i)
+                    path.lineTo(s.points[i]);
+                p.drawPath(path);
+            }
+        }
+    });
+}
+
+QByteArray AppIconSvg() {
+    QString svg = QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" "
+                                 "viewBox=\"0 0 16 16\">\n");
+    for (const IconShape& s : AppIconShapes()) {
+        const QString paint = QStringLiteral("fill=\"%1\" stroke=\"%2\" stroke-width=\"%3\"")
+                                  .arg(s.filled ? QStringLiteral("#ffffff") : QStringLiteral("none"),
+                                       s.pen.name(), Number(s.width));
+        if (s.kind == IconShape::RoundedRect) {
+            const QRectF r(s.points[0], s.points[1]);
+            svg += QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"%5\" %6/>\n")
+                       .arg(Number(r.x()), Number(r.y()), Number(r.width()), Number(r.height()),
+                            Number(kIconCorner), paint);
+        } else {
+            QStringList points;
+            for (const QPointF& pt : s.points)
+                points << Number(pt.x()) + ',' + Number(pt.y());
+            svg += QStringLiteral("  <polyline points=\"%1\" %2 stroke-linecap=\"square\" "
+                                  "stroke-linejoin=\"round\"/>\n")
+                       .arg(points.join(' '), paint);
+        }
+    }
+    svg += QStringLiteral("</svg>\n");
+    return svg.toUtf8();
+}
+
 QIcon AppIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128}) {
-        icon.addPixmap(QPixmap::fromImage(Draw(size, [](QPainter& p) {
-            p.setPen(QPen(QColor(60, 60, 60), 0.8));
-            p.setBrush(Qt::white);
-            p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 2, 2);
-            p.setPen(QPen(QColor(190, 190, 190), 0.5));
-            for (double g = 4; g < 15; g += 4) {
-                p.drawLine(QPointF(g, 1.5), QPointF(g, 14.5));
-                p.drawLine(QPointF(1.5, g), QPointF(14.5, g));
-            }
-            p.setPen(QPen(QColor(0, 0, 255), 1.4));
-            QPainterPath line;
-            line.moveTo(2, 12);
-            line.lineTo(5, 9);
-            line.lineTo(7, 10.5);
-            line.lineTo(10, 5);
-            line.lineTo(12, 6.5);
-            line.lineTo(14, 3);
-            p.setBrush(Qt::NoBrush);
-            p.drawPath(line);
-        })));
-    }
+    for (int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
     return icon;
 }
 
