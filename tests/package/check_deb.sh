@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the finished build, checks its name, Depends and contents, extracts it
+# into a scratch root and runs the programs from there: version, the simulator's help, and a recording
+# from the extracted simulator through the headless commands.
+# usage: check_deb.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+for tool in cpack dpkg-deb dpkg-shlibdeps; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+scratch=$(mktemp -d)
+sim=
+cleanup() {
+  [[ -z $sim ]] || kill "$sim" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
+  { cat "$scratch/cpack.log"; fail "cpack failed"; }
+deb=$scratch/out/mevrant_${version}_$(dpkg --print-architecture).deb
+[[ -f $deb ]] || fail "no $deb; cpack wrote: $(ls "$scratch/out")"
+
+[[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 fonts-dejavu-core; do
+  [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib"
+done
+
+contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
+for f in bin/mevrant bin/mevrant-sim share/applications/mevrant.desktop \
+  share/icons/hicolor/scalable/apps/mevrant.svg share/icons/hicolor/48x48/apps/mevrant.png \
+  share/icons/hicolor/128x128/apps/mevrant.png share/icons/hicolor/256x256/apps/mevrant.png \
+  share/metainfo/de.mevrant.mevrant.metainfo.xml share/man/man1/mevrant.1.gz share/man/man1/mevrant-sim.1.gz; do
+  grep -qx "\./usr/$f" <<<"$contents" || fail "package lacks /usr/$f"
+done
+
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+for size in 48 128 256; do
+  info=$(file -b "$root/usr/share/icons/hicolor/${size}x${size}/apps/mevrant.png")
+  [[ $info == *"$size x $size"* ]] || fail "the $size px icon is $info"
+done
+if command -v man >/dev/null; then
+  for page in mevrant mevrant-sim; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l -Tutf8 -Z "$root/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [[ -z $warnings ]] || fail "manual page $page: $warnings"
+  done
+fi
+
+# The extracted programs, with the libraries of this system. --version opens no window, but until it
+# is headless it needs a platform: the off-screen one stands in for a display.
+bin=$root/usr/bin
+out=$(QT_QPA_PLATFORM=offscreen "$bin/mevrant" --version)
+[[ $out == "Mevrant $version" ]] || fail "mevrant --version printed '$out'"
+"$bin/mevrant-sim" --help | grep -q '^usage: mevrant-sim' || fail "mevrant-sim --help"
+
+coproc SIM { exec "$bin/mevrant-sim" --wave ramp --count 5 --rate 1000; }
+sim=$SIM_PID
+read -r device <&"${SIM[0]}"
+[[ $(env -u QT_QPA_PLATFORM "$bin/mevrant" record --port "$device" --count 5 -o "$scratch/run.mvx") == 5 ]] ||
+  fail "mevrant record did not take 5 samples"
+env -u QT_QPA_PLATFORM "$bin/mevrant" csv "$scratch/run.mvx" -o "$scratch/run.csv"
+[[ $(head -1 "$scratch/run.csv") == x,y && $(wc -l <"$scratch/run.csv") -eq 6 ]] ||
+  fail "mevrant csv wrote: $(cat "$scratch/run.csv")"
+env -u QT_QPA_PLATFORM "$bin/mevrant" render "$scratch/run.mvx" -o "$scratch/run.bmp" --size 300x200
+[[ $(file -b "$scratch/run.bmp") == *"300 x 200"* ]] || fail "mevrant render wrote: $(file -b "$scratch/run.bmp")"
+echo "package $deb: contents, Depends and programs are right"
