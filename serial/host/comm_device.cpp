@@ -1,5 +1,6 @@
 #include "serial/host/comm_device.h"
 
+#include "serial/host/access_advice.h"
 #include "serial/host/custom_baud.h"
 #include "serial/host/last_error.h"
 #include "serial/host/termios_map.h"
@@ -53,6 +54,7 @@ std::unique_ptr<CommDevice> CommDevice::Open(const std::string& portName) {
         // A legacy UART node without a chip answers EIO: that port does not exist.
         const int err = errno;
         SetLastError(err == EIO ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(err), err);
+        if (err == EACCES || err == EPERM) SetLastErrorAdvice(AccessAdvice(path));
         return nullptr;
     }
     auto fail = [fd](DWORD error, int err) {

@@ -2,12 +2,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace host {
 
 namespace {
 thread_local DWORD lastError = ERROR_SUCCESS;
 thread_local int lastErrno = 0;
+thread_local std::string lastAdvice;
 } // namespace
 
 DWORD ErrorFromErrno(int errnum) {
@@ -55,17 +57,23 @@ DWORD GetLastError() {
 std::string LastErrorText() {
     if (lastErrno == 0) return {};
     char buf[256];
-    return std::string(strerror_r(lastErrno, buf, sizeof buf)); // GNU form: thread-safe, returns the text
+    std::string text = strerror_r(lastErrno, buf, sizeof buf); // GNU form: thread-safe, returns the text
+    if (!lastAdvice.empty()) text += "\n" + lastAdvice;
+    return text;
 }
 
 void SetLastErrorFromErrno(int errnum) {
-    lastError = ErrorFromErrno(errnum);
-    lastErrno = errnum;
+    SetLastError(ErrorFromErrno(errnum), errnum);
 }
 
 void SetLastError(DWORD error, int errnum) {
     lastError = error;
     lastErrno = errnum;
+    lastAdvice.clear();
+}
+
+void SetLastErrorAdvice(std::string advice) {
+    lastAdvice = std::move(advice);
 }
 
 } // namespace host

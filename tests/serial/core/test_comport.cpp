@@ -14,7 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
+#include <pwd.h>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <vector>
 
 namespace {
@@ -497,4 +501,61 @@ TEST_F(ComPortTest, LoadingDefersOpeningToItsEnd) {
     SetErrorReporter(nullptr);
     EXPECT_FALSE(missing.Connected());
     EXPECT_EQ(shown, std::vector<std::string>{"Unable to open com port (Error: 2)"});
+}
+
+// Opening a device as nobody:nogroup in a child (root is never denied): "message|detail" of the failure.
+std::string OpenAsNobody(const std::string& path, uid_t uid, gid_t gid) {
+    int out[2];
+    if (pipe(out) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(out[0]);
+        std::string result = "opened";
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) result = "no drop";
+        try {
+            TComPort port;
+            port.SetPort(path);
+            if (result == "opened") port.Open();
+        } catch (const EComPort& e) {
+            result = std::string(e.what()) + "|" + e.HostErrorText();
+        }
+        const ssize_t n = ::write(out[1], result.data(), result.size());
+        _exit(n == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    ::close(out[1]);
+    std::string result;
+    char buf[512];
+    for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;)
+        result.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    waitpid(child, nullptr, 0);
+    return result;
+}
+
+// A device whose group the user is not in: the detail names that group and the command that joins it;
+// where joining would not help (root's group, a group without read and write) it stays the system's text.
+TEST(ComPortAccess, ADeniedDeviceNamesItsGroupAndTheFix) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a device to another group and to become nobody";
+    const passwd* nobody = getpwnam("nobody");
+    const group* nogroup = getgrnam("nogroup");
+    if (!nobody || !nogroup) GTEST_SKIP() << "needs the user nobody and the group nogroup";
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nogroup->gr_gid; // before the next look-up reuses the entry
+    if (!getgrnam("dialout") || !getgrnam("audio")) GTEST_SKIP() << "needs the groups dialout and audio";
+    struct Case {
+        const char* group;
+        mode_t mode;
+        bool advice;
+    };
+    for (const Case& c : {Case{"dialout", 0660, true}, Case{"audio", 0660, true},
+                          Case{"dialout", 0620, false}, Case{"root", 0660, false}}) {
+        Pty pty;
+        ASSERT_EQ(chown(pty.Path().c_str(), 0, getgrnam(c.group)->gr_gid), 0);
+        ASSERT_EQ(chmod(pty.Path().c_str(), c.mode), 0);
+        std::string expected = "Unable to open com port (Error: 5)|Permission denied";
+        if (c.advice)
+            expected += "\n" + pty.Path() + " gehört der Gruppe " + c.group + ": `sudo usermod -aG " +
+                        c.group + " $USER`, dann neu anmelden";
+        EXPECT_EQ(OpenAsNobody(pty.Path(), uid, gid), expected) << c.group << " " << std::oct << c.mode;
+    }
 }
