@@ -5,42 +5,54 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
+#include <vector>
+
 TFormInfo::TFormInfo(QWidget* mainWindow, double scale)
     : QWidget(mainWindow, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                               Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint),
       main_(mainWindow) {
     const auto s = [scale](int v) { return static_cast<int>(v * scale + 0.5); };
     setWindowTitle(QStringLiteral("  Info"));
-    setFixedSize(s(252), s(247));
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(s(13));
     setFont(font);
+    const QStringList about = {QStringLiteral("Messwerte-Grafik für die serielle Schnittstelle"),
+                               QStringLiteral("Das Mevrant-Entwicklerteam"), QStringLiteral("Berlin"),
+                               QStringLiteral("https://mevrant.de")};
+    // The design's width, or wider where the stand-in font runs wider than the design's: every line
+    // is shown whole, and the rest stays centred in the wider window.
+    std::vector<QLabel*> lines;
+    int width = s(252);
+    for (const QString& line : about) {
+        lines.push_back(new QLabel(line, this));
+        width = std::max(width, lines.back()->sizeHint().width() + s(16));
+    }
+    const int shift = (width - s(252)) / 2;
+    setFixedSize(width, s(247));
 
     Label1 = new QLabel(QStringLiteral("Mevrant"), this);
     QFont title(QStringLiteral("Arial"));
     title.setBold(true);
     title.setPixelSize(s(23));
     Label1->setFont(title);
-    Label1->move(s(48), s(16));
+    Label1->move(s(48) + shift, s(16));
     Label1->adjustSize();
 
     Label2 = new QLabel(QStringLiteral("Version  " MEVRANT_VERSION), this);
-    Label2->move(s(96), s(56));
+    Label2->move(s(96) + shift, s(56));
     Label2->adjustSize();
 
-    const QStringList about = {QStringLiteral("Messwerte-Grafik für die serielle Schnittstelle"),
-                               QStringLiteral("Das Mevrant-Entwicklerteam"), QStringLiteral("Berlin"),
-                               QStringLiteral("https://mevrant.de")};
     int y = 96;
-    for (const QString& line : about) {
-        auto* label = new QLabel(line, this);
-        label->setGeometry(s(8), s(y), s(236), s(18));
+    for (QLabel* label : lines) {
+        label->setGeometry(s(8), s(y), width - s(16), s(18));
         label->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
         y += 24;
     }
 
     Button1 = new QPushButton(QStringLiteral("Close"), this);
-    Button1->setGeometry(s(96), s(208), s(75), s(25));
+    // The style may want a push button wider than the design's 75 pixels for its caption.
+    Button1->setGeometry(s(96) + shift, s(208), std::max(s(75), Button1->sizeHint().width()), s(25));
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     hide();
 }

@@ -72,7 +72,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
     setMaximumSize(2048, 2000);
     resize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
-    move(S(380), S(138));
+    // The design's place, moved in as far as the window needs to stay on its screen: a screen scaled
+    // by two has half the logical width, and the design's place would leave a third of it outside.
+    QPoint place(S(380), S(138));
+    if (const QScreen* shown = screen()) {
+        const QRect free = shown->availableGeometry();
+        place.setX(std::max(free.left(), std::min(place.x(), free.right() + 1 - width())));
+        place.setY(std::max(free.top(), std::min(place.y(), free.bottom() + 1 - height())));
+    }
+    move(place);
 
     FormInfo = new TFormInfo(this, scale_);
 }

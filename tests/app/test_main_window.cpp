@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -92,7 +93,19 @@ TEST_F(MainWindow, StartsWithItsCaptionsAndDefaults) {
     EXPECT_GE(form->width(), 900);
 }
 
+// The design's place where the window fits on its screen, else moved in as far as it needs (a screen
+// scaled by two, or the test platform's small one, has less room than the design's place assumes).
+TEST_F(MainWindow, StartsOnItsScreen) {
+    const QRect free = form->screen()->availableGeometry();
+    const QRect at = form->frameGeometry();
+    EXPECT_GE(at.left(), free.left());
+    EXPECT_GE(at.top(), free.top());
+    EXPECT_TRUE(at.right() <= free.right() || at.left() == free.left()) << at.left() << " " << free.right();
+    EXPECT_TRUE(at.bottom() <= free.bottom() || at.top() == free.top()) << at.top() << " " << free.bottom();
+}
+
 TEST_F(MainWindow, NoCaptionIsClipped) {
+    form->Info1->trigger(); // the info window's captions as well
     for (QWidget* w : form->findChildren<QWidget*>()) {
         if (!w->isVisible() || !w->parentWidget()) continue;
         QString text;
