@@ -101,20 +101,7 @@ void TScale::SetBounds(int left, int top, int width, int height) {
     top_ = top;
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetColorBackGnd(TColor v) {
-    if (colorBackGnd_ == v) return;
-    colorBackGnd_ = v;
-    Repaint();
-}
-
-void TScale::SetColorScale(TColor v) {
-    if (s_.ColorScale == v) return;
-    s_.ColorScale = v;
-    Repaint();
+    Remap();
 }
 
 void TScale::SetShadeColors() {
@@ -128,8 +115,7 @@ void TScale::SetShadeColors() {
 }
 
 void TScale::SetColorScheme(TColorScheme v) {
-    if (colorScheme_ == v) return;
-    colorScheme_ = v;
+    if (!StoreChanged(colorScheme_, v)) return;
     SetShadeColors();
     Repaint();
 }
@@ -140,14 +126,7 @@ void TScale::SetDateFormat(const TDTLabel& v) {
 
 void TScale::SetDecPlaces(int v) {
     s_.DecPlaces = std::clamp(v, -3, 12);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetFrameStyle(TFrameStyle v) {
-    if (frameStyle_ == v) return;
-    frameStyle_ = v;
-    Repaint();
+    Remap();
 }
 
 void TScale::SetLabelType(TFigType v) {
@@ -157,14 +136,12 @@ void TScale::SetLabelType(TFigType v) {
 
 void TScale::SetLogarithmic(bool v) {
     StoreLogarithmic(s_, v, loading_);
-    Recompute();
-    Repaint();
+    Remap();
 }
 
 void TScale::SetMargins(int TScale::*margin, int v) {
     this->*margin = std::max(v, 0);
-    Recompute();
-    Repaint();
+    Remap();
 }
 
 void TScale::SetMinTicks(int v) {
@@ -174,27 +151,16 @@ void TScale::SetMinTicks(int v) {
 
 void TScale::SetRangeLow(double v) {
     StoreRangeLow(v);
-    Recompute();
-    Repaint();
+    Remap();
 }
 
 void TScale::SetRangeHigh(double v) {
     StoreRangeHigh(v);
-    Recompute();
-    Repaint();
-}
-
-void TScale::SetShortTicks(bool v) {
-    if (s_.ShortTicks == v) return;
-    s_.ShortTicks = v;
-    Repaint();
+    Remap();
 }
 
 void TScale::SetScaleType(TScaleType v) {
-    if (s_.ScaleType == v) return;
-    s_.ScaleType = v;
-    Recompute();
-    Repaint();
+    if (StoreChanged(s_.ScaleType, v)) Remap();
 }
 
 void TScale::SetTargetCanvas(Canvas* canvas, int offsetX, int offsetY) {

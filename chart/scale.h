@@ -38,8 +38,8 @@ public:
     void SetCaptionAlignment(TAlignment v) { Store(&TScaleSettings::CaptionAlignment, v); }
     void SetCaptionAnchor(TScaleUnitAnchor v) { Store(&TScaleSettings::CaptionAnchor, v); }
     TColor ColorBackGnd() const { return colorBackGnd_; }
-    void SetColorBackGnd(TColor v);
-    void SetColorScale(TColor v);
+    void SetColorBackGnd(TColor v) { RepaintIfChanged(colorBackGnd_, v); }
+    void SetColorScale(TColor v) { RepaintIfChanged(s_.ColorScale, v); }
     TColorScheme ColorScheme() const { return colorScheme_; }
     void SetColorScheme(TColorScheme v);
     TDTLabel& DateFormat() { return dateFormat_; } // owned; a change repaints
@@ -48,7 +48,7 @@ public:
     void SetDecPlaces(int v); // clamped to -3 ... 12
     void SetFont(const TFont& v) { Store(&TScaleSettings::Font, v); }
     TFrameStyle FrameStyle() const { return frameStyle_; }
-    void SetFrameStyle(TFrameStyle v);
+    void SetFrameStyle(TFrameStyle v) { RepaintIfChanged(frameStyle_, v); }
     void SetLabelType(TFigType v);
     void SetLogarithmic(bool v);
     int MarginTop() const { return marginTop_; }
@@ -62,7 +62,7 @@ public:
     void SetMinTicks(int v); // clamped to 2 ... 10
     void SetRangeLow(double v);
     void SetRangeHigh(double v);
-    void SetShortTicks(bool v);
+    void SetShortTicks(bool v) { RepaintIfChanged(s_.ShortTicks, v); }
     bool ShowBaseLine() const { return showBaseLine_; }
     void SetShowBaseLine(bool v) { Store(&TScale::showBaseLine_, v); }
     void SetScaleInscript(const std::string& v) { Store(&TScaleSettings::ScaleInscript, v); }
@@ -125,6 +125,20 @@ private:
     }
     template <typename T, typename V> void Store(T TScale::*field, const V& v) {
         this->*field = v;
+        Repaint();
+    }
+    // Stores v; true when that changed the setting.
+    template <typename T> static bool StoreChanged(T& field, const T& v) {
+        if (field == v) return false;
+        field = v;
+        return true;
+    }
+    template <typename T> void RepaintIfChanged(T& field, const T& v) {
+        if (StoreChanged(field, v)) Repaint();
+    }
+    // A setting that moves ticks or mapping: computed again, then repainted.
+    void Remap() {
+        Recompute();
         Repaint();
     }
     void SetMargins(int TScale::*margin, int v);

@@ -65,18 +65,6 @@ void TCustomComPort::SetConnected(bool v) {
         Close();
 }
 
-void TCustomComPort::SetBaudRate(TBaudRate v) {
-    if (v == baudRate_) return;
-    baudRate_ = v;
-    ApplyLineSettings();
-}
-
-void TCustomComPort::SetCustomBaudRate(std::uint32_t v) {
-    if (v == customBaudRate_) return;
-    customBaudRate_ = v;
-    ApplyLineSettings();
-}
-
 void TCustomComPort::SetPort(const std::string& v) {
     if (v == port_) return;
     port_ = v;
@@ -88,30 +76,6 @@ void TCustomComPort::SetPort(const std::string& v) {
 
 void TCustomComPort::SetParity(const TComParity& v) {
     parity_->Assign(v);
-    ApplyLineSettings();
-}
-
-void TCustomComPort::SetStopBits(TStopBits v) {
-    if (v == stopBits_) return;
-    stopBits_ = v;
-    ApplyLineSettings();
-}
-
-void TCustomComPort::SetDataBits(TDataBits v) {
-    if (v == dataBits_) return;
-    dataBits_ = v;
-    ApplyLineSettings();
-}
-
-void TCustomComPort::SetDiscardNull(bool v) {
-    if (v == discardNull_) return;
-    discardNull_ = v;
-    ApplyLineSettings();
-}
-
-void TCustomComPort::SetEventChar(char v) {
-    if (v == eventChar_) return;
-    eventChar_ = v;
     ApplyLineSettings();
 }
 

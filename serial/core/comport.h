@@ -57,9 +57,13 @@ public:
     bool Connected() const { return connected_; }
     void SetConnected(bool v);
     TBaudRate BaudRate() const { return baudRate_; }
-    void SetBaudRate(TBaudRate v);
+    void SetBaudRate(TBaudRate v) {
+        if (StoreChanged(baudRate_, v)) ApplyLineSettings();
+    }
     std::uint32_t CustomBaudRate() const { return customBaudRate_; }
-    void SetCustomBaudRate(std::uint32_t v);
+    void SetCustomBaudRate(std::uint32_t v) {
+        if (StoreChanged(customBaudRate_, v)) ApplyLineSettings();
+    }
     // Port name: "COMn" (/dev/ttyS(n-1)), a name below /dev, or an absolute device path.
     const std::string& Port() const { return port_; }
     void SetPort(const std::string& v);
@@ -67,13 +71,21 @@ public:
     const TComParity& Parity() const { return *parity_; }
     void SetParity(const TComParity& v);
     TStopBits StopBits() const { return stopBits_; }
-    void SetStopBits(TStopBits v);
+    void SetStopBits(TStopBits v) {
+        if (StoreChanged(stopBits_, v)) ApplyLineSettings();
+    }
     TDataBits DataBits() const { return dataBits_; }
-    void SetDataBits(TDataBits v);
+    void SetDataBits(TDataBits v) {
+        if (StoreChanged(dataBits_, v)) ApplyLineSettings();
+    }
     bool DiscardNull() const { return discardNull_; }
-    void SetDiscardNull(bool v);
+    void SetDiscardNull(bool v) {
+        if (StoreChanged(discardNull_, v)) ApplyLineSettings();
+    }
     char EventChar() const { return eventChar_; }
-    void SetEventChar(char v);
+    void SetEventChar(char v) {
+        if (StoreChanged(eventChar_, v)) ApplyLineSettings();
+    }
     TComEvents Events() const { return events_; }
     void SetEvents(TComEvents v) { events_ = v; } // takes effect at the next Open
     TComBuffer& Buffer() { return *buffer_; }

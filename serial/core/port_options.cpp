@@ -15,27 +15,6 @@ void TComParity::Changed() {
     if (port_) port_->ApplyLineSettings();
 }
 
-void TComParity::SetBits(TParityBits v) {
-    if (v == bits_) return;
-    bits_ = v;
-    Changed();
-}
-void TComParity::SetCheck(bool v) {
-    if (v == check_) return;
-    check_ = v;
-    Changed();
-}
-void TComParity::SetReplace(bool v) {
-    if (v == replace_) return;
-    replace_ = v;
-    Changed();
-}
-void TComParity::SetReplaceChar(char v) {
-    if (v == replaceChar_) return;
-    replaceChar_ = v;
-    Changed();
-}
-
 // --- TComFlowControl
 
 void TComFlowControl::Assign(const TComFlowControl& s) {
@@ -76,24 +55,6 @@ void TComFlowControl::SetFlowControl(TFlowControl v) {
     Changed();
 }
 
-#define MEVRANT_FLOW_SETTER(Name, field)                                                                     \
-    void TComFlowControl::Set##Name(decltype(field) v) {                                                     \
-        if (v == field) return;                                                                              \
-        field = v;                                                                                           \
-        Changed();                                                                                           \
-    }
-MEVRANT_FLOW_SETTER(OutCTSFlow, outCTSFlow_)
-MEVRANT_FLOW_SETTER(OutDSRFlow, outDSRFlow_)
-MEVRANT_FLOW_SETTER(ControlDTR, controlDTR_)
-MEVRANT_FLOW_SETTER(ControlRTS, controlRTS_)
-MEVRANT_FLOW_SETTER(XonXoffOut, xonXoffOut_)
-MEVRANT_FLOW_SETTER(XonXoffIn, xonXoffIn_)
-MEVRANT_FLOW_SETTER(DSRSensitivity, dsrSensitivity_)
-MEVRANT_FLOW_SETTER(TxContinueOnXoff, txContinueOnXoff_)
-MEVRANT_FLOW_SETTER(XonChar, xonChar_)
-MEVRANT_FLOW_SETTER(XoffChar, xoffChar_)
-#undef MEVRANT_FLOW_SETTER
-
 // --- TComTimeouts
 
 void TComTimeouts::Assign(const TComTimeouts& s) {
@@ -105,9 +66,7 @@ void TComTimeouts::Assign(const TComTimeouts& s) {
 }
 
 void TComTimeouts::Set(std::int32_t& field, std::int32_t v) {
-    if (v == field) return;
-    field = v;
-    if (port_) port_->ApplyTimeoutSettings();
+    if (StoreChanged(field, v) && port_) port_->ApplyTimeoutSettings();
 }
 
 void TComTimeouts::SetReadInterval(std::int32_t v) {

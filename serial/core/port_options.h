@@ -9,6 +9,13 @@
 
 class TCustomComPort;
 
+// Stores v in field when it differs; true when it did, and the setting must be applied.
+template <typename T> bool StoreChanged(T& field, const T& v) {
+    if (field == v) return false;
+    field = v;
+    return true;
+}
+
 class TComParity {
 public:
     explicit TComParity(TCustomComPort* port = nullptr) : port_(port) {}
@@ -17,13 +24,21 @@ public:
     void Assign(const TComParity& source);
 
     TParityBits Bits() const { return bits_; }
-    void SetBits(TParityBits v);
+    void SetBits(TParityBits v) {
+        if (StoreChanged(bits_, v)) Changed();
+    }
     bool Check() const { return check_; }
-    void SetCheck(bool v);
+    void SetCheck(bool v) {
+        if (StoreChanged(check_, v)) Changed();
+    }
     bool Replace() const { return replace_; }
-    void SetReplace(bool v);
+    void SetReplace(bool v) {
+        if (StoreChanged(replace_, v)) Changed();
+    }
     char ReplaceChar() const { return replaceChar_; }
-    void SetReplaceChar(char v);
+    void SetReplaceChar(char v) {
+        if (StoreChanged(replaceChar_, v)) Changed();
+    }
 
 private:
     void Changed();
@@ -45,25 +60,45 @@ public:
     TFlowControl FlowControl() const;
     void SetFlowControl(TFlowControl v);
     bool OutCTSFlow() const { return outCTSFlow_; }
-    void SetOutCTSFlow(bool v);
+    void SetOutCTSFlow(bool v) {
+        if (StoreChanged(outCTSFlow_, v)) Changed();
+    }
     bool OutDSRFlow() const { return outDSRFlow_; }
-    void SetOutDSRFlow(bool v);
+    void SetOutDSRFlow(bool v) {
+        if (StoreChanged(outDSRFlow_, v)) Changed();
+    }
     TDTRFlowControl ControlDTR() const { return controlDTR_; }
-    void SetControlDTR(TDTRFlowControl v);
+    void SetControlDTR(TDTRFlowControl v) {
+        if (StoreChanged(controlDTR_, v)) Changed();
+    }
     TRTSFlowControl ControlRTS() const { return controlRTS_; }
-    void SetControlRTS(TRTSFlowControl v);
+    void SetControlRTS(TRTSFlowControl v) {
+        if (StoreChanged(controlRTS_, v)) Changed();
+    }
     bool XonXoffOut() const { return xonXoffOut_; }
-    void SetXonXoffOut(bool v);
+    void SetXonXoffOut(bool v) {
+        if (StoreChanged(xonXoffOut_, v)) Changed();
+    }
     bool XonXoffIn() const { return xonXoffIn_; }
-    void SetXonXoffIn(bool v);
+    void SetXonXoffIn(bool v) {
+        if (StoreChanged(xonXoffIn_, v)) Changed();
+    }
     bool DSRSensitivity() const { return dsrSensitivity_; }
-    void SetDSRSensitivity(bool v);
+    void SetDSRSensitivity(bool v) {
+        if (StoreChanged(dsrSensitivity_, v)) Changed();
+    }
     bool TxContinueOnXoff() const { return txContinueOnXoff_; }
-    void SetTxContinueOnXoff(bool v);
+    void SetTxContinueOnXoff(bool v) {
+        if (StoreChanged(txContinueOnXoff_, v)) Changed();
+    }
     char XonChar() const { return xonChar_; }
-    void SetXonChar(char v);
+    void SetXonChar(char v) {
+        if (StoreChanged(xonChar_, v)) Changed();
+    }
     char XoffChar() const { return xoffChar_; }
-    void SetXoffChar(char v);
+    void SetXoffChar(char v) {
+        if (StoreChanged(xoffChar_, v)) Changed();
+    }
 
 private:
     void Changed();
