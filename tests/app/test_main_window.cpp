@@ -7,6 +7,7 @@
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
 #include "sim_process.h"
+#include "tests/wait.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -29,12 +30,8 @@
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
+bool WaitFor(const std::function<bool()>& done) {
+    return WaitUntilHolds(done, 10);
 }
 
 class MainWindow : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "chart/kartex.h"
 #include "tests/serial/pty_fixture.h"
+#include "tests/wait.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,12 +21,8 @@
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
+bool WaitFor(const std::function<bool()>& done) {
+    return WaitUntilHolds(done, 10);
 }
 
 void Settle(int ms) {

@@ -1,4 +1,5 @@
 #include "app/single_instance.h"
+#include "tests/wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,11 +19,7 @@ QString UniqueName() {
 }
 
 bool WaitFor(const std::function<bool()>& done) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    return WaitUntilHolds(done, 5);
 }
 
 } // namespace

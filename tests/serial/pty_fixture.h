@@ -3,6 +3,8 @@
 // test opens the slave path. Waiting helpers run the Qt event loop, since the port hands events over
 // through it; they wait for a condition (with a generous guard against hanging), never for a time.
 
+#include "tests/wait.h"
+
 #include <QCoreApplication>
 
 #include <chrono>
@@ -28,12 +30,7 @@ inline QCoreApplication& TestApp() {
 // Runs the event loop until pred() holds; false if it did not within the guard time.
 inline bool WaitUntil(const std::function<bool()>& pred, int guardSeconds = 30) {
     TestApp();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(guardSeconds);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+    return WaitUntilHolds(pred, guardSeconds);
 }
 
 class Pty {
