@@ -29,7 +29,8 @@
 
 namespace host {
 class CommDevice;
-}
+} // namespace host
+class QSettings;
 class TComThread;
 class THandOver;
 
@@ -193,6 +194,8 @@ private:
                        const std::function<void(const std::string&, std::int64_t)>& writeInt);
     void ReadSettings(const std::function<std::string(const std::string&, const std::string&)>& readText,
                       const std::function<std::int64_t(const std::string&, std::int64_t)>& readInt);
+    // Reads the settings below group of an INI file or the user's settings.
+    void ReadFrom(QSettings& store, const std::string& group);
 
     std::string name_;
     bool connected_ = false;

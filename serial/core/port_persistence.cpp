@@ -128,18 +128,8 @@ void TCustomComPort::SaveToIniFile(const std::string& fileName) {
 
 void TCustomComPort::LoadFromIniFile(const std::string& fileName) {
     QSettings ini(Q(fileName), QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) {
-        ReportError(peLoadSettings, -1);
-        return;
-    }
-    ini.beginGroup(Q(name_));
-    ReadSettings([&](const std::string& k,
-                     const std::string& def) { return ini.value(Q(k), Q(def)).toString().toStdString(); },
-                 [&](const std::string& k, std::int64_t def) {
-                     bool ok = false;
-                     const qlonglong v = ini.value(Q(k), qlonglong(def)).toLongLong(&ok);
-                     return ok ? std::int64_t(v) : def;
-                 });
+    if (ini.status() != QSettings::NoError) return ReportError(peLoadSettings, -1);
+    ReadFrom(ini, name_);
 }
 
 void TCustomComPort::SaveToRegistry(const std::string& key) {
@@ -154,11 +144,12 @@ void TCustomComPort::SaveToRegistry(const std::string& key) {
 
 void TCustomComPort::LoadFromRegistry(const std::string& key) {
     QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Mevrant", "Mevrant");
-    if (store.status() != QSettings::NoError) {
-        ReportError(peRegistry, -1);
-        return;
-    }
-    store.beginGroup(Q(key));
+    if (store.status() != QSettings::NoError) return ReportError(peRegistry, -1);
+    ReadFrom(store, key);
+}
+
+void TCustomComPort::ReadFrom(QSettings& store, const std::string& group) {
+    store.beginGroup(Q(group));
     ReadSettings([&](const std::string& k,
                      const std::string& def) { return store.value(Q(k), Q(def)).toString().toStdString(); },
                  [&](const std::string& k, std::int64_t def) {

@@ -1,6 +1,7 @@
 // TComPort on a real pseudo-terminal: opening and closing with every notification, the failures of the
 // host calls with their messages (raised, and through OnException), reading and settings persistence.
 
+#include "tests/serial/port_errors.h"
 #include "tests/serial/pty_fixture.h"
 
 #include "app/port_settings.h"
@@ -151,10 +152,7 @@ TEST_F(ComPortTest, OpenFailuresLeaveThePortClosed) {
         port.Open();
         FAIL();
     } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 2)");
-        EXPECT_EQ(e.ErrorCode(), 1);
-        EXPECT_EQ(e.SystemError(), 2);
-        EXPECT_EQ(e.HostErrorText(), "No such file or directory");
+        ExpectDeviceNotFound(e);
     }
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(r.log, std::vector<std::string>{"BeforeOpen"});

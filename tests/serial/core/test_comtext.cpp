@@ -5,6 +5,7 @@
 #include "serial/core/comport.h"
 #include "serial/core/comtext.h"
 #include "serial/core/comthread.h"
+#include "tests/serial/port_errors.h"
 
 #include <gtest/gtest.h>
 
@@ -68,10 +69,7 @@ TEST(ComError, MessagesWithAndWithoutHostError) {
         port.ReportError(peUnableToOpen, 2, "No such file or directory");
         FAIL();
     } catch (const EComPort& e) {
-        EXPECT_STREQ(e.what(), "Unable to open com port (Error: 2)");
-        EXPECT_EQ(e.ErrorCode(), 1);
-        EXPECT_EQ(e.SystemError(), 2);
-        EXPECT_EQ(e.HostErrorText(), "No such file or directory");
+        ExpectDeviceNotFound(e);
     }
     try {
         port.ReportError(pePortNotOpen, -24);
