@@ -163,12 +163,44 @@ std::int32_t TextToInt(std::string_view text) {
     return static_cast<std::int32_t>(magnitude);
 }
 
+namespace {
+bool IsLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The text after a label "name:", "name=" or "name " (a letter, then letters, digits, '_' or '.'; blanks
+// around the ':' or '='), or nothing when the text does not start with such a label.
+std::optional<std::string_view> AfterLabel(std::string_view s) {
+    if (s.empty() || !IsLetter(s.front())) return std::nullopt;
+    std::size_t i = 1;
+    while (i < s.size() && (IsLetter(s[i]) || IsDigit(s[i]) || s[i] == '_' || s[i] == '.'))
+        ++i;
+    const std::size_t nameEnd = i;
+    while (i < s.size() && IsBlank(s[i]))
+        ++i;
+    if (i < s.size() && (s[i] == ':' || s[i] == '=')) {
+        ++i;
+        while (i < s.size() && IsBlank(s[i]))
+            ++i;
+    } else if (i == nameEnd) {
+        return std::nullopt; // the name runs straight into something else
+    }
+    return s.substr(i);
+}
+} // namespace
+
 std::optional<double> ReceivedTextToDouble(std::string_view text) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
-    const std::size_t n = ScanNumber(s, ".");
-    if (n == 0) return std::nullopt;
+    std::size_t n = ScanNumber(s, ".");
+    if (n == 0) {
+        const auto rest = AfterLabel(s);
+        if (!rest) return std::nullopt;
+        s = *rest;
+        n = ScanNumber(s, ".");
+        if (n == 0) return std::nullopt;
+    }
     return ParseScanned(s.substr(0, n), ".");
 }
 

@@ -40,9 +40,10 @@ float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSep
 std::int32_t TextToInt(std::string_view text);
 
 // Received data: leading blanks, then the longest valid number (optional sign, digits, optional "." and
-// digits, optional exponent). Always a period, whatever the locale. Returns nothing when the text holds
-// no digit where a number must start, so such a line gives no sample. Magnitudes beyond the double range
-// give an infinity, below it zero.
+// digits, optional exponent). Always a period, whatever the locale. A labelled value ("temp: 23.5",
+// "temp=23.5", "temp 23.5": a name of letters, digits, '_' or '.' that starts with a letter, then ':',
+// '=' or blanks) gives the number after its label. Returns nothing when no number starts where one must,
+// so such a line gives no sample. Magnitudes beyond the double range give an infinity, below it zero.
 std::optional<double> ReceivedTextToDouble(std::string_view text);
 
 // The shortest text that reads back as the same single value, with the locale's decimal separator

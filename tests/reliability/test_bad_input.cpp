@@ -103,16 +103,17 @@ TEST(BadInput, HostileStreamThroughThePortKeepsEveryValidLine) {
     // NUL bytes around a number are blanks; inside it they end it.
     line(std::string("\0\0003.5\0\r", 7), 3.5);
     line(std::string("4\0009\r", 4), 4);
-    // Binary noise without line ends, ended by one; a letter first so it cannot read as a number.
+    // Binary noise without line ends, ended by one; a '#' first so it reads as neither a number nor a
+    // labelled value.
     std::mt19937 random(7);
-    std::string noise = "z";
+    std::string noise = "#";
     for (int i = 0; i < 200000; ++i) {
         const char c = static_cast<char>(random() & 0xFF);
         noise.push_back(c == '\r' || c == '\n' ? '#' : c);
     }
     pieces.push_back(noise + "\r");
     for (int k = 0; k < 100; ++k) {
-        std::string shortNoise = "z";
+        std::string shortNoise = "#";
         for (int i = 0; i < 50; ++i) {
             const char c = static_cast<char>(random() & 0xFF);
             shortNoise.push_back(c == '\r' || c == '\n' ? '#' : c);

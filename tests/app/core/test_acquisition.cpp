@@ -57,9 +57,9 @@ TEST(Acquisition, MergedAndSplitLinesGiveOneSampleEach) {
 
 TEST(Acquisition, GarbageIsShownButIsNoSample) {
     Session r;
-    r.Feed("abc\r\r  \r1.5x\rT=5\r-3x\r");
+    r.Feed("abc\r\r  \r1.5x\rT=?\r-3x\r");
     EXPECT_EQ(r.pane, (std::vector<std::pair<std::string, bool>>{
-                          {"abc", false}, {"1.5x", true}, {"T=5", false}, {"-3x", true}}));
+                          {"abc", false}, {"1.5x", true}, {"T=?", false}, {"-3x", true}}));
     EXPECT_EQ(r.acq.State().SampleCount, 2);
     EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 1.5}, {false, 2, -3}}));
 }

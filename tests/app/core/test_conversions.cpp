@@ -88,10 +88,19 @@ TEST(ReceivedNumber, TakesTheLongestValidNumber) {
 
 TEST(ReceivedNumber, NoNumberGivesNothing) {
     EXPECT_FALSE(ReceivedTextToDouble("abc"));
-    EXPECT_FALSE(ReceivedTextToDouble("T=5"));
     EXPECT_FALSE(ReceivedTextToDouble(""));
     EXPECT_FALSE(ReceivedTextToDouble("-"));
     EXPECT_FALSE(ReceivedTextToDouble("."));
+}
+
+TEST(ReceivedNumber, LabelledValuesGiveTheNumberAfterTheLabel) {
+    const std::pair<const char*, double> taken[] = {
+        {"temp: 23.5", 23.5}, {"hum=45.1", 45.1}, {"p 1012 hPa", 1012}, {"sensor.1_a : -2e1", -20},
+        {"T=5", 5},           {"  x =.5", 0.5},   {"ERR 7", 7},         {"9temp: 1", 9}};
+    for (const auto& [text, value] : taken)
+        EXPECT_EQ(ReceivedTextToDouble(text), value) << text;
+    for (const char* none : {"temp:", "abc1.5", "_x: 1", "temp:: 1", "a-1", "overload", "x = y"})
+        EXPECT_FALSE(ReceivedTextToDouble(none)) << none;
 }
 
 TEST(ReceivedNumber, ExtremeTextsStayDefined) {
