@@ -30,6 +30,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -160,6 +161,20 @@ void TForm1::BuildControls() {
     ComLed1 = new TComLed(Panel1);
     ComLed1->setGeometry(S(520), S(8), S(25), S(25));
     Label11 = label(Panel1, QStringLiteral("Max. 50 Messwerte/s"), 656, 11);
+    // How the view follows the data: beside the lamp and after the rate, where they stay usable while an
+    // acquisition runs (the parameter groups are disabled then).
+    const auto viewCheck = [this](const QString& caption, int x, bool checked) {
+        auto* c = new QCheckBox(caption, Panel1);
+        c->setGeometry(S(x), S(11), S(88), S(19));
+        c->setChecked(checked);
+        return c;
+    };
+    FollowCheckBox = viewCheck(QStringLiteral("Mitlaufen"), 560, true);
+    YAutoCheckBox = viewCheck(QStringLiteral("Y auto"), 792, false);
+    connect(FollowCheckBox, &QCheckBox::toggled, this,
+            [this] { errorbox::Guard([&] { FollowCheckBoxClick(); }); });
+    connect(YAutoCheckBox, &QCheckBox::toggled, this,
+            [this] { errorbox::Guard([&] { YAutoCheckBoxClick(); }); });
 
     // Port group.
     GroupBox1 = new QGroupBox(QStringLiteral("  Schnittstelle  "), client_);
@@ -258,6 +273,11 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::SetupChart() {
     ConfigureMainChart(*Kartex1);
+    // A pan or zoom by the user freezes the view where the user put it; the acquisition goes on.
+    Kartex1->OnZoomPan = [this](TKartex&) {
+        FollowCheckBox->setChecked(false);
+        YAutoCheckBox->setChecked(false);
+    };
 }
 
 void TForm1::SetupPort() {
@@ -393,7 +413,56 @@ void TForm1::ScheduleChartFrame() {
 
 void TForm1::ChartFrame() {
     sinceFrame_.restart();
-    Kartex1->Redraw();
+    if (!FollowData()) Kartex1->Redraw();
+}
+
+// With "Mitlaufen" the x range keeps its width and ends at the newest sample once that has passed its
+// right edge (until then it starts at 0); with "Y auto" the y range spans the samples in view, with a
+// margin of a twentieth on either side (of the decades on a logarithmic axis, positive values only).
+// The samples in view come from the chart's index, never from a scan. True when the range changed: the
+// chart then painted itself.
+bool TForm1::FollowData() {
+    TKartex& k = *Kartex1;
+    const int n = k.ItemCount();
+    const bool follow = FollowCheckBox->isChecked(), yAuto = YAutoCheckBox->isChecked();
+    if (n == 0 || (!follow && !yAuto)) return false;
+    const TScalePropsHoriz& sx = *k.Scale1X();
+    const TScalePropsVert& sy = *k.Scale1Y();
+    double xl = sx.RangeLow(), xh = sx.RangeHigh(), yl = sy.RangeLow(), yh = sy.RangeHigh();
+    if (follow) {
+        const double newest = k.Item(n - 1).X, width = xh - xl;
+        if (std::isfinite(newest) && width > 0) {
+            xl = newest <= width ? 0.0 : newest - width;
+            xh = xl + width;
+        }
+    }
+    if (yAuto) {
+        // An acquisition appends in increasing x, so the items in view are one stretch of the list.
+        const TChartItem* items = k.Items();
+        const auto first =
+            std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < xl; });
+        const auto last =
+            std::partition_point(first, items + n, [&](const TChartItem& it) { return it.X <= xh; });
+        TYRange r = k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
+        if (first == items && last != items && std::isfinite(items[0].Y)) r.Add(items[0].Y); // the first move
+        const bool log = sy.Logarithmic();
+        const double low = log ? r.MinAbove : r.Min, high = r.Max;
+        if (std::isfinite(low) && std::isfinite(high) && low <= high) {
+            if (log) {
+                const double margin = std::pow(10.0, (high > low ? std::log10(high / low) : 1.0) / 20);
+                yl = low / margin;
+                yh = high * margin;
+            } else {
+                const double margin = (high > low ? high - low : std::max(std::fabs(high), 1.0)) / 20;
+                yl = low - margin;
+                yh = high + margin;
+            }
+        }
+    }
+    if (xl == sx.RangeLow() && xh == sx.RangeHigh() && yl == sy.RangeLow() && yh == sy.RangeHigh())
+        return false;
+    k.SetScaleRange(1, xl, yl, xh, yh);
+    return true;
 }
 
 void TForm1::ShowValue() {
@@ -421,6 +490,17 @@ void TForm1::ResetAxisButtonClick() {
     float xmax, ymax, ymin;
     ReadAxisFields(xmax, ymax, ymin);
     ApplyAxisRange(xmax, ymax, ymin);
+    // Back to the live view: following again from the limits of the fields.
+    FollowCheckBox->setChecked(true);
+    FollowData();
+}
+
+void TForm1::FollowCheckBoxClick() {
+    if (FollowCheckBox->isChecked()) FollowData(); // jumps back to the newest data
+}
+
+void TForm1::YAutoCheckBoxClick() {
+    if (YAutoCheckBox->isChecked()) FollowData();
 }
 
 void TForm1::GridCheckBox1Click() {

@@ -60,6 +60,8 @@ public:
     QCheckBox* LogCheckBox = nullptr;
     QRadioButton* NormalRadioButton = nullptr;
     QRadioButton* ZoomRadioButton = nullptr;
+    QCheckBox* FollowCheckBox = nullptr; // "Mitlaufen": the x range follows the newest sample
+    QCheckBox* YAutoCheckBox = nullptr;  // "Y auto": the y range spans the samples in view
     QPlainTextEdit* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
     TFormInfo* FormInfo = nullptr;
@@ -98,6 +100,8 @@ public:
     void LogCheckBoxClick();
     void NormalRadioButtonClick();
     void ZoomRadioButtonClick();
+    void FollowCheckBoxClick();
+    void YAutoCheckBoxClick();
     void GrafikSpeichernBMPClick();
     void ErfassungSpeichernClick();
     void ErfassungladenClick();
@@ -122,6 +126,7 @@ private:
     void AppendPane(const QStringList& lines);
     void ScheduleChartFrame();
     void ChartFrame();
+    bool FollowData();
     QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
 
     double scale_ = 1.0;

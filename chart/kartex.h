@@ -55,6 +55,9 @@ public:
     int ItemCount() const { return store_.ItemCount(); }
     const TChartItem& Item(int index) const { return store_.Item(index); }
     const TChartItem* Items() const { return store_.Items(); }
+    // The y values of the drawn line items among items lo … hi − 1, from the index the fast line path
+    // keeps: a cost in the logarithm of the range, whatever its length.
+    TYRange ItemYRange(int lo, int hi);
     TItemStore& Store() { return store_; }
     const TItemStore& Store() const { return store_; }
     int AllocSize() const { return store_.AllocSize(); }
@@ -305,6 +308,7 @@ private:
 
     TItemStore store_;
     TLineRunIndex runIndex_; // follows store_ by its appends; rebuilt when its generation changes
+    void SyncRunIndex();
     std::uint64_t runIndexGeneration_ = 0;
     bool lineReduction_ = true;
     bool skipHidden_ = true;

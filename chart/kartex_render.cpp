@@ -8,6 +8,8 @@
 
 #include <QImageReader>
 
+#include <algorithm>
+
 void TKartex::Paint() {
     if (!isVisible() || paintSuppressed_) return;
     dirty_ = false;
@@ -16,6 +18,21 @@ void TKartex::Paint() {
     RenderData(plotCanvas_, 0, 0, false, false);
     chartCanvas_.Draw(geom_.LRim, geom_.TRim, plotCanvas_.Image());
     ShowWithCrossHairs(0, 0, chartCanvas_);
+}
+
+void TKartex::SyncRunIndex() {
+    if (store_.Generation() != runIndexGeneration_ || store_.ItemCount() < runIndex_.Count()) {
+        runIndex_.Clear();
+        runIndexGeneration_ = store_.Generation();
+    }
+    runIndex_.Append(store_.Items(), store_.ItemCount());
+}
+
+TYRange TKartex::ItemYRange(int lo, int hi) {
+    SyncRunIndex();
+    lo = std::clamp(lo, 0, store_.ItemCount());
+    hi = std::clamp(hi, lo, store_.ItemCount());
+    return runIndex_.YRangeOf(store_.Items(), lo, hi);
 }
 
 void TKartex::Redraw() {
@@ -157,11 +174,7 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.LayerVisible = &layerVisible_;
     pass.SkipHidden = skipHidden_;
     if (lineReduction_) {
-        if (store_.Generation() != runIndexGeneration_ || store_.ItemCount() < runIndex_.Count()) {
-            runIndex_.Clear();
-            runIndexGeneration_ = store_.Generation();
-        }
-        runIndex_.Append(store_.Items(), store_.ItemCount());
+        SyncRunIndex();
         pass.Runs = &runIndex_;
     }
     c->SetFont(font_);

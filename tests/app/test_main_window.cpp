@@ -12,11 +12,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -193,6 +195,71 @@ TEST_F(MainWindow, DeviceGoneReturnsToIdleAndKeepsTheSamples) {
     EXPECT_FALSE(form->ComPort1().Connected());
     EXPECT_EQ(form->Kartex1->ItemCount(), form->Acq().State().SampleCount);
     EXPECT_GE(form->Kartex1->ItemCount(), 5);
+}
+
+// Drags across the chart with the left button held, as a user pans it.
+void DragChart(TKartex& k, QPoint from, QPoint to) {
+    const auto send = [&k](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent e(type, QPointF(at), k.mapToGlobal(QPointF(at)), button, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(&k, &e);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, (from + to) / 2, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+TEST_F(MainWindow, TheViewFollowsTheNewestSamplesUntilTheUserMovesIt) {
+    TKartex& k = *form->Kartex1;
+    ASSERT_TRUE(form->FollowCheckBox->isChecked());
+    EXPECT_FALSE(form->YAutoCheckBox->isChecked());
+    SimProcess sim({"--count", "600", "--rate", "300", "--wave", "ramp"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    // X max is 100: past it the view keeps its width and ends at the newest sample.
+    ASSERT_TRUE(WaitFor([&] { return k.Scale1X()->RangeHigh() >= 150; }));
+    EXPECT_EQ(k.Scale1X()->RangeHigh() - k.Scale1X()->RangeLow(), 100);
+    EXPECT_LT(form->Acq().State().SampleCount, 600);
+
+    // A pan freezes the view while the samples keep arriving, every one of them kept.
+    DragChart(k, {200, 150}, {300, 150});
+    EXPECT_FALSE(form->FollowCheckBox->isChecked());
+    const double low = k.Scale1X()->RangeLow(), high = k.Scale1X()->RangeHigh();
+    ASSERT_TRUE(WaitFor([&] { return k.ItemCount() == 600; }));
+    QTest::qWait(50); // frames after the last sample
+    EXPECT_EQ(k.Scale1X()->RangeLow(), low);
+    EXPECT_EQ(k.Scale1X()->RangeHigh(), high);
+
+    // Checking it again jumps back to the newest data.
+    form->FollowCheckBox->setChecked(true);
+    EXPECT_EQ(k.Scale1X()->RangeLow(), 500);
+    EXPECT_EQ(k.Scale1X()->RangeHigh(), 600);
+}
+
+TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
+    QTemporaryDir dir;
+    QFile values(dir.filePath("step.txt"));
+    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 300; ++i)
+        values.write(i < 150 ? "10\n" : "50\n");
+    values.close();
+    TKartex& k = *form->Kartex1;
+    form->YAutoCheckBox->setChecked(true);
+    SimProcess sim({"--file", values.fileName(), "--count", "300", "--max"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    // The newest 100 samples are all 50: the range is 50 with a margin of a twentieth of it.
+    ASSERT_TRUE(WaitFor([&] { return k.ItemCount() == 300 && k.Scale1X()->RangeHigh() == 300; }));
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeLow(), 47.5);
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeHigh(), 52.5);
+    // A view of all 300 spans the step, 10 to 50, with a margin of a twentieth of the span.
+    ASSERT_TRUE(WaitFor([&] { return !form->Acquiring(); }));
+    form->GraphXmaxEdit->setText("300");
+    form->ResetAxisButton->click();
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeLow(), 8);
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeHigh(), 52);
+    EXPECT_EQ(k.Scale1X()->RangeLow(), 0);
+    EXPECT_EQ(k.Scale1X()->RangeHigh(), 300);
 }
 
 TEST_F(MainWindow, CheckBoxesAndRadioButtonsReachTheChart) {
