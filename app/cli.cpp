@@ -2,6 +2,7 @@
 
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
+#include "app/core/csv_export.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
 #include "chart/core/item_file.h"
@@ -110,8 +111,11 @@ const char* kRenderHelp =
     "the\n"
     "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y.\n";
 
-const char* kCsvHelp = "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
-                       "Writes the samples (x, y) of an acquisition file as CSV with a header line.\n";
+const char* kCsvHelp =
+    "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
+    "Writes the samples of an acquisition file as CSV (RFC 4180) with the header sample,time,value:\n"
+    "the sample number from 1, its receive time in ISO 8601 UTC (empty where the file holds none) and\n"
+    "its value, with a period as decimal point.\n";
 
 int Record(const QStringList& args) {
     const Options o =
@@ -232,10 +236,7 @@ int Csv(const QStringList& args) {
         if (!file) throw std::runtime_error("cannot write \"" + target->toStdString() + "\"");
         out = &file;
     }
-    *out << "x,y\n";
-    for (const TChartItem& item : items)
-        if (item.Kind == ikMoveTo || item.Kind == ikLineTo)
-            *out << LocaleFloatText(item.X, '.') << ',' << LocaleFloatText(item.Y, '.') << '\n';
+    WriteSamplesCsv(*out, items);
     out->flush();
     if (!*out) throw std::runtime_error("writing the CSV failed");
     return 0;

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/core/conversions.h"
+#include "app/core/csv_export.h"
 #include "app/error_box.h"
 #include "app/glyphs.h"
 #include "app/info_window.h"
@@ -24,6 +25,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -31,6 +33,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <span>
+#include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -111,12 +117,18 @@ void TForm1::BuildControls() {
     // Menu.
     QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
     GrafikSpeichernBMP = datei->addAction(QStringLiteral("Grafik speichern als Bitmap (.bmp)"));
+    GrafikSpeichernPNG = datei->addAction(QStringLiteral("Grafik speichern als PNG (.png)"));
+    DatenExportierenCSV = datei->addAction(QStringLiteral("Daten exportieren als CSV (.csv)"));
     ErfassungSpeichern = datei->addAction(QStringLiteral("Erfassung speichern"));
     Erfassungladen = datei->addAction(QStringLiteral("Erfassung laden"));
     Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
     Info1 = menuBar()->addAction(QStringLiteral("Info"));
     connect(GrafikSpeichernBMP, &QAction::triggered, this,
             [this] { errorbox::Guard([&] { GrafikSpeichernBMPClick(); }); });
+    connect(GrafikSpeichernPNG, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { GrafikSpeichernPNGClick(); }); });
+    connect(DatenExportierenCSV, &QAction::triggered, this,
+            [this] { errorbox::Guard([&] { DatenExportierenCSVClick(); }); });
     connect(ErfassungSpeichern, &QAction::triggered, this,
             [this] { errorbox::Guard([&] { ErfassungSpeichernClick(); }); });
     connect(Erfassungladen, &QAction::triggered, this,
@@ -562,6 +574,36 @@ void TForm1::GrafikSpeichernBMPClick() {
     const QString name =
         RunFileDialog(true, QStringLiteral("Graphic Files (*.bmp *.BMP)"), QStringLiteral("bmp"));
     if (!name.isEmpty()) Kartex1->ExportBitmap(name.toStdString(), true);
+}
+
+namespace {
+// Writes a file whole or not at all: a failed write leaves an existing file as it was.
+void WriteWhole(const QString& name, const std::function<bool(QIODevice&)>& write) {
+    QSaveFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || !write(file) || !file.commit())
+        throw std::runtime_error("Cannot write \"" + name.toStdString() +
+                                 "\": " + file.errorString().toStdString());
+}
+} // namespace
+
+void TForm1::GrafikSpeichernPNGClick() {
+    const QString name =
+        RunFileDialog(true, QStringLiteral("PNG Files (*.png *.PNG)"), QStringLiteral("png"));
+    // What the screen shows, in colour.
+    if (!name.isEmpty())
+        WriteWhole(name, [this](QIODevice& d) { return Kartex1->ChartBitmap().save(&d, "PNG"); });
+}
+
+void TForm1::DatenExportierenCSVClick() {
+    const QString name =
+        RunFileDialog(true, QStringLiteral("CSV Files (*.csv *.CSV)"), QStringLiteral("csv"));
+    if (name.isEmpty()) return;
+    std::ostringstream csv;
+    WriteSamplesCsv(csv, std::span(Kartex1->Items(), static_cast<std::size_t>(Kartex1->ItemCount())));
+    const std::string text = csv.str();
+    WriteWhole(name, [&text](QIODevice& d) {
+        return d.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
+    });
 }
 
 void TForm1::ErfassungSpeichernClick() {

@@ -66,6 +66,8 @@ public:
     TKartex* Kartex1 = nullptr;
     TFormInfo* FormInfo = nullptr;
     QAction* GrafikSpeichernBMP = nullptr;
+    QAction* GrafikSpeichernPNG = nullptr;
+    QAction* DatenExportierenCSV = nullptr;
     QAction* ErfassungSpeichern = nullptr;
     QAction* Erfassungladen = nullptr;
     QAction* Einstellungen1 = nullptr;
@@ -103,6 +105,8 @@ public:
     void FollowCheckBoxClick();
     void YAutoCheckBoxClick();
     void GrafikSpeichernBMPClick();
+    void GrafikSpeichernPNGClick();
+    void DatenExportierenCSVClick();
     void ErfassungSpeichernClick();
     void ErfassungladenClick();
     void Einstellungen1Click();

@@ -108,11 +108,16 @@ TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
 TEST(Cli, CsvWritesTheSamples) {
     QTemporaryDir dir;
     const std::string mvx = dir.filePath("a.mvx").toStdString();
-    SaveItems(mvx, std::vector<TChartItem>{Sample(ikMoveTo, 0, 1.5), Sample(ikLineTo, 2, -3),
-                                           Sample(ikLineTo, 3, 1e-7)});
+    // Receive times in X2 where the file holds them (the last one carries into the next second); other
+    // kinds of item are no samples.
+    TChartItem timed = Sample(ikLineTo, 2, -3), carried = Sample(ikLineTo, 3, 1e-7);
+    timed.X2 = 1765251720.125;
+    carried.X2 = 1765251720.9996;
+    SaveItems(mvx, std::vector<TChartItem>{Sample(ikMoveTo, 0, 1.5), Sample(ikMark, 1, 9), timed, carried});
     const Result r = RunMevrant({"csv", QString::fromStdString(mvx)});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "x,y\n0,1.5\n2,-3\n3,1e-07\n");
+    EXPECT_EQ(r.out, "sample,time,value\r\n1,,1.5\r\n2,2025-12-09T03:42:00.125Z,-3\r\n"
+                     "3,2025-12-09T03:42:01.000Z,1e-07\r\n");
 
     const QString csv = dir.filePath("a.csv");
     ASSERT_EQ(RunMevrant({"csv", QString::fromStdString(mvx), "-o", csv}).exitCode, 0);

@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 bool WaitFor(const std::function<bool()>& done) {
@@ -260,6 +262,35 @@ TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
     EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeHigh(), 52);
     EXPECT_EQ(k.Scale1X()->RangeLow(), 0);
     EXPECT_EQ(k.Scale1X()->RangeHigh(), 300);
+}
+
+TEST_F(MainWindow, PngIsThePictureOnTheScreenAndCsvTheSamples) {
+    QTemporaryDir dir;
+    TKartex& k = *form->Kartex1;
+    k.SetDataColor(0xFF0000);
+    k.MoveToPoint(0, 30);
+    k.LineToPoint(2, 45.5);
+    k.LineToPoint(3, -1e-3);
+    k.Redraw();
+    QString file;
+    form->SetFileDialog([&](bool save, const QString&, const QString& suffix) {
+        EXPECT_TRUE(save);
+        return file = dir.filePath("export." + suffix);
+    });
+    form->GrafikSpeichernPNG->trigger();
+    ASSERT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    const QImage png = QImage(file).convertToFormat(QImage::Format_RGB32);
+    const QImage shown = k.ChartBitmap().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(png, shown);
+    EXPECT_TRUE(std::any_of(reinterpret_cast<const QRgb*>(png.constBits()),
+                            reinterpret_cast<const QRgb*>(png.constBits()) + png.width() * png.height(),
+                            [](QRgb c) { return qBlue(c) == 255 && qRed(c) == 0; }))
+        << "the line in its own colour";
+
+    form->DatenExportierenCSV->trigger();
+    QFile csv(file);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()), "sample,time,value\r\n1,,30\r\n2,,45.5\r\n3,,-0.001\r\n");
 }
 
 TEST_F(MainWindow, CheckBoxesAndRadioButtonsReachTheChart) {

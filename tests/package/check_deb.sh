@@ -68,7 +68,7 @@ read -r device <&"${SIM[0]}"
 [[ $("$bin/mevrant" record --port "$device" --count 5 -o "$scratch/run.mvx") == 5 ]] ||
   fail "mevrant record did not take 5 samples"
 "$bin/mevrant" csv "$scratch/run.mvx" -o "$scratch/run.csv"
-[[ $(head -1 "$scratch/run.csv") == x,y && $(wc -l <"$scratch/run.csv") -eq 6 ]] ||
+[[ $(head -1 "$scratch/run.csv") == $'sample,time,value\r' && $(wc -l <"$scratch/run.csv") -eq 6 ]] ||
   fail "mevrant csv wrote: $(cat "$scratch/run.csv")"
 "$bin/mevrant" render "$scratch/run.mvx" -o "$scratch/run.bmp" --size 300x200
 [[ $(file -b "$scratch/run.bmp") == *"300 x 200"* ]] || fail "mevrant render wrote: $(file -b "$scratch/run.bmp")"
