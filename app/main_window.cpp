@@ -502,9 +502,11 @@ void TForm1::ResetAxisButtonClick() {
     float xmax, ymax, ymin;
     ReadAxisFields(xmax, ymax, ymin);
     ApplyAxisRange(xmax, ymax, ymin);
-    // Back to the live view: following again from the limits of the fields.
-    FollowCheckBox->setChecked(true);
-    FollowData();
+    // Back to the live view: following again from the limits of the fields (checking the box follows).
+    if (FollowCheckBox->isChecked())
+        FollowData();
+    else
+        FollowCheckBox->setChecked(true);
 }
 
 void TForm1::FollowCheckBoxClick() {

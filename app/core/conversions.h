@@ -16,7 +16,6 @@ public:
     LocaleSeparator(char c) : text_(1, c) {}
     explicit LocaleSeparator(std::string utf8) : text_(utf8.empty() ? std::string(".") : std::move(utf8)) {}
     std::string_view Text() const { return text_; }
-    bool operator==(const LocaleSeparator&) const = default;
 
 private:
     std::string text_;
