@@ -81,11 +81,11 @@ long long CountOption(const Options& o, const QString& name) {
 class LimitedSink : public SampleSink {
 public:
     LimitedSink(SampleSink& inner, long long limit) : inner_(inner), limit_(limit) {}
-    void MoveToPoint(double x, double y) override {
-        if (taken_++ < limit_) inner_.MoveToPoint(x, y);
+    void MoveToPoint(double x, double y, double time) override {
+        if (taken_++ < limit_) inner_.MoveToPoint(x, y, time);
     }
-    void LineToPoint(double x, double y) override {
-        if (taken_++ < limit_) inner_.LineToPoint(x, y);
+    void LineToPoint(double x, double y, double time) override {
+        if (taken_++ < limit_) inner_.LineToPoint(x, y, time);
     }
     bool Full() const { return taken_ >= limit_; }
     long long Taken() const { return std::min(taken_, limit_); }
@@ -97,19 +97,22 @@ private:
 };
 
 const char* kRecordHelp =
-    "usage: mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] (--count N | --seconds S) -o "
-    "FILE.mvx\n"
+    "usage: mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] [--time-axis] (--count N | "
+    "--seconds S) -o FILE.mvx\n"
     "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
-    "prints the number of samples. Numbers use a period as decimal point. When the device goes away, what\n"
-    "was received is saved, the port's error is printed and the exit status is 3.\n";
+    "prints the number of samples. Numbers use a period as decimal point. Every sample keeps its receive\n"
+    "time; with --time-axis its x is that time in seconds since the start (\"X: Zeit (s)\"), else its\n"
+    "number. When the device goes away, what was received is saved, the port's error is printed and the\n"
+    "exit status is 3.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
-    "[--log-y]\n"
+    "[--log-y] [--time-axis]\n"
     "Loads an acquisition into a chart set up like the window's (default size 449x361, x from 0 to 100,\n"
     "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
     "the\n"
-    "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y.\n";
+    "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y. --time-axis labels x\n"
+    "as times, for a file recorded with x in seconds.\n";
 
 const char* kCsvHelp =
     "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
@@ -118,8 +121,8 @@ const char* kCsvHelp =
     "its value, with a period as decimal point.\n";
 
 int Record(const QStringList& args) {
-    const Options o =
-        Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"}, {"--help"});
+    const Options o = Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"},
+                            {"--time-axis", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
         return 0;
@@ -139,6 +142,7 @@ int Record(const QStringList& args) {
     Acquisition acq;
     acq.State().DataScale = static_cast<float>(NumberOption(o, "--scale", 1));
     acq.State().DataOffset = o.Get("--offset") ? TextToInt(o.Get("--offset")->toStdString()) : 0;
+    acq.State().TimeAxis = o.Has("--time-axis");
     KartexSink chartSink(chart);
     LimitedSink sink(chartSink, count);
 
@@ -185,8 +189,8 @@ int Record(const QStringList& args) {
 }
 
 int Render(const QStringList& args) {
-    const Options o =
-        Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax"}, {"--no-grid", "--log-y", "--help"});
+    const Options o = Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax"},
+                            {"--no-grid", "--log-y", "--time-axis", "--help"});
     if (o.Has("--help")) {
         std::cout << kRenderHelp;
         return 0;
@@ -215,6 +219,7 @@ int Render(const QStringList& args) {
         chart.SetScaleRange(1, 0.0L, static_cast<float>(NumberOption(o, "--ymin", 0)), xmax, ymax);
     }
     if (o.Has("--no-grid")) chart.SetGridStyle(gsNone);
+    if (o.Has("--time-axis")) chart.Scale1X()->SetLabelType(ftTime);
     chart.LoadItemFile(o.positional[0].toStdString(), true);
     chart.ExportBitmap(o.Get("-o")->toStdString(), true);
     return 0;

@@ -5,6 +5,10 @@
 
 #include <QCursor>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
 void ConfigureMainChart(TKartex& k) {
     PaintSuppression once(k);
     k.setCursor(Qt::PointingHandCursor);
@@ -99,9 +103,43 @@ void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {
     k.Scale1Y()->SetLogarithmic(true);
 }
 
-void KartexSink::MoveToPoint(double x, double y) {
-    chart_.MoveToPoint(x, y);
+void KartexSink::MoveToPoint(double x, double y, double time) {
+    chart_.MoveToPoint(x, y, time);
 }
-void KartexSink::LineToPoint(double x, double y) {
-    chart_.LineToPoint(x, y);
+void KartexSink::LineToPoint(double x, double y, double time) {
+    chart_.LineToPoint(x, y, time);
+}
+
+TYRange SamplesInView(TKartex& k, double xl, double xh) {
+    const int n = k.ItemCount();
+    const TChartItem* items = k.Items();
+    if (n == 0) return {};
+    const auto first =
+        std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < xl; });
+    const auto last =
+        std::partition_point(first, items + n, [&](const TChartItem& it) { return it.X <= xh; });
+    TYRange r = k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
+    if (first == items && last != items && items[0].Kind == ikMoveTo && std::isfinite(items[0].Y))
+        r.Add(items[0].Y);
+    return r;
+}
+
+int NearestSample(const TKartex& k, double x) {
+    const int n = k.ItemCount();
+    if (n == 0 || !std::isfinite(x)) return -1;
+    const TChartItem* items = k.Items();
+    const int right = static_cast<int>(
+        std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < x; }) - items);
+    if (right == n) return n - 1;
+    if (right == 0) return 0;
+    return x - items[right - 1].X <= items[right].X - x ? right - 1 : right;
+}
+
+std::string ReadOutX(bool timeAxis, int index, double x, const LocaleSeparator& separator) {
+    if (!timeAxis) return "Nr. " + std::to_string(index + 1);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", x);
+    std::string s = text;
+    if (const auto dot = s.find('.'); dot != std::string::npos) s.replace(dot, 1, separator.Text());
+    return s + " s";
 }

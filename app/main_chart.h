@@ -3,7 +3,11 @@
 // and the tests so that all produce the same items and the same pictures.
 
 #include "app/core/acquisition.h"
+#include "app/core/conversions.h"
 #include "chart/core/colors.h"
+#include "chart/core/line_run_index.h"
+
+#include <string>
 
 class TKartex;
 
@@ -16,8 +20,8 @@ inline constexpr int kDoubleTicks = 6;
 class KartexSink : public SampleSink {
 public:
     explicit KartexSink(TKartex& chart) : chart_(chart) {}
-    void MoveToPoint(double x, double y) override;
-    void LineToPoint(double x, double y) override;
+    void MoveToPoint(double x, double y, double time) override;
+    void LineToPoint(double x, double y, double time) override;
 
 private:
     TKartex& chart_;
@@ -28,3 +32,15 @@ void ConfigureMainChart(TKartex& chart);
 // What checking "Y  Log" does to the chart once the fields are read: y from ymin, double ticks, pan
 // mode and a logarithmic y axis.
 void ApplyLogY(TKartex& chart, float xmax, float ymax, float ymin);
+
+// The samples whose x lies in [xl, xh]: their extremes, count and sum, from the chart's index. An
+// acquisition appends in increasing x, so they are one stretch of the list, found by bisection; the
+// first sample is a pen move, which the index leaves out, and is added here.
+TYRange SamplesInView(TKartex& chart, double xl, double xh);
+
+// The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none.
+int NearestSample(const TKartex& chart, double x);
+
+// x as the time axis labels it: seconds with milliseconds ("12,345 s"), or the sample number counted
+// from 1 for item index.
+std::string ReadOutX(bool timeAxis, int index, double x, const LocaleSeparator& separator);

@@ -151,12 +151,12 @@ void TKartex::ClearItems() {
     store_.ClearItems();
 }
 
-void TKartex::MoveToPoint(double x, double y) {
-    store_.MoveToPoint(x, y);
+void TKartex::MoveToPoint(double x, double y, double x2) {
+    store_.MoveToPoint(x, y, x2);
 }
 
-void TKartex::LineToPoint(double x, double y) {
-    store_.LineToPoint(x, y);
+void TKartex::LineToPoint(double x, double y, double x2) {
+    store_.LineToPoint(x, y, x2);
 }
 
 void TKartex::AddItem(const TChartItem& item) {

@@ -48,8 +48,9 @@ public:
 
     // ---- items ----
     void ClearItems();
-    void MoveToPoint(double x, double y);
-    void LineToPoint(double x, double y);
+    // x2: the record's X2, not drawn for points of a line (see TItemStore).
+    void MoveToPoint(double x, double y, double x2 = 0);
+    void LineToPoint(double x, double y, double x2 = 0);
     // Appends any kind of item as given (marks, lines, boxes, text …).
     void AddItem(const TChartItem& item);
     int ItemCount() const { return store_.ItemCount(); }

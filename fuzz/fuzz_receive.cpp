@@ -11,11 +11,11 @@
 namespace {
 struct CheckingSink : SampleSink {
     double next = 0;
-    void MoveToPoint(double x, double) override {
+    void MoveToPoint(double x, double, double) override {
         if (x != 0 || next != 0) std::abort();
         next = 2;
     }
-    void LineToPoint(double x, double) override {
+    void LineToPoint(double x, double, double) override {
         if (x != next) std::abort();
         next += 1;
     }

@@ -2,6 +2,8 @@
 
 #include "app/core/conversions.h"
 
+#include <chrono>
+
 std::string_view Acquisition::Trim(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
         text.remove_prefix(1);
@@ -10,37 +12,50 @@ std::string_view Acquisition::Trim(std::string_view text) {
     return text;
 }
 
+ReceiveTime Acquisition::SystemClock() {
+    using namespace std::chrono;
+    const auto seconds = [](auto since) { return duration<double>(since).count(); };
+    return {seconds(steady_clock::now().time_since_epoch()), seconds(system_clock::now().time_since_epoch())};
+}
+
 void Acquisition::Restart() {
     state_.SampleCount = 0;
+    state_.NoSampleLines = 0;
+    start_ = clock_().Monotonic;
     framer_.Reset();
 }
 
 int Acquisition::Receive(std::string_view bytes, SampleSink& sink, const ShownFn& shown) {
     int added = 0;
+    const ReceiveTime at = clock_();
     framer_.Feed(bytes, [&](LineFramer::Piece piece, std::string_view line) {
-        added += TakeLine(piece, line, sink, shown);
+        added += TakeLine(piece, line, at, sink, shown);
     });
     return added;
 }
 
 int Acquisition::Finish(SampleSink& sink, const ShownFn& shown) {
     int added = 0;
-    framer_.Flush(
-        [&](LineFramer::Piece piece, std::string_view line) { added += TakeLine(piece, line, sink, shown); });
+    const ReceiveTime at = clock_();
+    framer_.Flush([&](LineFramer::Piece piece, std::string_view line) {
+        added += TakeLine(piece, line, at, sink, shown);
+    });
     return added;
 }
 
-int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, SampleSink& sink,
-                          const ShownFn& shown) {
+int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const ReceiveTime& at,
+                          SampleSink& sink, const ShownFn& shown) {
     const std::string_view text = Trim(line);
     if (text.empty()) return 0;
     if (piece == LineFramer::Piece::Overlong) {
+        ++state_.NoSampleLines;
         if (shown) shown(text, false);
         return 0;
     }
     state_.RawText.assign(text);
     const auto value = ReceivedTextToDouble(state_.RawText);
     if (!value) {
+        ++state_.NoSampleLines;
         if (shown) shown(state_.RawText, false);
         return 0;
     }
@@ -50,10 +65,11 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, Sample
         static_cast<long double>(state_.RawValue) * state_.DataScale + state_.DataOffset;
     state_.PlotValue = static_cast<float>(plotted);
     ++state_.SampleCount;
+    const double sinceStart = at.Monotonic - start_;
     if (state_.SampleCount == 1)
-        sink.MoveToPoint(0.0, state_.PlotValue);
+        sink.MoveToPoint(state_.TimeAxis ? sinceStart : 0.0, state_.PlotValue, at.Epoch);
     else
-        sink.LineToPoint(state_.SampleCount, state_.PlotValue);
+        sink.LineToPoint(state_.TimeAxis ? sinceStart : state_.SampleCount, state_.PlotValue, at.Epoch);
     if (shown) shown(state_.RawText, true);
     return 1;
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 struct AcquisitionState {
     std::string RawText; // the last received line, trimmed
@@ -19,14 +20,26 @@ struct AcquisitionState {
     float GraphYmin = 0;
     float RawValue = 0;  // the number converted from RawText
     float PlotValue = 0; // the scaled value that is plotted
+    // x of a sample: its number (the first at 0), or with TimeAxis its receive time in seconds since
+    // the acquisition started.
+    bool TimeAxis = false;
+    std::int64_t NoSampleLines = 0; // received lines that gave no sample since the start
 };
 
-// Where samples go: the chart's pen move for the first sample, a line item for every later one.
+// When bytes arrived: a monotonic clock for the time axis, and the calendar time in seconds since
+// 1970-01-01 UTC that every sample keeps.
+struct ReceiveTime {
+    double Monotonic = 0;
+    double Epoch = 0;
+};
+
+// Where samples go: the chart's pen move for the first sample, a line item for every later one; time is
+// the sample's receive time in seconds since 1970-01-01 UTC.
 class SampleSink {
 public:
     virtual ~SampleSink() = default;
-    virtual void MoveToPoint(double x, double y) = 0;
-    virtual void LineToPoint(double x, double y) = 0;
+    virtual void MoveToPoint(double x, double y, double time) = 0;
+    virtual void LineToPoint(double x, double y, double time) = 0;
 };
 
 class Acquisition {
@@ -34,15 +47,22 @@ public:
     // Called for every received line that is shown in the raw-data pane; sample tells whether the line
     // became a sample (then State().PlotValue holds its value).
     using ShownFn = std::function<void(std::string_view raw, bool sample)>;
+    using ClockFn = std::function<ReceiveTime()>;
+
+    // The system's steady and calendar clocks; tests set a clock of their own.
+    static ReceiveTime SystemClock();
+    void SetClock(ClockFn clock) { clock_ = std::move(clock); }
 
     AcquisitionState& State() { return state_; }
     const AcquisitionState& State() const { return state_; }
 
-    // A new acquisition: the sample number starts again and bytes of an earlier run are forgotten.
+    // A new acquisition: the sample number and the time axis start again, and bytes of an earlier run
+    // are forgotten.
     void Restart();
 
     // One notification's bytes: every complete line is trimmed, converted, scaled and offset, and
-    // appended to the sink. Returns the number of samples added.
+    // appended to the sink; the lines of one notification share its receive time. Returns the number
+    // of samples added.
     int Receive(std::string_view bytes, SampleSink& sink, const ShownFn& shown);
 
     // The acquisition ends: a pending line without its line end is taken as the last sample.
@@ -52,8 +72,11 @@ public:
     static std::string_view Trim(std::string_view text);
 
 private:
-    int TakeLine(LineFramer::Piece piece, std::string_view line, SampleSink& sink, const ShownFn& shown);
+    int TakeLine(LineFramer::Piece piece, std::string_view line, const ReceiveTime& at, SampleSink& sink,
+                 const ShownFn& shown);
 
     AcquisitionState state_;
     LineFramer framer_;
+    ClockFn clock_ = SystemClock;
+    double start_ = 0; // monotonic time of Restart
 };

@@ -64,7 +64,7 @@ TChartItem& TItemStore::NextSlot() {
     return slot;
 }
 
-void TItemStore::AppendPoint(TChartItemKind kind, double x, double y) {
+void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2) {
     TChartItem& slot = NextSlot();
     slot.Kind = kind;
     slot.Layer = activeLayer_;
@@ -75,6 +75,7 @@ void TItemStore::AppendPoint(TChartItemKind kind, double x, double y) {
     slot.LineWidth = lineWidth_;
     slot.X = x;
     slot.Y = y;
+    slot.X2 = x2;
     ++count_;
     Publish();
 }

@@ -40,8 +40,10 @@ public:
     TItemStore(const TItemStore&) = delete;
     TItemStore& operator=(const TItemStore&) = delete;
 
-    void MoveToPoint(double x, double y) { AppendPoint(ikMoveTo, x, y); }
-    void LineToPoint(double x, double y) { AppendPoint(ikLineTo, x, y); }
+    // x2 goes into the record's X2, which a point of a line does not draw: the acquisition keeps the
+    // sample's receive time there.
+    void MoveToPoint(double x, double y, double x2 = 0) { AppendPoint(ikMoveTo, x, y, x2); }
+    void LineToPoint(double x, double y, double x2 = 0) { AppendPoint(ikLineTo, x, y, x2); }
     // Appends a whole record as given (the kinds other than move-to and line-to have no append of
     // their own); the record is copied entirely, so no byte of an older slot survives.
     void AppendItem(const TChartItem& item);
@@ -86,7 +88,7 @@ public:
     std::function<void()> OnPartnerRepaint;
 
 private:
-    void AppendPoint(TChartItemKind kind, double x, double y);
+    void AppendPoint(TChartItemKind kind, double x, double y, double x2);
     TChartItem& NextSlot();
     void Leave();
     void Detach(); // an array of its own with the same items

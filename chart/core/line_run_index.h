@@ -26,24 +26,31 @@ struct TLineRun {
     double LastX = 0;
 };
 
-// y values of the members of an index range. Values at or below kLogFloor map to one fixed pixel on a
-// logarithmic axis, so the smallest value above it is kept as well.
+// y values of the members of an index range: extremes, count and sum. Values at or below kLogFloor map
+// to one fixed pixel on a logarithmic axis, so the smallest value above it is kept as well.
 struct TYRange {
     static constexpr double kLogFloor = 1e-100;
     double Min = std::numeric_limits<double>::infinity();
     double Max = -std::numeric_limits<double>::infinity();
     double MinAbove = std::numeric_limits<double>::infinity();
+    double Sum = 0;
+    long long Count = 0;
 
     bool Empty() const { return Min > Max; }
+    double Mean() const { return Count > 0 ? Sum / static_cast<double>(Count) : 0.0; }
     void Add(double y) {
         if (y < Min) Min = y;
         if (y > Max) Max = y;
         if (y > kLogFloor && y < MinAbove) MinAbove = y;
+        Sum += y;
+        ++Count;
     }
     void Add(const TYRange& r) {
         if (r.Min < Min) Min = r.Min;
         if (r.Max > Max) Max = r.Max;
         if (r.MinAbove < MinAbove) MinAbove = r.MinAbove;
+        Sum += r.Sum;
+        Count += r.Count;
     }
 };
 

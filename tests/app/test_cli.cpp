@@ -2,6 +2,7 @@
 #include "sim_process.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +90,7 @@ TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
         QTemporaryDir runtime; // private to the user, as a runtime folder must be: the device registers here
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("XDG_CONFIG_HOME", runtime.path()); // the settings it keeps
         QProcess program;
         program.setProcessEnvironment(env);
         program.start(Mevrant(), {"--demo"});
@@ -174,6 +176,11 @@ TEST(Cli, RenderWritesAMonochromeBitmapOfTheChart) {
     const QImage smallImage(small);
     EXPECT_EQ(smallImage.size(), QSize(300, 200));
     EXPECT_EQ(colours(smallImage, black), (std::set<QRgb>{0, 0xFFFFFF}));
+
+    // Labelled as times of day the x scale draws other texts.
+    const QString times = dir.filePath("t.bmp");
+    ASSERT_EQ(RunMevrant({"render", mvx, "-o", times, "--time-axis"}).exitCode, 0);
+    EXPECT_NE(QImage(times), image);
 }
 
 TEST(Cli, RecordTakesExactlyTheSentValuesFromSplitAndBurstInput) {
@@ -188,8 +195,10 @@ TEST(Cli, RecordTakesExactlyTheSentValuesFromSplitAndBurstInput) {
     }
     SimProcess sim({"--file", values, "--count", "1000", "--burst", "7", "--split", "--max"});
     const QString mvx = dir.filePath("rec.mvx");
+    const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     const Result r = RunMevrant(
         {"record", "--port", sim.Path(), "--count", "1000", "--scale", "2", "--offset", "3", "-o", mvx});
+    const double after = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), "1000");
     const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
@@ -201,6 +210,7 @@ TEST(Cli, RecordTakesExactlyTheSentValuesFromSplitAndBurstInput) {
         ASSERT_EQ(items[i].Y, static_cast<float>(static_cast<long double>(raw) * 2 + 3)) << i;
         ASSERT_EQ(items[i].Color, 0xFF0000u);
         ASSERT_EQ(items[i].Layer, 1);
+        ASSERT_TRUE(items[i].X2 >= before && items[i].X2 <= after && items[i].Y2 == 0) << i; // receive time
     }
 }
 
@@ -210,7 +220,7 @@ TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
     const QString mvx = dir.filePath("gone.mvx");
     QProcess rec;
     rec.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant",
-              {"record", "--port", sim.Path(), "--seconds", "60", "-o", mvx});
+              {"record", "--port", sim.Path(), "--seconds", "60", "--time-axis", "-o", mvx});
     ASSERT_TRUE(rec.waitForStarted());
     QThread::msleep(700);
     sim.Kill();
@@ -221,6 +231,13 @@ TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
     const long long samples = QString::fromUtf8(rec.readAllStandardOutput()).trimmed().toLongLong();
     EXPECT_GT(samples, 10);
     EXPECT_EQ(QFileInfo(mvx).size(), samples * 104);
+    // x in seconds since the start, about 0.7 of them.
+    const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
+    ASSERT_FALSE(items.empty());
+    for (std::size_t i = 1; i < items.size(); ++i)
+        ASSERT_GE(items[i].X, items[i - 1].X) << i;
+    EXPECT_GT(items.back().X, 0.3);
+    EXPECT_LT(items.back().X, 30);
 }
 
 int main(int argc, char** argv) {

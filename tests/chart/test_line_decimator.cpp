@@ -261,6 +261,8 @@ TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndScanning) {
             EXPECT_EQ(r.Min, brute.Min);
             EXPECT_EQ(r.Max, brute.Max);
             EXPECT_EQ(r.MinAbove, brute.MinAbove);
+            EXPECT_EQ(r.Count, brute.Count);
+            EXPECT_NEAR(r.Sum, brute.Sum, 1e-9 * (1 + std::fabs(brute.Sum)));
         }
         // The last member below a threshold, found through the pyramid and by walking back.
         const double limit = items[static_cast<std::size_t>(pick(rng))].Y;

@@ -10,20 +10,24 @@ namespace {
 struct Point {
     bool move;
     double x, y;
+    double time = 0;
     bool operator==(const Point&) const = default;
 };
 
 struct Recorder : SampleSink {
     std::vector<Point> points;
-    void MoveToPoint(double x, double y) override { points.push_back({true, x, y}); }
-    void LineToPoint(double x, double y) override { points.push_back({false, x, y}); }
+    void MoveToPoint(double x, double y, double t) override { points.push_back({true, x, y, t}); }
+    void LineToPoint(double x, double y, double t) override { points.push_back({false, x, y, t}); }
 };
 
+// A clock the test sets; the calendar time stays 0 unless a test moves it.
 struct Session {
     Acquisition acq;
     Recorder chart;
+    ReceiveTime now{1000, 0};
     std::vector<std::pair<std::string, bool>> pane;
     Session(float scale = 1, int offset = 0) {
+        acq.SetClock([this] { return now; });
         acq.State().DataScale = scale;
         acq.State().DataOffset = offset;
         acq.Restart();
@@ -61,6 +65,7 @@ TEST(Acquisition, GarbageIsShownButIsNoSample) {
     EXPECT_EQ(r.pane, (std::vector<std::pair<std::string, bool>>{
                           {"abc", false}, {"1.5x", true}, {"T=?", false}, {"-3x", true}}));
     EXPECT_EQ(r.acq.State().SampleCount, 2);
+    EXPECT_EQ(r.acq.State().NoSampleLines, 2); // the empty lines are no lines at all
     EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 1.5}, {false, 2, -3}}));
 }
 
@@ -101,4 +106,22 @@ TEST(Acquisition, BadInputKeepsEveryValidLine) {
         bytes += "1\n";
     r.Feed(bytes);
     EXPECT_EQ(r.acq.State().SampleCount, 1 + 10000); // "8" after NULs (trimmed), then the 10000 lines
+}
+
+TEST(Acquisition, TimeAxisCountsSecondsFromRestartAndEveryPointKeepsItsCalendarTime) {
+    for (const bool timeAxis : {false, true}) {
+        Session r;
+        r.acq.State().TimeAxis = timeAxis;
+        r.now = {1000.5, 1.7e9};
+        r.Feed("1\r");
+        r.now = {1002.25, 1.7e9 + 1.75};
+        r.Feed("2\r3\r");
+        const std::vector<Point> expected = timeAxis ? std::vector<Point>{{true, 0.5, 1, 1.7e9},
+                                                                          {false, 2.25, 2, 1.7e9 + 1.75},
+                                                                          {false, 2.25, 3, 1.7e9 + 1.75}}
+                                                     : std::vector<Point>{{true, 0, 1, 1.7e9},
+                                                                          {false, 2, 2, 1.7e9 + 1.75},
+                                                                          {false, 3, 3, 1.7e9 + 1.75}};
+        EXPECT_EQ(r.chart.points, expected) << "time axis " << timeAxis;
+    }
 }
