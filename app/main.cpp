@@ -10,10 +10,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSettings>
 #include <QSocketNotifier>
 
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,10 +36,10 @@ struct WindowOptions {
         parser.setApplicationDescription(QStringLiteral(
             "Graphs the readings of a measuring device on a serial port.\n\n"
             "Headless subcommands (each has its own --help):\n"
-            "  mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] (--count N | "
-            "--seconds S) -o FILE.mvx\n"
+            "  mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] [--time-axis] "
+            "(--count N | --seconds S) -o FILE.mvx\n"
             "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
-            "[--no-grid] [--log-y]\n"
+            "[--no-grid] [--log-y] [--time-axis]\n"
             "  mevrant csv FILE.mvx [-o FILE.csv]"));
         parser.addHelpOption();
         parser.addVersionOption();
@@ -134,6 +136,10 @@ int main(int argc, char** argv) {
         QApplication::quit();
     });
 
+    // The user's settings of the last run; the command line's port and baud rate win over them.
+    form.RememberSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                      QStringLiteral("mevrant"), QStringLiteral("mevrant")),
+                          !parser.isSet(options.demo));
     DemoDevice device;
     errorbox::Guard([&] {
         if (parser.isSet(options.demo)) form.SelectPort(device.Start());

@@ -7,6 +7,7 @@
 #include "app/info_window.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
+#include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
 #include "serial/com_led.h"
@@ -16,7 +17,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -28,6 +32,8 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -75,7 +81,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     frameTimer_->setTimerType(Qt::PreciseTimer);
     connect(frameTimer_, &QTimer::timeout, this, [this] { ChartFrame(); });
 
-    const int menuHeight = menuBar()->sizeHint().height();
+    const int menuHeight = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
     setMaximumSize(2048, 2000);
     resize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -258,6 +264,23 @@ void TForm1::BuildControls() {
         if (on) errorbox::Guard([&] { ZoomRadioButtonClick(); });
     });
 
+    // x as the sample number or the receive time, beside "Graph X max" whose unit it sets.
+    XAxisComboBox = new QComboBox(GroupBox2);
+    XAxisComboBox->addItems({QStringLiteral("X: Messwert-Nr."), QStringLiteral("X: Zeit (s)")});
+    XAxisComboBox->setGeometry(S(120), S(113), S(121), S(22));
+    connect(XAxisComboBox, &QComboBox::currentIndexChanged, this,
+            [this] { errorbox::Guard([&] { XAxisComboBoxChange(); }); });
+
+    // Status bar: what the chart holds and what the view shows.
+    CountStatusLabel = new QLabel(this);
+    NoSampleStatusLabel = new QLabel(this);
+    ViewStatusLabel = new QLabel(this);
+    for (QLabel* l : {CountStatusLabel, NoSampleStatusLabel, ViewStatusLabel})
+        l->setContentsMargins(S(4), 0, S(16), 0);
+    statusBar()->addWidget(CountStatusLabel);
+    statusBar()->addWidget(NoSampleStatusLabel);
+    statusBar()->addWidget(ViewStatusLabel, 1);
+
     // Raw-data pane: a log of the received lines, newest last.
     RichEdit1 = new QPlainTextEdit(client_);
     RichEdit1->setReadOnly(true);
@@ -290,6 +313,23 @@ void TForm1::SetupChart() {
         FollowCheckBox->setChecked(false);
         YAutoCheckBox->setChecked(false);
     };
+    // Every picture of the data brings the status bar up to date; the mouse over the plot reads the
+    // nearest sample off it.
+    Kartex1->OnDataRendered = [this](TKartex&, Canvas*&, int, int) { UpdateStatus(); };
+    Kartex1->OnMouseMoveInChart = [this](TKartex&, bool inChart, TShiftState shift, double x, double) {
+        if (inChart && !(shift & (ssLeft | ssRight | ssMiddle)))
+            ShowReadOut(x);
+        else
+            HideReadOut();
+    };
+    Kartex1->installEventFilter(this);
+    TCrossHair& hair = Kartex1->CrossHair(1);
+    hair.SetColor(clGray);
+    TTextLabel& readOut = Kartex1->TextLabel(1);
+    readOut.SetAttachToData(false);
+    readOut.SetColorBkg(clWhite);
+    readOut.SetColorBorder(clGray);
+    UpdateStatus();
 }
 
 void TForm1::SetupPort() {
@@ -371,6 +411,7 @@ void TForm1::StartButtonClick() {
 
     // Only an opened port starts a new acquisition.
     RichEdit1->clear();
+    HideReadOut();
     Kartex1->ClearItems();
     Kartex1->SetDataColor(kDataColor);
     AcquisitionState& s = acquisition_.State();
@@ -449,14 +490,7 @@ bool TForm1::FollowData() {
         }
     }
     if (yAuto) {
-        // An acquisition appends in increasing x, so the items in view are one stretch of the list.
-        const TChartItem* items = k.Items();
-        const auto first =
-            std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < xl; });
-        const auto last =
-            std::partition_point(first, items + n, [&](const TChartItem& it) { return it.X <= xh; });
-        TYRange r = k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
-        if (first == items && last != items && std::isfinite(items[0].Y)) r.Add(items[0].Y); // the first move
+        const TYRange r = SamplesInView(k, xl, xh);
         const bool log = sy.Logarithmic();
         const double low = log ? r.MinAbove : r.Min, high = r.Max;
         if (std::isfinite(low) && std::isfinite(high) && low <= high) {
@@ -477,6 +511,63 @@ bool TForm1::FollowData() {
     return true;
 }
 
+void TForm1::UpdateStatus() {
+    TKartex& k = *Kartex1;
+    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(k.ItemCount()));
+    NoSampleStatusLabel->setText(
+        QStringLiteral("Zeilen ohne Messwert: %1").arg(acquisition_.State().NoSampleLines));
+    const TYRange r = SamplesInView(k, k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh());
+    if (r.Count == 0) {
+        ViewStatusLabel->setText(QStringLiteral("Im Bild: keine Messwerte"));
+        return;
+    }
+    const auto text = [this](double v) {
+        return QString::fromStdString(FormatPlotValue(static_cast<float>(v), decimalSeparator_));
+    };
+    // The mean to six digits: more would be noise of the summation.
+    QString mean = QString::number(r.Mean(), 'g', 6);
+    mean.replace(QChar('.'), QString::fromStdString(std::string(decimalSeparator_.Text())));
+    ViewStatusLabel->setText(
+        QStringLiteral("Im Bild: Min %1   Max %2   Mittel %3").arg(text(r.Min), text(r.Max), mean));
+}
+
+// A crosshair through the sample nearest to the mouse's x, and beside it the sample's number (or time)
+// and value, on the side of the point that has room.
+void TForm1::ShowReadOut(double x) {
+    TKartex& k = *Kartex1;
+    const int i = NearestSample(k, x);
+    if (i < 0 || !std::isfinite(k.Item(i).Y)) return HideReadOut();
+    const TChartItem& it = k.Item(i);
+    const TPoint p = k.WorldToPixel(1, it.X, it.Y);
+    constexpr int kGap = 8, kBox = 20;
+    PaintSuppression once(k);
+    TCrossHair& hair = k.CrossHair(1);
+    hair.SetPosX(it.X);
+    hair.SetPosY(it.Y);
+    hair.SetMode(chBoth);
+    TTextLabel& label = k.TextLabel(1);
+    label.SetCaption(ReadOutX(acquisition_.State().TimeAxis, i, it.X, decimalSeparator_) + ": " +
+                     FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_));
+    const bool right = p.X < k.LRim() + k.PlotWidth() / 2;
+    label.SetAlignment(right ? taLeftJustify : taRightJustify);
+    label.SetPosX(right ? p.X + kGap : p.X - kGap);
+    label.SetPosY(p.Y - kGap - kBox < k.TRim() ? p.Y + kGap + kBox : p.Y - kGap);
+    label.SetMode(tlBox);
+}
+
+void TForm1::HideReadOut() {
+    TKartex& k = *Kartex1;
+    if (k.CrossHair(1).Mode() == chOff && k.TextLabel(1).Mode() == tlOff) return;
+    PaintSuppression once(k);
+    k.CrossHair(1).SetMode(chOff);
+    k.TextLabel(1).SetMode(tlOff);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Kartex1 && event->type() == QEvent::Leave) HideReadOut();
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TForm1::ShowValue() {
     if (acquisition_.State().SampleCount == 0) return;
     Label10->setText(
@@ -494,6 +585,7 @@ void TForm1::AppendPane(const QStringList& lines) {
 }
 
 void TForm1::ClearGraphButtonClick() {
+    HideReadOut();
     Kartex1->ClearItems();
     Kartex1->Redraw();
 }
@@ -515,6 +607,16 @@ void TForm1::FollowCheckBoxClick() {
 
 void TForm1::YAutoCheckBoxClick() {
     if (YAutoCheckBox->isChecked()) FollowData();
+}
+
+// In seconds the x scale labels times; the next Start numbers the samples by their receive time.
+void TForm1::XAxisComboBoxChange() {
+    const bool time = XAxisComboBox->currentIndex() == 1;
+    acquisition_.State().TimeAxis = time;
+    TScalePropsHoriz& x = *Kartex1->Scale1X();
+    PaintSuppression once(*Kartex1);
+    x.SetLabelType(time ? ftTime : ftNum);
+    if (!time) x.SetDecPlaces(-2);
 }
 
 void TForm1::GridCheckBox1Click() {
@@ -560,16 +662,25 @@ void TForm1::ZoomRadioButtonClick() {
     Kartex1->SetMouseAction(maZoomDrag);
 }
 
+// Each dialog (its suffix, save or open) starts in the folder it last took a file from.
 QString TForm1::RunFileDialog(bool save, const QString& filter, const QString& suffix) {
-    if (fileDialog_) return fileDialog_(save, filter, suffix);
-    QFileDialog dialog(this);
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setNameFilter(filter);
-    dialog.setDefaultSuffix(suffix);
-    dialog.setDirectory(QDir::homePath());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().front();
+    const QString key = QStringLiteral("dialogs/%1-%2").arg(suffix, save ? "save" : "open");
+    QString name;
+    if (fileDialog_) {
+        name = fileDialog_(save, filter, suffix);
+    } else {
+        QFileDialog dialog(this);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setNameFilter(filter);
+        dialog.setDefaultSuffix(suffix);
+        const QString last = settings_ ? settings_->value(key).toString() : QString();
+        dialog.setDirectory(!last.isEmpty() && QDir(last).exists() ? last : QDir::homePath());
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            name = dialog.selectedFiles().front();
+    }
+    if (settings_ && !name.isEmpty()) settings_->setValue(key, QFileInfo(name).absolutePath());
+    return name;
 }
 
 void TForm1::GrafikSpeichernBMPClick() {
@@ -621,11 +732,13 @@ void TForm1::ErfassungladenClick() {
 }
 
 void TForm1::Einstellungen1Click() {
+    SaveSettings();
     port_->SetConnected(false);
     QApplication::quit();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    SaveSettings();
     errorbox::Guard([&] { port_->SetConnected(false); });
     FormInfo->hide();
     event->accept();
@@ -634,4 +747,69 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::Info1Click() {
     FormInfo->ShowCentred();
+}
+
+namespace {
+// The text fields and check boxes under their keys in the settings.
+template <typename Control> struct Remembered {
+    const char* Key;
+    Control* TForm1::*Member;
+};
+constexpr Remembered<QLineEdit> kFields[] = {
+    {"fields/scale", &TForm1::DatSkaleEdit}, {"fields/offset", &TForm1::DatOffsetEdit},
+    {"fields/xmax", &TForm1::GraphXmaxEdit}, {"fields/ymax", &TForm1::GraphYmaxEdit},
+    {"fields/ymin", &TForm1::GraphYminEdit},
+};
+// "Y  Log" before "DoubleTics": checking it checks double ticks, which the user may have unchecked.
+constexpr Remembered<QCheckBox> kChecks[] = {
+    {"view/grid", &TForm1::GridCheckBox1},
+    {"view/logY", &TForm1::LogCheckBox},
+    {"view/doubleTicks", &TForm1::DoubleTicsCheckBox},
+    {"view/follow", &TForm1::FollowCheckBox},
+    {"view/yAuto", &TForm1::YAutoCheckBox},
+};
+} // namespace
+
+void TForm1::RememberSettings(std::unique_ptr<QSettings> settings, bool port) {
+    settings_ = std::move(settings);
+    rememberPort_ = port;
+    LoadSettings();
+}
+
+void TForm1::LoadSettings() {
+    QSettings& st = *settings_;
+    if (st.contains("window/geometry")) restoreGeometry(st.value("window/geometry").toByteArray());
+    // A device that is gone leaves the port as the list chose it.
+    const QString port = st.value("port/name").toString();
+    if (!port.isEmpty() && QFileInfo::exists(port.startsWith('/') ? port : "/dev/" + port)) SelectPort(port);
+    if (st.contains("port/baud")) SelectBaudRate(st.value("port/baud").toString());
+    const auto loadFields = [&] {
+        for (const auto& f : kFields)
+            if (st.contains(f.Key)) (this->*f.Member)->setText(st.value(f.Key).toString());
+    };
+    loadFields();
+    for (const auto& c : kChecks)
+        if (st.contains(c.Key)) (this->*c.Member)->setChecked(st.value(c.Key).toBool());
+    loadFields(); // "Y  Log" fills Graph Y min
+    if (st.contains("view/zoom") && ZoomRadioButton->isEnabled())
+        (st.value("view/zoom").toBool() ? ZoomRadioButton : NormalRadioButton)->setChecked(true);
+    if (st.contains("view/xAxis"))
+        XAxisComboBox->setCurrentIndex(std::clamp(st.value("view/xAxis").toInt(), 0, 1));
+}
+
+void TForm1::SaveSettings() {
+    if (!settings_) return;
+    QSettings& st = *settings_;
+    st.setValue("window/geometry", saveGeometry());
+    if (rememberPort_) {
+        st.setValue("port/name", QString::fromStdString(port_->Port()));
+        st.setValue("port/baud", QString::fromStdString(ComComboBox1->Text()));
+    }
+    for (const auto& f : kFields)
+        st.setValue(f.Key, (this->*f.Member)->text());
+    for (const auto& c : kChecks)
+        st.setValue(c.Key, (this->*c.Member)->isChecked());
+    st.setValue("view/zoom", ZoomRadioButton->isChecked());
+    st.setValue("view/xAxis", XAxisComboBox->currentIndex());
+    st.sync();
 }

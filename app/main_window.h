@@ -13,12 +13,14 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
+class QSettings;
 class QTimer;
 class QToolButton;
 class QAction;
@@ -60,8 +62,12 @@ public:
     QCheckBox* LogCheckBox = nullptr;
     QRadioButton* NormalRadioButton = nullptr;
     QRadioButton* ZoomRadioButton = nullptr;
-    QCheckBox* FollowCheckBox = nullptr; // "Mitlaufen": the x range follows the newest sample
-    QCheckBox* YAutoCheckBox = nullptr;  // "Y auto": the y range spans the samples in view
+    QCheckBox* FollowCheckBox = nullptr;   // "Mitlaufen": the x range follows the newest sample
+    QCheckBox* YAutoCheckBox = nullptr;    // "Y auto": the y range spans the samples in view
+    QComboBox* XAxisComboBox = nullptr;    // x as the sample number or as the receive time in seconds
+    QLabel* CountStatusLabel = nullptr;    // status bar: samples in the chart
+    QLabel* NoSampleStatusLabel = nullptr; // received lines that gave no sample
+    QLabel* ViewStatusLabel = nullptr;     // min, max and mean of the samples in view
     QPlainTextEdit* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
     TFormInfo* FormInfo = nullptr;
@@ -90,6 +96,14 @@ public:
     void SelectPort(const QString& name);
     void SelectBaudRate(const QString& text);
 
+    // Takes the user's settings from the store, and writes them back there when the window closes or
+    // the program ends: port, baud rate, the fields, the check boxes and choices, the window's place and
+    // the last folder of each file dialog. A remembered port that is no longer listed is not selected.
+    // Without `port` the port and baud rate are taken but not written back (the simulated device's
+    // terminal is gone when the program ends).
+    void RememberSettings(std::unique_ptr<QSettings> settings, bool port = true);
+    void SaveSettings();
+
     // Handlers.
     void FormShow();
     void StartButtonClick();
@@ -104,6 +118,7 @@ public:
     void ZoomRadioButtonClick();
     void FollowCheckBoxClick();
     void YAutoCheckBoxClick();
+    void XAxisComboBoxChange();
     void GrafikSpeichernBMPClick();
     void GrafikSpeichernPNGClick();
     void DatenExportierenCSVClick();
@@ -116,6 +131,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     int S(int designPixels) const;
@@ -131,6 +147,10 @@ private:
     void ScheduleChartFrame();
     void ChartFrame();
     bool FollowData();
+    void UpdateStatus();
+    void ShowReadOut(double x);
+    void HideReadOut();
+    void LoadSettings();
     QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
 
     double scale_ = 1.0;
@@ -144,4 +164,6 @@ private:
     bool acquiring_ = false;
     LocaleSeparator decimalSeparator_{','};
     FileDialogFn fileDialog_;
+    std::unique_ptr<QSettings> settings_;
+    bool rememberPort_ = true;
 };

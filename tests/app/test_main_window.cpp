@@ -11,6 +11,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -23,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +34,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 namespace {
 
@@ -433,6 +437,144 @@ TEST_F(MainWindow, AcquisitionFilesThroughTheMenu) {
     form->ErfassungSpeichern->trigger();
     ASSERT_EQ(errors.size(), 1);
     EXPECT_TRUE(errors[0].contains("x.mvx")) << errors[0].toStdString();
+}
+
+// The status bar against a direct computation over the samples in view, and the read-out under the mouse.
+TEST_F(MainWindow, StatusBarAndReadOutShowTheSamples) {
+    TKartex& k = *form->Kartex1;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> value(-50, 50);
+    k.MoveToPoint(0, value(rng));
+    for (int x = 2; x <= 1000; ++x)
+        k.LineToPoint(x, value(rng));
+    struct View {
+        double low, high;
+    };
+    for (const View v : {View{0, 10}, View{250.5, 610}, View{2000, 3000}}) {
+        k.SetScaleRange(1, v.low, -100, v.high, 100);
+        float lo = 1e9f, hi = -1e9f;
+        double sum = 0;
+        int n = 0;
+        for (int i = 0; i < k.ItemCount(); ++i)
+            if (k.Item(i).X >= v.low && k.Item(i).X <= v.high) {
+                const auto y = static_cast<float>(k.Item(i).Y);
+                lo = std::min(lo, y), hi = std::max(hi, y), sum += y, ++n;
+            }
+        const auto text = [](double y) {
+            return QString::fromStdString(FormatPlotValue(static_cast<float>(y), ','));
+        };
+        EXPECT_EQ(form->ViewStatusLabel->text(),
+                  n == 0 ? QString("Im Bild: keine Messwerte")
+                         : QString("Im Bild: Min %1   Max %2   Mittel %3")
+                               .arg(text(lo), text(hi), QString::number(sum / n, 'g', 6).replace('.', ',')))
+            << v.low;
+    }
+    EXPECT_EQ(form->CountStatusLabel->text(), "Messwerte: 1000");
+
+    // x 280 is the 280th sample; a pixel spans less than half a sample here.
+    k.SetScaleRange(1, 250, -100, 300, 100);
+    const TPoint p = k.WorldToPixel(1, 280, 0);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.X, p.Y), k.mapToGlobal(QPointF(p.X, p.Y)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&k, &move);
+    EXPECT_EQ(k.CrossHair(1).Mode(), chBoth);
+    EXPECT_EQ(k.CrossHair(1).PosX(), 280);
+    EXPECT_EQ(k.CrossHair(1).PosY(), k.Item(279).Y);
+    EXPECT_EQ(k.TextLabel(1).Caption(),
+              "Nr. 280: " + FormatPlotValue(static_cast<float>(k.Item(279).Y), ','));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&k, &leave);
+    EXPECT_EQ(k.CrossHair(1).Mode(), chOff);
+    EXPECT_EQ(k.TextLabel(1).Mode(), tlOff);
+}
+
+// With "X: Zeit (s)" x is the receive time since Start, on a clock the test runs; every record keeps its
+// calendar time, which the CSV gives back.
+TEST_F(MainWindow, TimeAxisPlotsReceiveTimesAndTheCsvGivesThemBack) {
+    double now = 5000;
+    form->Acq().SetClock([&] {
+        now += 0.05;
+        return ReceiveTime{now, 1.7e9 + now};
+    });
+    form->XAxisComboBox->setCurrentIndex(1);
+    form->GraphXmaxEdit->setText("0,2");
+    TKartex& k = *form->Kartex1;
+    EXPECT_EQ(k.Scale1X()->LabelType(), ftTime);
+    SimProcess sim({"--count", "200", "--rate", "500", "--wave", "ramp"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return k.ItemCount() == 200; }));
+    QTest::qWait(50);
+    form->StopButton->click();
+    // The lines of one notification share its time; the start lies a tick or a few before the first.
+    EXPECT_GT(k.Item(0).X, 0);
+    EXPECT_LT(k.Item(0).X, 0.5);
+    ASSERT_GT(k.Item(199).X, 0.2); // more than a few notifications
+    for (int i = 1; i < k.ItemCount(); ++i) {
+        EXPECT_GE(k.Item(i).X, k.Item(i - 1).X);
+        EXPECT_DOUBLE_EQ(k.Item(i).X2 - k.Item(i).X, k.Item(0).X2 - k.Item(0).X);
+    }
+    EXPECT_DOUBLE_EQ(k.Scale1X()->RangeHigh(), k.Item(199).X); // the newest second in view
+    EXPECT_DOUBLE_EQ(k.Scale1X()->RangeLow(), k.Item(199).X - 0.2f);
+
+    QTemporaryDir dir;
+    form->SetFileDialog([&](bool, const QString&, const QString&) { return dir.filePath("t.csv"); });
+    form->DatenExportierenCSV->trigger();
+    QFile csv(dir.filePath("t.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(csv.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 201);
+    for (int i = 0; i < 200; ++i) {
+        const QStringList cells = rows[i + 1].split(',');
+        ASSERT_EQ(cells.size(), 3) << rows[i + 1].toStdString();
+        EXPECT_EQ(cells[0].toInt(), i + 1);
+        const QDateTime t = QDateTime::fromString(cells[1], Qt::ISODateWithMs);
+        EXPECT_NEAR(t.toMSecsSinceEpoch() / 1000.0, k.Item(i).X2, 0.001) << cells[1].toStdString();
+        EXPECT_EQ(cells[2].toDouble(), k.Item(i).Y);
+    }
+}
+
+TEST_F(MainWindow, SettingsComeBackInTheNextRunButNotAPortThatIsGone) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    const auto store = [&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+    SimProcess sim({"--count", "1"});
+    form->RememberSettings(store());
+    form->SelectPort(sim.Path());
+    form->SelectBaudRate("19200");
+    form->DatSkaleEdit->setText("2,5");
+    form->GraphXmaxEdit->setText("500");
+    form->LogCheckBox->setChecked(true);
+    form->GraphYminEdit->setText("0,5");
+    form->GridCheckBox1->setChecked(false);
+    form->FollowCheckBox->setChecked(false);
+    form->YAutoCheckBox->setChecked(true);
+    form->XAxisComboBox->setCurrentIndex(1);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("out"));
+    form->SetFileDialog([&](bool, const QString&, const QString&) { return dir.filePath("out/a.csv"); });
+    form->DatenExportierenCSV->trigger();
+    form->close();
+    form = std::make_unique<TForm1>();
+    const std::string listChose = form->ComPort1().Port();
+    form->RememberSettings(store());
+    EXPECT_EQ(form->ComPort1().Port(), sim.Path().toStdString());
+    EXPECT_EQ(form->ComComboBox1->currentText(), "19200");
+    EXPECT_EQ(form->DatSkaleEdit->text(), "2,5");
+    EXPECT_EQ(form->GraphXmaxEdit->text(), "500");
+    EXPECT_EQ(form->GraphYminEdit->text(), "0,5");
+    EXPECT_TRUE(form->LogCheckBox->isChecked());
+    EXPECT_TRUE(form->DoubleTicsCheckBox->isChecked());
+    EXPECT_FALSE(form->GridCheckBox1->isChecked());
+    EXPECT_FALSE(form->FollowCheckBox->isChecked());
+    EXPECT_TRUE(form->YAutoCheckBox->isChecked());
+    EXPECT_EQ(form->XAxisComboBox->currentIndex(), 1);
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("dialogs/csv-save").toString(), dir.filePath("out"));
+
+    QSettings(ini, QSettings::IniFormat).setValue("port/name", dir.filePath("unplugged"));
+    form = std::make_unique<TForm1>();
+    form->RememberSettings(store());
+    EXPECT_EQ(form->ComPort1().Port(), listChose);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
 int main(int argc, char** argv) {
