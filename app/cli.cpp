@@ -3,6 +3,7 @@
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
 #include "app/core/csv_export.h"
+#include "app/core/journal.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
 #include "chart/core/item_file.h"
@@ -102,8 +103,9 @@ const char* kRecordHelp =
     "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
     "prints the number of samples. Numbers use a period as decimal point. Every sample keeps its receive\n"
     "time; with --time-axis its x is that time in seconds since the start (\"X: Zeit (s)\"), else its\n"
-    "number. When the device goes away, what was received is saved, the port's error is printed and the\n"
-    "exit status is 3.\n";
+    "number. Each sample is also kept, as it arrives, in the journal folder $XDG_DATA_HOME/mevrant (see\n"
+    "\"Letzte Erfassungen\"), so a killed recording loses none. When the device goes away, what was\n"
+    "received is saved, the port's error is printed and the exit status is 3.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
@@ -146,6 +148,27 @@ int Record(const QStringList& args) {
     KartexSink chartSink(chart);
     LimitedSink sink(chartSink, count);
 
+    // Every sample goes to the journal as it arrives: a killed recording keeps what it received.
+    Journal journal;
+    const auto journalFault = [](const EJournalError& e) {
+        std::cerr << "mevrant record: " << e.what() << std::endl;
+    };
+    const auto writeJournal = [&] {
+        try {
+            journal.AppendNew(chart.Items(), chart.ItemCount(), chart.Store().Generation());
+        } catch (const EJournalError& e) {
+            journalFault(e);
+        }
+    };
+    QTimer sync;
+    QObject::connect(&sync, &QTimer::timeout, [&] {
+        try {
+            journal.Sync();
+        } catch (const EJournalError& e) {
+            journalFault(e);
+        }
+    });
+
     std::string portError;
     bool stopping = false;
     bool deviceGone = false;
@@ -154,6 +177,7 @@ int Record(const QStringList& args) {
         std::string bytes;
         port.ReadText(bytes, n);
         acq.Receive(bytes, sink, nullptr);
+        writeJournal();
         if (sink.Full() && !stopping) {
             stopping = true;
             QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
@@ -169,6 +193,12 @@ int Record(const QStringList& args) {
     chart.SetDataColor(kDataColor);
     acq.Restart();
     port.SetConnected(true);
+    try {
+        journal.Begin(Journal::DefaultFolder(), std::time(nullptr));
+        sync.start(1000);
+    } catch (const EJournalError& e) {
+        journalFault(e);
+    }
     if (seconds > 0)
         QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
             stopping = true;
@@ -178,7 +208,12 @@ int Record(const QStringList& args) {
     stopping = true;
     port.SetConnected(false);
     if (!sink.Full()) acq.Finish(sink, nullptr);
+    writeJournal();
+    const bool journalWhole = journal.Active();
+    const std::string run = journal.Path();
+    journal.End();
     chart.SaveItemFile(o.Get("-o")->toStdString());
+    if (journalWhole) MarkJournalRunSaved(run);
     std::cout << sink.Taken() << std::endl;
     if (deviceGone) {
         std::cerr << "mevrant record: " << (portError.empty() ? "the device went away" : portError)

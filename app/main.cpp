@@ -1,6 +1,7 @@
 // Program entry: the window, or a headless subcommand.
 
 #include "app/cli.h"
+#include "app/core/journal.h"
 #include "app/demo_device.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
@@ -31,6 +32,7 @@ struct WindowOptions {
                             QStringLiteral("NAME")};
     QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Preselect the baud rate RATE."),
                             QStringLiteral("RATE")};
+    QCommandLineOption start{QStringLiteral("start"), QStringLiteral("Start the acquisition at once.")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(QStringLiteral(
@@ -43,7 +45,7 @@ struct WindowOptions {
             "  mevrant csv FILE.mvx [-o FILE.csv]"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, port, baud});
+        parser.addOptions({demo, port, baud, start});
     }
 };
 
@@ -147,5 +149,7 @@ int main(int argc, char** argv) {
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });
     form.show();
+    errorbox::Guard([&] { form.KeepJournal(Journal::DefaultFolder()); });
+    if (parser.isSet(options.start)) errorbox::Guard([&] { form.StartButtonClick(); });
     return QApplication::exec();
 }

@@ -7,6 +7,7 @@
 #include "app/info_window.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
+#include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSaveFile>
@@ -80,6 +82,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     frameTimer_->setSingleShot(true);
     frameTimer_->setTimerType(Qt::PreciseTimer);
     connect(frameTimer_, &QTimer::timeout, this, [this] { ChartFrame(); });
+    // What the journal wrote reaches the disk once a second.
+    journalTimer_ = new QTimer(this);
+    journalTimer_->setInterval(1000);
+    connect(journalTimer_, &QTimer::timeout, this, [this] { SyncJournal(); });
 
     const int menuHeight = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -127,6 +133,8 @@ void TForm1::BuildControls() {
     DatenExportierenCSV = datei->addAction(QStringLiteral("Daten exportieren als CSV (.csv)"));
     ErfassungSpeichern = datei->addAction(QStringLiteral("Erfassung speichern"));
     Erfassungladen = datei->addAction(QStringLiteral("Erfassung laden"));
+    LetzteErfassungen = datei->addMenu(QStringLiteral("Letzte Erfassungen"));
+    connect(LetzteErfassungen, &QMenu::aboutToShow, this, [this] { FillRecentRuns(); });
     Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
     Info1 = menuBar()->addAction(QStringLiteral("Info"));
     connect(GrafikSpeichernBMP, &QAction::triggered, this,
@@ -280,6 +288,9 @@ void TForm1::BuildControls() {
     statusBar()->addWidget(CountStatusLabel);
     statusBar()->addWidget(NoSampleStatusLabel);
     statusBar()->addWidget(ViewStatusLabel, 1);
+    JournalStatusLabel = new QLabel(this);
+    JournalStatusLabel->setContentsMargins(S(4), 0, S(4), 0);
+    statusBar()->addPermanentWidget(JournalStatusLabel);
 
     // Raw-data pane: a log of the received lines, newest last.
     RichEdit1 = new QPlainTextEdit(client_);
@@ -419,6 +430,7 @@ void TForm1::StartButtonClick() {
     s.DataOffset = offset;
     acquisition_.Restart();
     ApplyAxisRange(xmax, ymax, ymin);
+    BeginJournal();
     QApplication::processEvents();
 }
 
@@ -439,6 +451,9 @@ void TForm1::EndAcquisition() {
     });
     AppendPane(shown);
     ShowValue();
+    WriteJournal();
+    journal_.End();
+    journalTimer_->stop();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
 }
@@ -451,7 +466,10 @@ void TForm1::ComPort1RxChar(int count) {
         shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
     });
     AppendPane(shown);
-    if (added > 0) ShowValue();
+    if (added > 0) {
+        ShowValue();
+        WriteJournal();
+    }
     ScheduleChartFrame();
 }
 
@@ -722,24 +740,33 @@ void TForm1::DatenExportierenCSVClick() {
 void TForm1::ErfassungSpeichernClick() {
     const QString name =
         RunFileDialog(true, QStringLiteral("Mevrant Files (*.mvx *.MVX)"), QStringLiteral("mvx"));
-    if (!name.isEmpty()) Kartex1->SaveItemFile(name.toStdString());
+    if (name.isEmpty()) return;
+    Kartex1->SaveItemFile(name.toStdString());
+    // The run the chart holds whole is saved: the journal may let it go when it has to.
+    if (!chartRun_.isEmpty() && !journal_.Active() &&
+        ItemRecordCount(QFileInfo(chartRun_).size()) == static_cast<std::size_t>(Kartex1->ItemCount()))
+        MarkJournalRunSaved(chartRun_.toStdString());
 }
 
 void TForm1::ErfassungladenClick() {
     const QString name =
         RunFileDialog(false, QStringLiteral("Mevrant Files (*.mvx *.MVX)"), QStringLiteral("mvx"));
-    if (!name.isEmpty()) Kartex1->LoadItemFile(name.toStdString(), true);
+    if (name.isEmpty()) return;
+    Kartex1->LoadItemFile(name.toStdString(), true);
+    chartRun_.clear();
 }
 
 void TForm1::Einstellungen1Click() {
     SaveSettings();
     port_->SetConnected(false);
+    EndAcquisition(); // the journal finished
     QApplication::quit();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     SaveSettings();
     errorbox::Guard([&] { port_->SetConnected(false); });
+    EndAcquisition();
     FormInfo->hide();
     event->accept();
     QApplication::quit();
@@ -812,4 +839,112 @@ void TForm1::SaveSettings() {
     st.setValue("view/zoom", ZoomRadioButton->isChecked());
     st.setValue("view/xAxis", XAxisComboBox->currentIndex());
     st.sync();
+}
+
+// ---- journal ----
+
+namespace {
+constexpr int kKeepRuns = 20;
+constexpr double kKeepGigabytes = 5;
+constexpr std::uint64_t kLowSpace = 1'000'000'000;
+} // namespace
+
+void TForm1::KeepJournal(const std::string& folder) {
+    journalFolder_ = folder;
+    const int runs = settings_ ? settings_->value("journal/keepRuns", kKeepRuns).toInt() : kKeepRuns;
+    const double gigabytes =
+        settings_ ? settings_->value("journal/keepGigabytes", kKeepGigabytes).toDouble() : kKeepGigabytes;
+    if (settings_ && !settings_->contains("journal/keepRuns")) {
+        // Written once, so that the limits can be found and changed in the settings file.
+        settings_->setValue("journal/keepRuns", runs);
+        settings_->setValue("journal/keepGigabytes", gigabytes);
+    }
+    TrimJournal(folder, static_cast<std::size_t>(std::max(1, runs)),
+                static_cast<std::uint64_t>(std::max(0.0, gigabytes) * 1e9));
+    for (const JournalRun& r : ListJournalRuns(folder)) {
+        if (!r.Unfinished) continue;
+        const QString question =
+            QStringLiteral(
+                "Die Erfassung vom %1 wurde nicht ordentlich beendet; %2 Messwerte sind gesichert.\n"
+                "Jetzt öffnen?")
+                .arg(QString::fromStdString(r.Name))
+                .arg(r.Records);
+        JournalStatusLabel->setText(
+            QStringLiteral("Nicht beendete Erfassung: %1").arg(QString::fromStdString(r.Name)));
+        const bool open =
+            ask_ ? ask_(question) : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        AcknowledgeJournalRun(r.Path);
+        if (open) errorbox::Guard([&] { OpenJournalRun(QString::fromStdString(r.Path)); });
+    }
+}
+
+void TForm1::OpenJournalRun(const QString& path) {
+    HideReadOut();
+    Kartex1->LoadItemFile(path.toStdString(), true);
+    chartRun_ = path;
+    JournalStatusLabel->setText(QStringLiteral("Geöffnet: %1").arg(QFileInfo(path).fileName()));
+}
+
+void TForm1::BeginJournal() {
+    chartRun_.clear();
+    if (journalFolder_.empty()) return;
+    try {
+        journal_.Begin(journalFolder_, std::time(nullptr));
+        chartRun_ = QString::fromStdString(journal_.Path());
+        JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
+        journalTimer_->start();
+        SyncJournal();
+    } catch (const EJournalError& e) {
+        JournalFault(e);
+    }
+}
+
+void TForm1::WriteJournal() {
+    if (!journal_.Active()) return;
+    try {
+        journal_.AppendNew(Kartex1->Items(), Kartex1->ItemCount(), Kartex1->Store().Generation());
+    } catch (const EJournalError& e) {
+        JournalFault(e);
+    }
+}
+
+void TForm1::SyncJournal() {
+    if (!journal_.Active()) return;
+    try {
+        journal_.Sync();
+    } catch (const EJournalError& e) {
+        return JournalFault(e);
+    }
+    const std::uint64_t free = FreeBytes(journalFolder_);
+    if (free < kLowSpace)
+        JournalStatusLabel->setText(QStringLiteral("Wenig Platz: %1 GB frei")
+                                        .arg(QLocale().toString(static_cast<double>(free) / 1e9, 'f', 2)));
+}
+
+// Told once, at once: the acquisition goes on in memory, unprotected.
+void TForm1::JournalFault(const EJournalError& e) {
+    journalTimer_->stop();
+    chartRun_.clear();
+    JournalStatusLabel->setText(QStringLiteral("Nicht gesichert"));
+    errorbox::Show(QString::fromStdString(e.what()), {});
+}
+
+void TForm1::FillRecentRuns() {
+    LetzteErfassungen->clear();
+    std::vector<JournalRun> runs =
+        journalFolder_.empty() ? std::vector<JournalRun>{} : ListJournalRuns(journalFolder_);
+    if (runs.empty()) LetzteErfassungen->addAction(QStringLiteral("(keine)"))->setEnabled(false);
+    for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
+        const QString state = r->Running ? QStringLiteral("läuft")
+                              : r->Saved ? QStringLiteral("gespeichert")
+                                         : QStringLiteral("nicht gespeichert");
+        QAction* a = LetzteErfassungen->addAction(QStringLiteral("%1   %2 Messwerte   %3")
+                                                      .arg(QString::fromStdString(r->Name))
+                                                      .arg(r->Records)
+                                                      .arg(state));
+        a->setEnabled(!r->Running);
+        const QString path = QString::fromStdString(r->Path);
+        connect(a, &QAction::triggered, this,
+                [this, path] { errorbox::Guard([&] { OpenJournalRun(path); }); });
+    }
 }

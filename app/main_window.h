@@ -4,6 +4,7 @@
 
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
+#include "app/core/journal.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -18,6 +19,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QRadioButton;
 class QSettings;
@@ -68,6 +70,7 @@ public:
     QLabel* CountStatusLabel = nullptr;    // status bar: samples in the chart
     QLabel* NoSampleStatusLabel = nullptr; // received lines that gave no sample
     QLabel* ViewStatusLabel = nullptr;     // min, max and mean of the samples in view
+    QLabel* JournalStatusLabel = nullptr;  // where the run is kept, or why it is not
     QPlainTextEdit* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
     TFormInfo* FormInfo = nullptr;
@@ -76,6 +79,7 @@ public:
     QAction* DatenExportierenCSV = nullptr;
     QAction* ErfassungSpeichern = nullptr;
     QAction* Erfassungladen = nullptr;
+    QMenu* LetzteErfassungen = nullptr; // the runs the journal keeps
     QAction* Einstellungen1 = nullptr;
     QAction* Info1 = nullptr;
 
@@ -103,6 +107,16 @@ public:
     // terminal is gone when the program ends).
     void RememberSettings(std::unique_ptr<QSettings> settings, bool port = true);
     void SaveSettings();
+
+    // Keeps every run from its first sample in the journal folder, and keeps the folder within the
+    // remembered limits (20 runs, 5 GB; saved runs go first, unsaved ones never). A run that did not end
+    // properly is offered to be opened.
+    void KeepJournal(const std::string& folder);
+    const Journal& RunJournal() const { return journal_; }
+    // The question at start-up; tests answer it. Returns true for yes.
+    using AskFn = std::function<bool(const QString& question)>;
+    void SetAsk(AskFn fn) { ask_ = std::move(fn); }
+    void OpenJournalRun(const QString& path);
 
     // Handlers.
     void FormShow();
@@ -151,6 +165,11 @@ private:
     void ShowReadOut(double x);
     void HideReadOut();
     void LoadSettings();
+    void BeginJournal();
+    void WriteJournal();
+    void SyncJournal();
+    void JournalFault(const EJournalError& e);
+    void FillRecentRuns();
     QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
 
     double scale_ = 1.0;
@@ -166,4 +185,9 @@ private:
     FileDialogFn fileDialog_;
     std::unique_ptr<QSettings> settings_;
     bool rememberPort_ = true;
+    Journal journal_;
+    std::string journalFolder_;
+    QString chartRun_; // the journal run the chart holds, if any
+    QTimer* journalTimer_ = nullptr;
+    AskFn ask_;
 };

@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
 
     TForm1 form;
     form.show();
+    form.KeepJournal(Journal::DefaultFolder()); // as the program does: every run is kept on disk
     form.SelectPort(path);
     if (!xmax.isEmpty()) form.GraphXmaxEdit->setText(xmax);
     form.Kartex1->SetLineReduction(!plain);

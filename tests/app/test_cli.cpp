@@ -1,3 +1,4 @@
+#include "app/core/journal.h"
 #include "chart/core/item_file.h"
 #include "sim_process.h"
 
@@ -240,7 +241,54 @@ TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
     EXPECT_LT(items.back().X, 30);
 }
 
+// Killed mid-acquisition, the window and the recorder leave every sample they took in the journal.
+TEST(Cli, AKilledAcquisitionLeavesItsSamplesInTheJournal) {
+    QTemporaryDir dir;
+    const QString values = dir.filePath("values.txt");
+    {
+        QFile f(values);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 1; i <= 100000; ++i)
+            f.write(QByteArray::number(i) + "\n");
+    }
+    const QString out = dir.filePath("never.mvx");
+    for (const bool window : {true, false}) {
+        SCOPED_TRACE(window ? "window" : "record");
+        QTemporaryDir home; // private: data, settings and the runtime folder of this run
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            env.insert(name, home.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        SimProcess sim({"--file", values, "--rate", "400"});
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(Mevrant(),
+                      window ? QStringList{"--port", sim.Path(), "--start"}
+                             : QStringList{"record", "--port", sim.Path(), "--seconds", "60", "-o", out});
+        const QString folder = home.filePath("mevrant");
+        const auto run = [&] {
+            const QStringList runs = QDir(folder).entryList({"*.mvx"}, QDir::Files);
+            return runs.isEmpty() ? QString() : QDir(folder).filePath(runs.front());
+        };
+        ASSERT_TRUE(
+            WaitUntil([&] { return !run().isEmpty() && QFileInfo(run()).size() >= 100 * 104; }, 20000));
+        ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
+        ASSERT_TRUE(program.waitForFinished(10000));
+        const std::vector<TChartItem> items = LoadItems(run().toStdString());
+        ASSERT_GE(items.size(), 100u);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            ASSERT_EQ(items[i].Y, static_cast<double>(i + 1)) << i;
+            ASSERT_EQ(items[i].Kind, i ? ikLineTo : ikMoveTo) << i;
+        }
+        EXPECT_TRUE(ListJournalRuns(folder.toStdString()).front().Unfinished);
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+}
+
 int main(int argc, char** argv) {
+    // Recordings keep their journal in a folder of their own, not in the user's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,7 +1,9 @@
 #include "app/core/conversions.h"
+#include "app/core/journal.h"
 #include "app/error_box.h"
 #include "app/info_window.h"
 #include "app/main_window.h"
+#include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
 #include "serial/com_led.h"
@@ -19,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -34,7 +37,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sys/resource.h>
 
 namespace {
 
@@ -575,6 +583,77 @@ TEST_F(MainWindow, SettingsComeBackInTheNextRunButNotAPortThatIsGone) {
     form->RememberSettings(store());
     EXPECT_EQ(form->ComPort1().Port(), listChose);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+// Every run is kept from its first sample; a saved one is marked, an unfinished one offered at the next
+// start, and a journal that cannot be written is reported once while the acquisition goes on.
+TEST_F(MainWindow, TheJournalKeepsEveryRun) {
+    QTemporaryDir dir;
+    const std::string folder = dir.filePath("journal").toStdString();
+    TKartex& k = *form->Kartex1;
+    form->KeepJournal(folder);
+    const auto acquire = [&](int count) {
+        SimProcess sim({"--count", QString::number(count), "--rate", "1000", "--wave", "ramp"});
+        form->SelectPort(sim.Path());
+        form->StartButton->click();
+        EXPECT_TRUE(WaitFor([&] { return k.ItemCount() == count; }));
+        form->StopButton->click();
+    };
+    acquire(50);
+    std::vector<JournalRun> runs = ListJournalRuns(folder);
+    ASSERT_EQ(runs.size(), 1u);
+    const std::vector<TChartItem> kept = LoadItems(runs[0].Path);
+    ASSERT_EQ(kept.size(), 50u);
+    EXPECT_EQ(std::memcmp(kept.data(), k.Items(), sizeof(TChartItem) * 50), 0);
+    form->SetFileDialog([&](bool, const QString&, const QString&) { return dir.filePath("saved.mvx"); });
+    form->ErfassungSpeichern->trigger();
+    EXPECT_TRUE(ListJournalRuns(folder)[0].Saved);
+
+    // A run whose program was killed: its open marker names a process that is gone.
+    const std::string lost = folder + "/2020-01-01_00-00-00.mvx";
+    std::filesystem::copy_file(runs[0].Path, lost);
+    {
+        std::ifstream boot("/proc/sys/kernel/random/boot_id");
+        std::string id;
+        std::getline(boot, id);
+        std::ofstream(lost + ".open") << 999999999 << ' ' << id << '\n';
+    }
+    form = std::make_unique<TForm1>();
+    form->show();
+    QStringList asked;
+    form->SetAsk([&](const QString& q) { return asked << q, true; });
+    form->KeepJournal(folder);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains("2020-01-01 00:00:00") && asked[0].contains("50 Messwerte"))
+        << asked[0].toStdString();
+    EXPECT_EQ(form->Kartex1->ItemCount(), 50);
+    emit form->LetzteErfassungen->aboutToShow(); // lists the runs, newest first
+    const QList<QAction*> entries = form->LetzteErfassungen->actions();
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_TRUE(entries[0]->text().endsWith(" gespeichert")) << entries[0]->text().toStdString();
+    EXPECT_TRUE(entries[1]->text().startsWith("2020-01-01 00:00:00   50 Messwerte   nicht gespeichert"))
+        << entries[1]->text().toStdString();
+    EXPECT_FALSE(ListJournalRuns(folder)[0].Unfinished); // asked once
+
+    // No room for the journal: one report, and every sample still arrives.
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 20 * kChartItemSize;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    TKartex& again = *form->Kartex1;
+    SimProcess sim({"--count", "300", "--rate", "1000"});
+    form->SelectPort(sim.Path());
+    form->StartButton->click();
+    const bool all = WaitFor([&] { return again.ItemCount() == 300; });
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_TRUE(all);
+    form->StopButton->click();
+    ASSERT_EQ(errors.size(), 1) << errors.join("; ").toStdString();
+    EXPECT_TRUE(errors[0].contains("nicht gegen Absturz gesichert")) << errors[0].toStdString();
+    EXPECT_EQ(form->JournalStatusLabel->text(), "Nicht gesichert");
 }
 
 int main(int argc, char** argv) {

@@ -1,0 +1,189 @@
+#include "app/core/journal.h"
+
+#include "chart/core/item_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <signal.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kNotProtected = " Die Erfassung läuft im Speicher weiter und ist nicht gegen Absturz gesichert.";
+
+std::string BootId() {
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    std::getline(in, id);
+    return id;
+}
+
+std::string OpenMarker(const std::string& run) {
+    return run + ".open";
+}
+std::string SavedMarker(const std::string& run) {
+    return run + ".saved";
+}
+
+// The writer named by a run's open marker is still at work: the same boot and a live process.
+bool WriterAlive(const std::string& marker) {
+    std::ifstream in(marker);
+    long pid = 0;
+    std::string boot;
+    if (!(in >> pid >> boot) || pid <= 0 || boot != BootId()) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+Journal::~Journal() {
+    End();
+}
+
+std::string Journal::DefaultFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && *data == '/') return std::string(data) + "/mevrant";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.local/share/mevrant";
+}
+
+void Journal::Begin(const std::string& folder, std::time_t start) {
+    End();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    std::tm local{};
+    localtime_r(&start, &local);
+    char stamp[64];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &local);
+    // Two runs in one second get a number.
+    for (int n = 1; fd_ < 0; ++n) {
+        path_ = folder + "/" + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".mvx";
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd_ < 0 && (errno != EEXIST || n >= 1000))
+            throw EJournalError("Das Journal der Erfassung kann nicht angelegt werden: \"" + path_ +
+                                "\": " + std::strerror(errno) + "." + kNotProtected);
+    }
+    records_ = 0;
+    written_ = 0;
+    generation_ = 0;
+    std::ofstream marker(OpenMarker(path_), std::ios::trunc);
+    marker << ::getpid() << ' ' << BootId() << '\n';
+}
+
+void Journal::Fail(const std::string& what, int error) {
+    ::close(fd_);
+    fd_ = -1;
+    std::error_code ec;
+    fs::remove(OpenMarker(path_), ec); // what was written stays, as a finished run
+    throw EJournalError("Das Journal der Erfassung kann nicht " + what + " werden: \"" + path_ +
+                        "\": " + std::strerror(error) + "." + kNotProtected);
+}
+
+void Journal::AppendNew(const TChartItem* items, int count, std::uint64_t generation) {
+    if (fd_ < 0) return;
+    if (generation != generation_) {
+        generation_ = generation;
+        written_ = 0;
+    }
+    written_ = std::min(written_, count);
+    if (count == written_) return;
+    const auto bytes = static_cast<std::size_t>(count - written_) * kChartItemSize;
+    if (!WriteAll(fd_, reinterpret_cast<const char*>(items + written_), bytes)) Fail("geschrieben", errno);
+    records_ += static_cast<std::uint64_t>(count - written_);
+    written_ = count;
+}
+
+void Journal::Sync() {
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) Fail("auf die Platte geschrieben", errno);
+}
+
+void Journal::End() {
+    if (fd_ < 0) return;
+    ::fdatasync(fd_);
+    ::close(fd_);
+    fd_ = -1;
+    std::error_code ec;
+    fs::remove(OpenMarker(path_), ec);
+}
+
+std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
+    std::vector<JournalRun> runs;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        if (e.path().extension() != ".mvx" || !e.is_regular_file(ec)) continue;
+        JournalRun r;
+        r.Path = e.path().string();
+        r.Name = e.path().stem().string();
+        if (const auto cut = r.Name.find('_'); cut != std::string::npos) {
+            r.Name[cut] = ' ';
+            for (std::size_t i = cut + 1; i < r.Name.size() && i < cut + 9; ++i)
+                if (r.Name[i] == '-') r.Name[i] = ':';
+        }
+        r.Bytes = e.file_size(ec);
+        r.Records = ItemRecordCount(r.Bytes);
+        r.Saved = fs::exists(SavedMarker(r.Path), ec);
+        if (fs::exists(OpenMarker(r.Path), ec))
+            (WriterAlive(OpenMarker(r.Path)) ? r.Running : r.Unfinished) = true;
+        runs.push_back(std::move(r));
+    }
+    std::sort(runs.begin(), runs.end(),
+              [](const JournalRun& a, const JournalRun& b) { return a.Path < b.Path; });
+    return runs;
+}
+
+void MarkJournalRunSaved(const std::string& runPath) {
+    std::ofstream(SavedMarker(runPath), std::ios::trunc);
+}
+
+void AcknowledgeJournalRun(const std::string& runPath) {
+    std::error_code ec;
+    if (!WriterAlive(OpenMarker(runPath))) fs::remove(OpenMarker(runPath), ec);
+}
+
+std::vector<std::string> TrimJournal(const std::string& folder, std::size_t keepRuns,
+                                     std::uint64_t keepBytes) {
+    const std::vector<JournalRun> runs = ListJournalRuns(folder);
+    std::size_t count = runs.size();
+    std::uint64_t bytes = 0;
+    for (const JournalRun& r : runs)
+        bytes += r.Bytes;
+    std::vector<std::string> deleted;
+    for (const JournalRun& r : runs) {
+        if (count <= keepRuns && bytes <= keepBytes) break;
+        if (!r.Saved || r.Running || r.Unfinished) continue;
+        std::error_code ec;
+        if (!fs::remove(r.Path, ec)) continue;
+        fs::remove(SavedMarker(r.Path), ec);
+        deleted.push_back(r.Path);
+        --count;
+        bytes -= r.Bytes;
+    }
+    return deleted;
+}
+
+std::uint64_t FreeBytes(const std::string& folder) {
+    struct statvfs s {};
+    if (::statvfs(folder.c_str(), &s) != 0) return 0;
+    return static_cast<std::uint64_t>(s.f_bavail) * s.f_frsize;
+}
