@@ -148,14 +148,17 @@ int Record(const QStringList& args) {
     KartexSink chartSink(chart);
     LimitedSink sink(chartSink, count);
 
-    // Every sample goes to the journal as it arrives: a killed recording keeps what it received.
+    // The samples live in the journal's file as they arrive: a killed recording keeps what it received,
+    // and memory does not limit the length of a recording.
     Journal journal;
     const auto journalFault = [](const EJournalError& e) {
         std::cerr << "mevrant record: " << e.what() << std::endl;
     };
     const auto writeJournal = [&] {
+        const TItemStore& store = chart.Store();
+        if (!journal.Active() || store.BackedByFile() || store.BackingError().empty()) return;
         try {
-            journal.AppendNew(chart.Items(), chart.ItemCount(), chart.Store().Generation());
+            journal.Fail(store.BackingError());
         } catch (const EJournalError& e) {
             journalFault(e);
         }
@@ -192,13 +195,14 @@ int Record(const QStringList& args) {
     chart.ClearItems();
     chart.SetDataColor(kDataColor);
     acq.Restart();
-    port.SetConnected(true);
     try {
         journal.Begin(Journal::DefaultFolder(), std::time(nullptr));
+        chart.Store().BackWithFile(journal.Fd());
         sync.start(1000);
     } catch (const EJournalError& e) {
         journalFault(e);
     }
+    port.SetConnected(true);
     if (seconds > 0)
         QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
             stopping = true;
@@ -211,6 +215,7 @@ int Record(const QStringList& args) {
     writeJournal();
     const bool journalWhole = journal.Active();
     const std::string run = journal.Path();
+    chart.Store().SealBacking();
     journal.End();
     chart.SaveItemFile(o.Get("-o")->toStdString());
     if (journalWhole) MarkJournalRunSaved(run);

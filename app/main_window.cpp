@@ -373,6 +373,9 @@ void TForm1::SelectBaudRate(const QString& text) {
 
 void TForm1::SetParameterGroupsEnabled(bool enabled) {
     ClearGraphButton->setEnabled(enabled);
+    // The chart's list is the running acquisition's: it is not replaced while it grows.
+    Erfassungladen->setEnabled(enabled);
+    LetzteErfassungen->setEnabled(enabled);
     GroupBox1->setEnabled(enabled);
     GroupBox2->setEnabled(enabled);
     LogCheckBox->setEnabled(enabled);
@@ -452,6 +455,7 @@ void TForm1::EndAcquisition() {
     AppendPane(shown);
     ShowValue();
     WriteJournal();
+    Kartex1->Store().SealBacking();
     journal_.End();
     journalTimer_->stop();
     Kartex1->Redraw();
@@ -890,6 +894,7 @@ void TForm1::BeginJournal() {
     if (journalFolder_.empty()) return;
     try {
         journal_.Begin(journalFolder_, std::time(nullptr));
+        Kartex1->Store().BackWithFile(journal_.Fd());
         chartRun_ = QString::fromStdString(journal_.Path());
         JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
         journalTimer_->start();
@@ -899,10 +904,13 @@ void TForm1::BeginJournal() {
     }
 }
 
+// The samples are in the journal's file as they are appended; when the file could take no more, the
+// list went on in memory and the user is told.
 void TForm1::WriteJournal() {
-    if (!journal_.Active()) return;
+    const TItemStore& store = Kartex1->Store();
+    if (!journal_.Active() || store.BackedByFile() || store.BackingError().empty()) return;
     try {
-        journal_.AppendNew(Kartex1->Items(), Kartex1->ItemCount(), Kartex1->Store().Generation());
+        journal_.Fail(store.BackingError());
     } catch (const EJournalError& e) {
         JournalFault(e);
     }
@@ -935,13 +943,15 @@ void TForm1::FillRecentRuns() {
         journalFolder_.empty() ? std::vector<JournalRun>{} : ListJournalRuns(journalFolder_);
     if (runs.empty()) LetzteErfassungen->addAction(QStringLiteral("(keine)"))->setEnabled(false);
     for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
-        const QString state = r->Running ? QStringLiteral("läuft")
-                              : r->Saved ? QStringLiteral("gespeichert")
-                                         : QStringLiteral("nicht gespeichert");
-        QAction* a = LetzteErfassungen->addAction(QStringLiteral("%1   %2 Messwerte   %3")
-                                                      .arg(QString::fromStdString(r->Name))
-                                                      .arg(r->Records)
-                                                      .arg(state));
+        const QString name = QString::fromStdString(r->Name);
+        // A run in progress has room reserved ahead of its samples: no count yet.
+        QAction* a = LetzteErfassungen->addAction(
+            r->Running
+                ? QStringLiteral("%1   läuft").arg(name)
+                : QStringLiteral("%1   %2 Messwerte   %3")
+                      .arg(name)
+                      .arg(r->Records)
+                      .arg(r->Saved ? QStringLiteral("gespeichert") : QStringLiteral("nicht gespeichert")));
         a->setEnabled(!r->Running);
         const QString path = QString::fromStdString(r->Path);
         connect(a, &QAction::triggered, this,

@@ -11,6 +11,6 @@ void TKartex::SaveItemFile(const std::string& fileName) const {
 void TKartex::LoadItemFile(const std::string& fileName, bool /*keep*/) {
     // The records are read into a new list first, so a failure cannot leave the chart half loaded. The
     // keep flag only ever decided whether the old list's memory was reused; a new list serves both.
-    store_.AssignItems(LoadItems(fileName));
+    store_.AssignBlock(LoadItemBlock(fileName));
     Paint();
 }

@@ -42,17 +42,24 @@ bool WriterAlive(const std::string& marker) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
+// The length of the file without its zero records at the end.
+off_t WrittenLength(int fd) {
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    if (size < 0) return 0;
+    const auto record = static_cast<off_t>(kChartItemSize);
+    off_t end = size / record * record;
+    std::vector<char> chunk(kChartItemSize * 10000);
+    while (end > 0) {
+        const off_t from = std::max<off_t>(0, end - static_cast<off_t>(chunk.size()));
+        const ssize_t n = ::pread(fd, chunk.data(), static_cast<std::size_t>(end - from), from);
+        if (n != end - from) return end;
+        for (off_t r = n / record; r > 0; --r) {
+            const char* first = chunk.data() + (r - 1) * record;
+            if (std::any_of(first, first + record, [](char c) { return c != 0; })) return from + r * record;
         }
-        data += n;
-        size -= static_cast<std::size_t>(n);
+        end = from;
     }
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -79,51 +86,35 @@ void Journal::Begin(const std::string& folder, std::time_t start) {
     // Two runs in one second get a number.
     for (int n = 1; fd_ < 0; ++n) {
         path_ = folder + "/" + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".mvx";
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd_ < 0 && (errno != EEXIST || n >= 1000))
             throw EJournalError("Das Journal der Erfassung kann nicht angelegt werden: \"" + path_ +
                                 "\": " + std::strerror(errno) + "." + kNotProtected);
     }
-    records_ = 0;
-    written_ = 0;
-    generation_ = 0;
     std::ofstream marker(OpenMarker(path_), std::ios::trunc);
     marker << ::getpid() << ' ' << BootId() << '\n';
 }
 
-void Journal::Fail(const std::string& what, int error) {
-    ::close(fd_);
-    fd_ = -1;
-    std::error_code ec;
-    fs::remove(OpenMarker(path_), ec); // what was written stays, as a finished run
-    throw EJournalError("Das Journal der Erfassung kann nicht " + what + " werden: \"" + path_ +
-                        "\": " + std::strerror(error) + "." + kNotProtected);
-}
-
-void Journal::AppendNew(const TChartItem* items, int count, std::uint64_t generation) {
-    if (fd_ < 0) return;
-    if (generation != generation_) {
-        generation_ = generation;
-        written_ = 0;
-    }
-    written_ = std::min(written_, count);
-    if (count == written_) return;
-    const auto bytes = static_cast<std::size_t>(count - written_) * kChartItemSize;
-    if (!WriteAll(fd_, reinterpret_cast<const char*>(items + written_), bytes)) Fail("geschrieben", errno);
-    records_ += static_cast<std::uint64_t>(count - written_);
-    written_ = count;
+void Journal::Fail(const std::string& reason) {
+    const std::string path = path_;
+    End(); // what the file holds stays, as a finished run
+    throw EJournalError("Das Journal der Erfassung kann nicht geschrieben werden: \"" + path +
+                        "\": " + reason + "." + kNotProtected);
 }
 
 void Journal::Sync() {
-    if (fd_ >= 0 && ::fdatasync(fd_) != 0) Fail("auf die Platte geschrieben", errno);
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) Fail(std::strerror(errno));
 }
 
 void Journal::End() {
     if (fd_ < 0) return;
     ::fdatasync(fd_);
+    const off_t length = WrittenLength(fd_);
+    if (::ftruncate(fd_, length) == 0) ::fdatasync(fd_);
     ::close(fd_);
     fd_ = -1;
     std::error_code ec;
+    if (length == 0) fs::remove(path_, ec); // a run without a sample is no run
     fs::remove(OpenMarker(path_), ec);
 }
 
@@ -145,6 +136,11 @@ std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
         r.Saved = fs::exists(SavedMarker(r.Path), ec);
         if (fs::exists(OpenMarker(r.Path), ec))
             (WriterAlive(OpenMarker(r.Path)) ? r.Running : r.Unfinished) = true;
+        if (r.Unfinished) {
+            // Its writer cannot cut the room it reserved any more.
+            r.Records = CutZeroTail(r.Path);
+            r.Bytes = r.Records * kChartItemSize;
+        }
         runs.push_back(std::move(r));
     }
     std::sort(runs.begin(), runs.end(),
@@ -186,4 +182,13 @@ std::uint64_t FreeBytes(const std::string& folder) {
     struct statvfs s {};
     if (::statvfs(folder.c_str(), &s) != 0) return 0;
     return static_cast<std::uint64_t>(s.f_bavail) * s.f_frsize;
+}
+
+std::uint64_t CutZeroTail(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return 0;
+    const off_t length = WrittenLength(fd);
+    if (::lseek(fd, 0, SEEK_END) != length && ::ftruncate(fd, length) == 0) ::fdatasync(fd);
+    ::close(fd);
+    return static_cast<std::uint64_t>(length) / kChartItemSize;
 }

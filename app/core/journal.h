@@ -1,12 +1,15 @@
 #pragma once
-// The acquisition journal: from Start on, every record of a run goes to a file of the user's data folder
-// as it arrives, so that neither a crash nor a kill loses a sample. The file is the plain acquisition
-// format (headerless 104-byte records), named by the run's start time. Plain C++ on POSIX.
+// The acquisition journal: from Start on, a run's records live in a file of the user's data folder, so
+// that neither a crash nor a kill loses a sample and no length of run is limited by memory. The file is
+// the plain acquisition format (headerless 104-byte records), named by the run's start time. Plain C++
+// on POSIX.
 //
-// Records are written to the file at once (a crash of the program loses none of them) and flushed to the
-// disk by Sync, which the owner calls at least once a second (a power cut loses at most that second).
-// Beside the run lies "<run>.open" with the writer's process id while the run goes on, and
-// "<run>.saved" once the user saved it elsewhere.
+// The chart's item list is a shared mapping of the file (TItemStore::BackWithFile): a record is in the
+// file's pages the moment it is appended, so a crash of the program loses none, and Sync, which the
+// owner calls at least once a second, puts them on the disk (a power cut loses at most that second).
+// The file grows ahead of the list in reserved steps; what lies beyond the last record is zero and is
+// cut off when the run ends, or when a run whose writer died is found. Beside the run lies "<run>.open"
+// with the writer's process id while the run goes on, and "<run>.saved" once the user saved it.
 
 #include "chart/core/item.h"
 
@@ -38,26 +41,25 @@ public:
     void Begin(const std::string& folder, std::time_t start);
     bool Active() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
-    std::uint64_t Records() const { return records_; }
+    // The run's file, open for reading and writing, for the item list to live in.
+    int Fd() const { return fd_; }
 
-    // Writes the records of a growing list that it has not written yet. A changed generation means the
-    // list was replaced (the graph cleared): its records are new from the start. A failed write ends the
-    // journal and throws EJournalError once; later calls do nothing.
-    void AppendNew(const TChartItem* items, int count, std::uint64_t generation);
-    // Flushes what was written to the disk. Throws EJournalError as AppendNew does.
+    // Puts what the list wrote on the disk. A failure ends the journal and throws EJournalError.
     void Sync();
-    // Flushes, closes and marks the run finished. Never throws: a failure here loses nothing written.
+    // The list could not go on in the file (`reason`): the journal ends, keeping what the file holds,
+    // and throws the EJournalError the user is told.
+    [[noreturn]] void Fail(const std::string& reason);
+    // Flushes, cuts the zero tail, closes and marks the run finished; a run without a record is removed.
+    // Never throws.
     void End();
 
 private:
-    [[noreturn]] void Fail(const std::string& what, int error);
-
     int fd_ = -1;
     std::string path_;
-    std::uint64_t records_ = 0;
-    int written_ = 0; // records of the current list generation written
-    std::uint64_t generation_ = 0;
 };
+
+// Cuts the zero records at the end of a file (room reserved but never written). Returns the records left.
+std::uint64_t CutZeroTail(const std::string& path);
 
 // One kept run of a journal folder.
 struct JournalRun {

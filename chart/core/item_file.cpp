@@ -227,3 +227,18 @@ std::vector<TChartItem> LoadItems(const std::string& fileName) {
     }
     return items;
 }
+
+std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+    const std::size_t count = ItemRecordCount(static_cast<std::size_t>(st.st_size));
+    if (!S_ISREG(st.st_mode) || static_cast<std::size_t>(st.st_size) < kMapFrom || count > INT32_MAX)
+        return std::make_shared<TItemBlock>(LoadItems(fileName));
+    try {
+        return TItemBlock::MapFile(fd.Get(), count);
+    } catch (const std::system_error& e) {
+        throw EItemFileError("Cannot read", fileName, ErrnoText(e.code().value()));
+    }
+}

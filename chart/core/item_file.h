@@ -8,12 +8,14 @@
 // and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
 
 #include <cstddef>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "chart/core/item.h"
+#include "chart/core/item_memory.h"
 
 class EItemFileError : public std::runtime_error {
 public:
@@ -33,6 +35,11 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items);
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
 std::vector<TChartItem> LoadItems(const std::string& fileName);
+
+// Reads a file as LoadItems does, but a large one (from kMapFrom bytes) is mapped copy-on-write instead of
+// read into memory: its pages come from the file as they are drawn, and only the ones in use stay.
+inline constexpr std::size_t kMapFrom = 64u << 20;
+std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName);
 
 // The number of whole records a file of the given length holds.
 constexpr std::size_t ItemRecordCount(std::size_t fileLength) {

@@ -1,22 +1,122 @@
 #include "chart/core/item_memory.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
-
-#ifdef __linux__
+#include <cstring>
+#include <fcntl.h>
 #include <sys/mman.h>
-#endif
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+// A file block grows by at least this much at a time: 64 MiB of records.
+constexpr std::size_t kFileStep = (64u << 20) / kChartItemSize;
+} // namespace
 
 void ReserveItems(std::vector<TChartItem>& items, std::size_t capacity) {
     if (items.capacity() >= capacity) return;
     std::vector<TChartItem> grown;
     grown.reserve(capacity);
-#ifdef __linux__
     constexpr std::uintptr_t kHuge = 2u << 20;
     const auto begin = reinterpret_cast<std::uintptr_t>(grown.data());
     const std::uintptr_t end = begin + capacity * sizeof(TChartItem);
     const std::uintptr_t first = (begin + kHuge - 1) / kHuge * kHuge, last = end / kHuge * kHuge;
     if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-#endif
     grown.insert(grown.end(), items.begin(), items.end());
     items.swap(grown);
+}
+
+TItemBlock::TItemBlock(std::size_t slots) : heap_(slots) {
+    data_ = heap_.data();
+    size_ = slots;
+}
+
+TItemBlock::TItemBlock(std::vector<TChartItem> records) : heap_(std::move(records)) {
+    data_ = heap_.data();
+    size_ = heap_.size();
+}
+
+TItemBlock::~TItemBlock() {
+    Unmap();
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void TItemBlock::Unmap() {
+    if (kind_ != Kind::Heap && mapped_ > 0) ::munmap(data_, mapped_);
+    mapped_ = 0;
+}
+
+std::unique_ptr<TItemBlock> TItemBlock::InFile(int fd, std::size_t slots) {
+    auto block = std::make_unique<TItemBlock>();
+    block->kind_ = Kind::File;
+    block->fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (block->fd_ < 0) throw std::system_error(errno, std::generic_category());
+    block->data_ = nullptr;
+    std::string reason;
+    if (!block->Grow(std::max<std::size_t>(slots, 1), reason))
+        throw std::system_error(std::make_error_code(std::errc::io_error), reason);
+    return block;
+}
+
+std::unique_ptr<TItemBlock> TItemBlock::MapFile(int fd, std::size_t records) {
+    auto block = std::make_unique<TItemBlock>();
+    if (records == 0) return block;
+    const std::size_t bytes = records * kChartItemSize;
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    if (p == MAP_FAILED) throw std::system_error(errno, std::generic_category());
+    block->kind_ = Kind::Loaded;
+    block->data_ = static_cast<TChartItem*>(p);
+    block->size_ = records;
+    block->mapped_ = bytes;
+    return block;
+}
+
+bool TItemBlock::Grow(std::size_t slots, std::string& reason) {
+    if (slots <= size_) return true;
+    switch (kind_) {
+    case Kind::Heap:
+        // Reserved geometrically, so a long acquisition copies each item a bounded number of times.
+        if (heap_.capacity() < slots) ReserveItems(heap_, std::max(slots, heap_.capacity() / 2 * 3));
+        heap_.resize(slots);
+        data_ = heap_.data();
+        size_ = slots;
+        return true;
+    case Kind::Loaded:
+        return false;
+    case Kind::File:
+        break;
+    }
+    if (fd_ < 0) return false; // sealed
+    const std::size_t want = std::max(slots, size_ + std::clamp(size_, std::size_t{1}, kFileStep));
+    const std::size_t bytes = want * kChartItemSize;
+    if (const int err = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes)); err != 0) {
+        reason = std::strerror(err);
+        return false;
+    }
+    void* p = mapped_ ? ::mremap(data_, mapped_, bytes, MREMAP_MAYMOVE)
+                      : ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (p == MAP_FAILED) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    data_ = static_cast<TChartItem*>(p);
+    mapped_ = bytes;
+    size_ = want;
+    return true;
+}
+
+void TItemBlock::Seal(std::size_t records) {
+    if (kind_ != Kind::File || fd_ < 0) return;
+    records = std::min(records, size_);
+    if (records == 0) {
+        Unmap();
+        data_ = nullptr;
+    } else if (void* p = ::mremap(data_, mapped_, records * kChartItemSize, 0); p != MAP_FAILED) {
+        mapped_ = records * kChartItemSize;
+    }
+    size_ = records;
+    [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(records * kChartItemSize));
+    ::close(fd_);
+    fd_ = -1;
 }

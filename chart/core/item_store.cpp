@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <fcntl.h>
 #include <stdexcept>
+#include <system_error>
+#include <unistd.h>
 
 std::string_view ShareRefusalMessage(TShareResult r) {
     switch (r) {
@@ -21,6 +24,7 @@ std::string_view ShareRefusalMessage(TShareResult r) {
 }
 
 TItemStore::~TItemStore() {
+    EndBacking();
     Leave();
     // Users keep the items they show and go on as charts of their own, each with its own copy: appends to
     // a shared array would write into each other's slots.
@@ -43,25 +47,52 @@ TChartItem& TItemStore::NextSlot() {
     if (count_ >= capacity) {
         if (capacity > INT_MAX - allocSize_) throw std::length_error("chart item list is full");
         const auto wanted = static_cast<std::size_t>(capacity + allocSize_);
-        if (array_ && array_.use_count() == 1) {
-            // A list of its own grows in place; memory is reserved geometrically, so a long acquisition
-            // copies each item a bounded number of times instead of once per AllocSize step.
-            if (array_->capacity() < wanted)
-                ReserveItems(*array_, std::max(wanted, array_->capacity() / 2 * 3));
-            array_->resize(wanted);
-            TChartItem& slot = (*array_)[static_cast<std::size_t>(count_)];
-            slot = TChartItem{};
-            return slot;
+        std::string reason;
+        if (!block_ && backingFd_ >= 0) {
+            try {
+                block_ = TItemBlock::InFile(backingFd_, wanted);
+            } catch (const std::system_error& e) {
+                reason = e.what();
+            }
+        } else if (block_ && block_.use_count() == 1) {
+            // A list of its own grows in place (a file by reserving more of it).
+            if (!block_->Grow(wanted, reason) && block_->FileBacked() && reason.empty()) reason = "no room";
         }
-        // A new array of the group's own: partners keep reading the old one until the publish.
-        auto grown = std::make_shared<TItemArray>(static_cast<std::size_t>(capacity + allocSize_));
-        if (array_) std::copy(array_->begin(), array_->end(), grown->begin());
-        array_ = std::move(grown);
+        if (!reason.empty()) {
+            // The file takes no more: the list goes on in memory.
+            backingError_ = reason;
+            EndBacking();
+        }
+        if (Capacity() <= count_) {
+            // A new block of the group's own: partners keep reading the old one until the publish.
+            auto grown = std::make_shared<TItemBlock>(wanted);
+            if (block_) std::copy(block_->Data(), block_->Data() + count_, grown->Data());
+            block_ = std::move(grown);
+        }
     }
-    TChartItem& slot = (*array_)[static_cast<std::size_t>(count_)];
+    TChartItem& slot = block_->Data()[count_];
     // A slot may hold an older record (a loaded file kept its array): nothing of it may survive.
     slot = TChartItem{};
     return slot;
+}
+
+void TItemStore::BackWithFile(int fd) {
+    EndBacking();
+    if (count_ != 0) throw std::logic_error("a chart list moves to a file only when empty");
+    block_.reset();
+    backingError_.clear();
+    backingFd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (backingFd_ < 0) backingError_ = std::system_category().message(errno);
+}
+
+void TItemStore::SealBacking() {
+    if (block_ && block_->FileBacked()) block_->Seal(static_cast<std::size_t>(count_));
+    EndBacking();
+}
+
+void TItemStore::EndBacking() {
+    if (backingFd_ >= 0) ::close(backingFd_);
+    backingFd_ = -1;
 }
 
 void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2) {
@@ -88,27 +119,38 @@ void TItemStore::AppendItem(const TChartItem& item) {
 
 void TItemStore::ClearItems() {
     ++generation_;
-    array_.reset();
+    SealBacking();
+    block_.reset();
     count_ = 0;
     Publish();
 }
 
 void TItemStore::AssignItems(TItemArray records) {
     if (records.size() > static_cast<std::size_t>(INT_MAX)) throw std::length_error("too many chart items");
+    AssignBlock(records.empty() ? nullptr : std::make_shared<TItemBlock>(std::move(records)));
+}
+
+void TItemStore::AssignBlock(std::shared_ptr<TItemBlock> block) {
+    if (block && block->Size() > static_cast<std::size_t>(INT_MAX))
+        throw std::length_error("too many chart items");
     ++generation_;
-    count_ = static_cast<int>(records.size());
-    array_ = records.empty() ? nullptr : std::make_shared<TItemArray>(std::move(records));
+    SealBacking();
+    count_ = block ? static_cast<int>(block->Size()) : 0;
+    block_ = count_ > 0 ? std::move(block) : nullptr;
     Publish();
 }
 
 void TItemStore::TakeFrom(const TItemStore& other) {
-    if (other.array_ != array_ || other.count_ < count_) ++generation_;
-    array_ = other.array_;
+    if (other.block_ != block_ || other.count_ < count_) ++generation_;
+    block_ = other.block_;
     count_ = other.count_;
 }
 
 void TItemStore::Detach() {
-    if (array_) array_ = std::make_shared<TItemArray>(*array_);
+    if (!block_) return;
+    auto copy = std::make_shared<TItemBlock>(block_->Size());
+    std::copy(block_->Data(), block_->Data() + block_->Size(), copy->Data());
+    block_ = std::move(copy);
 }
 
 void TItemStore::Publish() {

@@ -3,14 +3,16 @@
 // Plain C++: the widget forwards its appends and its data sharing here.
 
 #include "chart/core/item.h"
+#include "chart/core/item_memory.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
-// Slots 0 … capacity − 1; the vector's size is the capacity, unused slots are zero.
+// Records handed to the store whole (a loaded file, a test's list).
 using TItemArray = std::vector<TChartItem>;
 
 enum class TShareResult {
@@ -50,14 +52,25 @@ public:
     void ClearItems();
     // Replaces the list by the given records (what loading a file does); capacity = count = size.
     void AssignItems(TItemArray records);
+    // Replaces the list by the records of a block (a mapped file): count = capacity = its size.
+    void AssignBlock(std::shared_ptr<TItemBlock> block);
+
+    // From now on the list lives in the file open as fd (read and write, empty): an acquisition's
+    // journal. The list must be empty. When the file cannot take more, the list goes on in memory and
+    // BackingError() says why. Clearing or replacing the list ends the backing.
+    void BackWithFile(int fd);
+    // The backing ends: the file is cut to the records the list holds.
+    void SealBacking();
+    bool BackedByFile() const { return block_ && block_->FileBacked(); }
+    const std::string& BackingError() const { return backingError_; }
 
     int ItemCount() const { return count_; }
     // Changes whenever items already in the list may have changed (cleared, replaced, a partner's other
     // list taken over); appends keep it, so caches over the list can follow appends alone.
     std::uint64_t Generation() const { return generation_; }
-    int Capacity() const { return array_ ? static_cast<int>(array_->size()) : 0; }
-    const TChartItem& Item(int index) const { return (*array_)[static_cast<std::size_t>(index)]; }
-    const TChartItem* Items() const { return array_ ? array_->data() : nullptr; }
+    int Capacity() const { return block_ ? static_cast<int>(block_->Size()) : 0; }
+    const TChartItem& Item(int index) const { return block_->Data()[index]; }
+    const TChartItem* Items() const { return block_ ? block_->Data() : nullptr; }
 
     int AllocSize() const { return allocSize_; }
     void SetAllocSize(int v);
@@ -93,8 +106,11 @@ private:
     void Leave();
     void Detach(); // an array of its own with the same items
     void TakeFrom(const TItemStore& other);
+    void EndBacking();
 
-    std::shared_ptr<TItemArray> array_;
+    std::shared_ptr<TItemBlock> block_;
+    int backingFd_ = -1; // the file the list goes to once it needs room
+    std::string backingError_;
     int count_ = 0;
     std::uint64_t generation_ = 0;
     int allocSize_ = kDefaultAllocSize;

@@ -1,12 +1,14 @@
 #include "app/core/journal.h"
 
 #include "chart/core/item_file.h"
+#include "chart/core/item_store.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -43,56 +45,68 @@ void LeaveUnfinished(const std::string& run) {
 
 } // namespace
 
-TEST(Journal, WritesEveryRecordOnceAcrossAppendsAndAClearedList) {
+// A store backed by a run's file appends into it; the run ends cut to its records.
+TEST(Journal, TheListLivesInTheRunFile) {
     TempDir dir;
     const std::string folder = (dir / "runs").string(); // made when missing
     Journal j;
     j.Begin(folder, At(2026, 9, 7));
     EXPECT_EQ(j.Path(), folder + "/2026-01-09_00-00-07.mvx");
-    const std::vector<TChartItem> list = Samples(5), cleared = Samples(2, 10);
-    j.AppendNew(list.data(), 3, 1);
-    j.AppendNew(list.data(), 3, 1);
-    j.AppendNew(list.data(), 5, 1);
-    j.AppendNew(cleared.data(), 2, 2); // the graph was cleared: a new list
-    j.Sync();
-    std::vector<TChartItem> expected = list;
-    expected.insert(expected.end(), cleared.begin(), cleared.end());
+    TItemStore store;
+    store.SetAllocSize(3);
+    store.BackWithFile(j.Fd());
+    for (const TChartItem& it : Samples(5))
+        store.AppendItem(it);
+    EXPECT_TRUE(store.BackedByFile());
     const std::vector<TChartItem> kept = LoadItems(j.Path()); // readable while the run goes on
-    ASSERT_EQ(kept.size(), expected.size());
-    EXPECT_EQ(std::memcmp(kept.data(), expected.data(), kept.size() * sizeof(TChartItem)), 0);
+    ASSERT_GE(kept.size(), 5u);
+    EXPECT_EQ(std::memcmp(kept.data(), store.Items(), 5 * sizeof(TChartItem)), 0);
+    EXPECT_TRUE(ListJournalRuns(folder)[0].Running);
 
-    std::vector<JournalRun> runs = ListJournalRuns(folder);
-    ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].Name, "2026-01-09 00:00:07");
-    EXPECT_EQ(runs[0].Records, 7u);
-    EXPECT_TRUE(runs[0].Running);
+    store.SealBacking();
     j.End();
-    runs = ListJournalRuns(folder);
-    EXPECT_FALSE(runs[0].Running || runs[0].Unfinished || runs[0].Saved);
+    EXPECT_EQ(std::filesystem::file_size(j.Path()), 5 * kChartItemSize);
+    const JournalRun run = ListJournalRuns(folder)[0];
+    EXPECT_EQ(run.Name, "2026-01-09 00:00:07");
+    EXPECT_EQ(run.Records, 5u);
+    EXPECT_FALSE(run.Running || run.Unfinished || run.Saved);
+    store.AppendItem(Samples(1)[0]); // the list goes on in memory, the run stays as it was
+    EXPECT_EQ(store.ItemCount(), 6);
+    EXPECT_EQ(std::filesystem::file_size(j.Path()), 5 * kChartItemSize);
 
-    Journal second; // the same second again
+    Journal second, empty; // the same second again; a run without a sample leaves nothing
     second.Begin(folder, At(2026, 9, 7));
     EXPECT_EQ(second.Path(), folder + "/2026-01-09_00-00-07_2.mvx");
+    second.End();
+    EXPECT_FALSE(std::filesystem::exists(second.Path()));
 }
 
-TEST(Journal, UnfinishedRunsAreFoundAndOnlySavedOnesAreTrimmed) {
+TEST(Journal, UnfinishedRunsAreCutAndFoundAndOnlySavedOnesAreTrimmed) {
     TempDir dir;
     const std::string folder = dir.Path().string();
     std::vector<std::string> paths;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 4; ++i) {
         Journal j;
         j.Begin(folder, At(2025, 1, i));
-        const std::vector<TChartItem> items = Samples(10);
-        j.AppendNew(items.data(), 10, 1);
+        TItemStore store;
+        store.BackWithFile(j.Fd());
+        for (const TChartItem& it : Samples(10))
+            store.AppendItem(it);
+        store.SealBacking();
         paths.push_back(j.Path());
     }
+    // As a killed writer leaves its run: room reserved beyond the records, the marker still there.
+    paths.push_back(folder + "/2025-01-01_00-00-04.mvx");
+    SaveItems(paths[4], Samples(10));
+    std::filesystem::resize_file(paths[4], 1000 * kChartItemSize);
     LeaveUnfinished(paths[4]);
     for (int saved : {0, 1, 3})
         MarkJournalRunSaved(paths[static_cast<std::size_t>(saved)]);
     std::vector<JournalRun> runs = ListJournalRuns(folder);
     ASSERT_EQ(runs.size(), 5u);
     EXPECT_TRUE(runs[4].Unfinished);
-    EXPECT_FALSE(runs[4].Running);
+    EXPECT_EQ(runs[4].Records, 10u);
+    EXPECT_EQ(std::filesystem::file_size(paths[4]), 10 * kChartItemSize);
     AcknowledgeJournalRun(paths[4]);
     EXPECT_FALSE(ListJournalRuns(folder)[4].Unfinished);
 
@@ -105,32 +119,41 @@ TEST(Journal, UnfinishedRunsAreFoundAndOnlySavedOnesAreTrimmed) {
     EXPECT_TRUE(TrimJournal(folder, 0, 0).empty());
 }
 
-// A file that may not grow (as a full disk) fails the journal once, with what the user must know; the
-// whole records before it stay readable.
-TEST(Journal, AFailedWriteIsReportedOnceAndKeepsTheWholeRecords) {
+// A file that may not grow (as a full disk) ends the backing: the list goes on in memory, the journal
+// fails once with what the user must know, and the records the file took stay readable.
+TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     TempDir dir;
     Journal j;
     j.Begin(dir.Path().string(), At(2026, 1, 0));
-    const std::vector<TChartItem> items = Samples(20);
-    j.AppendNew(items.data(), 4, 1);
+    TItemStore store;
+    store.SetAllocSize(100);
+    store.BackWithFile(j.Fd());
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;
-    small.rlim_cur = 10 * kChartItemSize + 50;
+    small.rlim_cur = 300 * kChartItemSize;
     ::setrlimit(RLIMIT_FSIZE, &small);
+    const std::vector<TChartItem> items = Samples(1000);
+    for (const TChartItem& it : items)
+        store.AppendItem(it);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_EQ(store.ItemCount(), 1000);
+    EXPECT_EQ(std::memcmp(store.Items(), items.data(), 1000 * sizeof(TChartItem)), 0);
+    EXPECT_FALSE(store.BackedByFile());
+    ASSERT_FALSE(store.BackingError().empty());
     std::string message;
     try {
-        j.AppendNew(items.data(), 20, 1);
+        j.Fail(store.BackingError());
     } catch (const EJournalError& e) {
         message = e.what();
     }
-    j.AppendNew(items.data(), 20, 1); // nothing more, no second report
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
     EXPECT_NE(message.find("nicht gegen Absturz gesichert"), std::string::npos) << message;
-    EXPECT_NE(message.find(j.Path()), std::string::npos) << message;
+    EXPECT_NE(message.find(dir.Path().string()), std::string::npos) << message;
     EXPECT_FALSE(j.Active());
-    EXPECT_EQ(LoadItems(j.Path()).size(), 10u);
-    EXPECT_FALSE(ListJournalRuns(dir.Path().string())[0].Unfinished);
+    const std::vector<TChartItem> kept = LoadItems(ListJournalRuns(dir.Path().string())[0].Path);
+    ASSERT_GT(kept.size(), 0u);
+    ASSERT_LE(kept.size(), 300u);
+    EXPECT_EQ(std::memcmp(kept.data(), items.data(), kept.size() * sizeof(TChartItem)), 0);
 }
