@@ -59,6 +59,8 @@ public:
     // The y values of the drawn line items among items lo … hi − 1, from the index the fast line path
     // keeps: a cost in the logarithm of the range, whatever its length.
     TYRange ItemYRange(int lo, int hi);
+    // The bytes the fast line path's index holds (brought up to date first).
+    std::size_t RunIndexBytes();
     TItemStore& Store() { return store_; }
     const TItemStore& Store() const { return store_; }
     int AllocSize() const { return store_.AllocSize(); }

@@ -35,6 +35,11 @@ TYRange TKartex::ItemYRange(int lo, int hi) {
     return runIndex_.YRangeOf(store_.Items(), lo, hi);
 }
 
+std::size_t TKartex::RunIndexBytes() {
+    SyncRunIndex();
+    return runIndex_.MemoryBytes();
+}
+
 void TKartex::Redraw() {
     if (isVisible()) {
         store_.Publish();

@@ -51,6 +51,13 @@ bool IsSkippedItem(const TChartItem& it) {
     }
 }
 
+std::size_t TLineRunIndex::MemoryBytes() const {
+    std::size_t bytes = runs_.capacity() * sizeof(TLineRun) + spans_.capacity() * sizeof(long long);
+    for (const auto& level : levels_)
+        bytes += level.capacity() * sizeof(TYRange);
+    return bytes;
+}
+
 void TLineRunIndex::Clear() {
     runs_.clear();
     levels_.clear();

@@ -70,6 +70,8 @@ public:
     // Indexes items[Count() … count − 1]; the items before Count() must be those indexed before.
     void Append(const TChartItem* items, int count);
     int Count() const { return count_; }
+    // The memory the index holds, in bytes.
+    std::size_t MemoryBytes() const;
     const std::vector<TLineRun>& Runs() const { return runs_; }
     // The first run that begins at or after item `index` (Runs().size() when none).
     std::size_t FirstRunFrom(int index) const;
