@@ -33,11 +33,16 @@ QString Mevrant() {
     return qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant";
 }
 
+// Runs the program with the arguments, or the given command instead.
 Result RunMevrant(const QStringList& args, int timeoutMs = 60000,
-                  const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+                  const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                  const std::pair<QString, QStringList>& command = {}) {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant", args);
+    if (command.first.isEmpty())
+        p.start(qEnvironmentVariable("MEVRANT_BUILD_DIR") + "/app/mevrant", args);
+    else
+        p.start(command.first, command.second);
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
         p.waitForFinished();
@@ -83,8 +88,9 @@ TEST(Cli, HelpAndVersionNeedNoDisplay) {
     EXPECT_TRUE(wrong.err.contains("bogus")) << wrong.err.toStdString();
 }
 
-// SIGTERM, SIGINT and SIGHUP end the window as "Beenden" does, with status 0 and its simulated device;
-// after a SIGKILL, which the program cannot see, the device ends by itself.
+// SIGTERM, SIGINT and SIGHUP end the window as "Beenden" does, with status 0, its simulated device and
+// its run finished; after a SIGKILL, which the program cannot see, the device ends by itself and the run
+// is found unfinished.
 TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
         SCOPED_TRACE(signal);
@@ -92,11 +98,15 @@ TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_RUNTIME_DIR", runtime.path());
         env.insert("XDG_CONFIG_HOME", runtime.path()); // the settings it keeps
+        env.insert("XDG_DATA_HOME", runtime.path());   // and its journal
         QProcess program;
         program.setProcessEnvironment(env);
-        program.start(Mevrant(), {"--demo"});
+        program.start(Mevrant(), {"--demo", "--start"});
         const QDir registrations(runtime.filePath("mevrant-sim"));
+        const std::string journal = runtime.filePath("mevrant").toStdString();
         ASSERT_TRUE(WaitUntil([&] { return !registrations.entryList(QDir::Files).isEmpty(); }, 20000));
+        ASSERT_TRUE(WaitUntil([&] { return ListJournalRuns(journal).size() == 1; }, 20000));
+        QThread::msleep(100); // a few samples
         ::kill(static_cast<pid_t>(program.processId()), signal);
         ASSERT_TRUE(program.waitForFinished(20000));
         if (signal != SIGKILL) {
@@ -105,7 +115,33 @@ TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
         }
         // The device removes its registration as it ends.
         EXPECT_TRUE(WaitUntil([&] { return registrations.entryList(QDir::Files).isEmpty(); }));
+        const std::vector<JournalRun> runs = ListJournalRuns(journal);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].Unfinished, signal == SIGKILL);
+        EXPECT_FALSE(runs[0].Running);
+        EXPECT_GT(runs[0].Records, 0u);
     }
+}
+
+// A journal on a disk that is full: told once, and the recording keeps every sample all the same. The
+// full disk is a tiny tmpfs in a mount namespace of its own, where the system allows one.
+TEST(Cli, RecordOnAFullDiskSaysSoOnceAndKeepsEverySample) {
+    QTemporaryDir dir;
+    const QString full = dir.filePath("full"), out = dir.filePath("out.mvx");
+    ASSERT_TRUE(QDir().mkpath(full));
+    if (QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full}) != 0)
+        GTEST_SKIP() << "no mount namespace here for a tmpfs";
+    SimProcess sim({"--count", "3000", "--max", "--wave", "ramp"});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_DATA_HOME", full);
+    const QString record = Mevrant() + " record --port " + sim.Path() + " --count 3000 -o " + out;
+    const Result r = RunMevrant(
+        {}, 60000, env,
+        {"unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full + " && exec " + record}});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), "3000");
+    EXPECT_EQ(r.err.count("nicht gegen Absturz gesichert"), 1) << r.err.toStdString();
+    EXPECT_EQ(LoadItems(out.toStdString()).size(), 3000u);
 }
 
 TEST(Cli, CsvWritesTheSamples) {
