@@ -9,6 +9,7 @@
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
 #include "sim_process.h"
+#include "tests/file_size_limit.h"
 #include "tests/wait.h"
 
 #include <QApplication>
@@ -42,7 +43,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <sys/resource.h>
 
 namespace {
 
@@ -567,15 +567,14 @@ TEST_F(MainWindow, SettingsComeBackInTheNextRunButNotAPortThatIsGone) {
     form->RememberSettings(store());
     EXPECT_EQ(form->ComPort1().Port(), sim.Path().toStdString());
     EXPECT_EQ(form->ComComboBox1->currentText(), "19200");
-    EXPECT_EQ(form->DatSkaleEdit->text(), "2,5");
-    EXPECT_EQ(form->GraphXmaxEdit->text(), "500");
-    EXPECT_EQ(form->GraphYminEdit->text(), "0,5");
-    EXPECT_TRUE(form->LogCheckBox->isChecked());
-    EXPECT_TRUE(form->DoubleTicsCheckBox->isChecked());
-    EXPECT_FALSE(form->GridCheckBox1->isChecked());
-    EXPECT_FALSE(form->FollowCheckBox->isChecked());
-    EXPECT_TRUE(form->YAutoCheckBox->isChecked());
-    EXPECT_EQ(form->XAxisComboBox->currentIndex(), 1);
+    const QStringList fields{form->DatSkaleEdit->text(), form->GraphXmaxEdit->text(),
+                             form->GraphYminEdit->text()};
+    EXPECT_EQ(fields, (QStringList{"2,5", "500", "0,5"}));
+    const std::vector<bool> checks{
+        form->LogCheckBox->isChecked(),   form->DoubleTicsCheckBox->isChecked(),
+        form->GridCheckBox1->isChecked(), form->FollowCheckBox->isChecked(),
+        form->YAutoCheckBox->isChecked(), form->XAxisComboBox->currentIndex() == 1};
+    EXPECT_EQ(checks, (std::vector<bool>{true, true, false, false, true, true}));
     EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("dialogs/csv-save").toString(), dir.filePath("out"));
 
     QSettings(ini, QSettings::IniFormat).setValue("port/name", dir.filePath("unplugged"));
@@ -636,19 +635,15 @@ TEST_F(MainWindow, TheJournalKeepsEveryRun) {
     EXPECT_FALSE(ListJournalRuns(folder)[0].Unfinished); // asked once
 
     // No room for the journal: one report, and every sample still arrives.
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 20 * kChartItemSize;
-    ::setrlimit(RLIMIT_FSIZE, &small);
     TKartex& again = *form->Kartex1;
     SimProcess sim({"--count", "300", "--rate", "1000"});
-    form->SelectPort(sim.Path());
-    form->StartButton->click();
-    const bool all = WaitFor([&] { return again.ItemCount() == 300; });
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
+    bool all = false;
+    {
+        FileSizeLimit full(20 * kChartItemSize);
+        form->SelectPort(sim.Path());
+        form->StartButton->click();
+        all = WaitFor([&] { return again.ItemCount() == 300; });
+    }
     EXPECT_TRUE(all);
     form->StopButton->click();
     ASSERT_EQ(errors.size(), 1) << errors.join("; ").toStdString();

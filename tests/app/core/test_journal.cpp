@@ -2,15 +2,14 @@
 
 #include "chart/core/item_file.h"
 #include "chart/core/item_store.h"
+#include "tests/file_size_limit.h"
 #include "tests/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -128,17 +127,12 @@ TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     TItemStore store;
     store.SetAllocSize(100);
     store.BackWithFile(j.Fd());
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 300 * kChartItemSize;
-    ::setrlimit(RLIMIT_FSIZE, &small);
     const std::vector<TChartItem> items = Samples(1000);
-    for (const TChartItem& it : items)
-        store.AppendItem(it);
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previous);
+    {
+        FileSizeLimit full(300 * kChartItemSize);
+        for (const TChartItem& it : items)
+            store.AppendItem(it);
+    }
     ASSERT_EQ(store.ItemCount(), 1000);
     EXPECT_EQ(std::memcmp(store.Items(), items.data(), 1000 * sizeof(TChartItem)), 0);
     EXPECT_FALSE(store.BackedByFile());
