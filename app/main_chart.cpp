@@ -118,10 +118,7 @@ TYRange SamplesInView(TKartex& k, double xl, double xh) {
         std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < xl; });
     const auto last =
         std::partition_point(first, items + n, [&](const TChartItem& it) { return it.X <= xh; });
-    TYRange r = k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
-    if (first == items && last != items && items[0].Kind == ikMoveTo && std::isfinite(items[0].Y))
-        r.Add(items[0].Y);
-    return r;
+    return k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
 }
 
 int NearestSample(const TKartex& k, double x) {

@@ -34,8 +34,8 @@ void ConfigureMainChart(TKartex& chart);
 void ApplyLogY(TKartex& chart, float xmax, float ymax, float ymin);
 
 // The samples whose x lies in [xl, xh]: their extremes, count and sum, from the chart's index. An
-// acquisition appends in increasing x, so they are one stretch of the list, found by bisection; the
-// first sample is a pen move, which the index leaves out, and is added here.
+// acquisition appends in increasing x, so they are one stretch of the list, found by bisection; its pen
+// moves (the first sample, and the first after each reconnect) count as samples.
 TYRange SamplesInView(TKartex& chart, double xl, double xh);
 
 // The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none.

@@ -14,6 +14,8 @@
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
 #include "serial/core/comtext.h"
+#include "serial/host/comm_device.h"
+#include "serial/host/port_list.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -41,6 +43,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <span>
 #include <sstream>
@@ -52,6 +55,10 @@ namespace {
 constexpr int kDesignWidth = 900;
 constexpr int kDesignHeight = 512;
 constexpr int kPaneLines = 100000;
+
+void ShowInErrorBox(const std::string& message, const std::string& detail) {
+    errorbox::Show(QString::fromStdString(message), QString::fromStdString(detail));
+}
 
 } // namespace
 
@@ -70,9 +77,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setFont(font);
 
     port_ = std::make_unique<TComPort>();
-    // Errors the port meets on its own (the device went away, a reaction failed) go to the error box.
-    SetErrorReporter([](const std::string& message, const std::string& detail) {
-        errorbox::Show(QString::fromStdString(message), QString::fromStdString(detail));
+    // Errors the port meets on its own (the device went away, a reaction failed) go to the error box; a
+    // device that goes away once more in the same acquisition is told in the status bar.
+    SetErrorReporter([this](const std::string& message, const std::string& detail) {
+        PortError(QString::fromStdString(message), QString::fromStdString(detail));
     });
     BuildControls();
     SetupChart();
@@ -86,6 +94,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     journalTimer_ = new QTimer(this);
     journalTimer_->setInterval(1000);
     connect(journalTimer_, &QTimer::timeout, this, [this] { SyncJournal(); });
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setInterval(kReconnectMs);
+    connect(reconnectTimer_, &QTimer::timeout, this, [this] { errorbox::Guard([&] { TryReconnect(); }); });
 
     const int menuHeight = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -105,6 +116,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    SetErrorReporter(ShowInErrorBox);
     // Close the port before the chart and the controls it feeds are gone.
     if (port_) {
         port_->OnRxChar = nullptr;
@@ -288,6 +300,9 @@ void TForm1::BuildControls() {
     statusBar()->addWidget(CountStatusLabel);
     statusBar()->addWidget(NoSampleStatusLabel);
     statusBar()->addWidget(ViewStatusLabel, 1);
+    PortStatusLabel = new QLabel(this);
+    PortStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
+    statusBar()->addPermanentWidget(PortStatusLabel);
     JournalStatusLabel = new QLabel(this);
     JournalStatusLabel->setContentsMargins(S(4), 0, S(4), 0);
     statusBar()->addPermanentWidget(JournalStatusLabel);
@@ -347,8 +362,10 @@ void TForm1::SetupPort() {
     TComPort& p = *port_;
     ConfigureMainPort(p);
     p.OnRxChar = [this](TCustomComPort&, int count) { ComPort1RxChar(count); };
-    // The port also closes itself when the device goes away: the window then returns to Idle.
-    p.OnAfterClose = [this](TCustomComPort&) { EndAcquisition(); };
+    // The port also closes itself when the device goes away: the acquisition then waits for it.
+    p.OnAfterClose = [this](TCustomComPort&) {
+        if (!closingPort_) DeviceGone();
+    };
 
     ComComboBox3->SetComPort(&p);
     ComComboBox3->SetComProperty(cpPort);
@@ -361,9 +378,25 @@ void TForm1::SetupPort() {
     ComLed1->SetComPort(&p);
 }
 
+namespace {
+// The port's closes within its scope are the window's own: no device went away.
+struct OwnClose {
+    bool& closing;
+    const bool was;
+    explicit OwnClose(bool& flag) : closing(flag), was(flag) { closing = true; }
+    ~OwnClose() { closing = was; }
+};
+} // namespace
+
 void TForm1::SelectPort(const QString& name) {
+    const OwnClose own(closingPort_); // an open port closes and opens on the new device
     port_->SetPort(name.toStdString());
     ComComboBox3->SyncToPort();
+}
+
+void TForm1::ClosePort() {
+    const OwnClose own(closingPort_);
+    port_->SetConnected(false);
 }
 
 void TForm1::SelectBaudRate(const QString& text) {
@@ -407,6 +440,7 @@ void TForm1::ApplyAxisRange(float xmax, float ymax, float ymin) {
 }
 
 void TForm1::StartButtonClick() {
+    if (waiting_) return; // the acquisition goes on once the device is back; Stop ends it
     // Every field is converted before anything changes: a bad field leaves window, chart and pane as
     // they were.
     const float scale = LocaleTextToFloat(DatSkaleEdit->text().toStdString(), decimalSeparator_);
@@ -422,6 +456,11 @@ void TForm1::StartButtonClick() {
         throw;
     }
     acquiring_ = true;
+    // The name the device will come back under, asked while it is there.
+    devicePath_ = host::StablePortName(port_->Port());
+    losses_ = 0;
+    PortStatusLabel->clear();
+    PortStatusLabel->setToolTip({});
 
     // Only an opened port starts a new acquisition.
     RichEdit1->clear();
@@ -438,16 +477,29 @@ void TForm1::StartButtonClick() {
 }
 
 void TForm1::StopButtonClick() {
-    port_->SetConnected(false);
+    ClosePort();
     EndAcquisition();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
 }
 
-// Runs once when an acquisition ends, by Stop or because the port closed itself.
+// Runs once when an acquisition ends: by Stop (also while it waits for the device), by "Beenden" or when
+// the window closes.
 void TForm1::EndAcquisition() {
     if (!acquiring_) return;
     acquiring_ = false;
+    if (waiting_) PortStatusLabel->clear();
+    StopWaiting();
+    TakePendingLine();
+    Kartex1->Store().SealBacking();
+    journal_.End();
+    journalTimer_->stop();
+    Kartex1->Redraw();
+    SetParameterGroupsEnabled(true);
+}
+
+// A line that came without its line end is taken as a sample.
+void TForm1::TakePendingLine() {
     QStringList shown;
     acquisition_.Finish(*sink_, [&](std::string_view raw, bool) {
         shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
@@ -455,11 +507,71 @@ void TForm1::EndAcquisition() {
     AppendPane(shown);
     ShowValue();
     WriteJournal();
-    Kartex1->Store().SealBacking();
-    journal_.End();
-    journalTimer_->stop();
+}
+
+// The port closed itself: the device went away. The acquisition, its chart, pane and journal stay as
+// they are and wait for the device; its next sample starts a new stretch of the line.
+void TForm1::DeviceGone() {
+    if (!acquiring_) return;
+    TakePendingLine(); // the device sends no more of it
+    acquisition_.BreakLine();
+    ++losses_;
+    waiting_ = true;
+    StartButton->setEnabled(false);
+    ComLed1->SetBlinking(true);
+    lossMessage_.clear();
+    ShowWaiting();
+    reconnectTimer_->start();
     Kartex1->Redraw();
-    SetParameterGroupsEnabled(true);
+    // The port reports the loss next (PortError).
+    lossReportDue_ = true;
+}
+
+void TForm1::StopWaiting() {
+    waiting_ = false;
+    lossReportDue_ = false;
+    reconnectTimer_->stop();
+    ComLed1->SetBlinking(false);
+    StartButton->setEnabled(true);
+}
+
+void TForm1::ShowWaiting() {
+    PortStatusLabel->setText(losses_ > 1
+                                 ? QStringLiteral("Warte auf das Gerät … (%1 × getrennt)").arg(losses_)
+                                 : QStringLiteral("Warte auf das Gerät …"));
+    QString tip = QString::fromStdString(devicePath_);
+    if (!lossMessage_.isEmpty()) tip += QChar('\n') + lossMessage_;
+    PortStatusLabel->setToolTip(tip);
+}
+
+// The first loss of an acquisition is shown in the error box, a later one only in the status bar; what
+// else the port meets goes to the box.
+void TForm1::PortError(const QString& message, const QString& detail) {
+    if (!lossReportDue_) return errorbox::Show(message, detail);
+    lossReportDue_ = false;
+    lossMessage_ = message;
+    if (waiting_) ShowWaiting();
+    if (losses_ == 1) errorbox::Show(message, detail);
+}
+
+// Once a tick while waiting: the device is back when its node is there and opens. A node that does not
+// open yet (still being set up, say) is tried again at the next tick.
+void TForm1::TryReconnect() {
+    if (!waiting_) return reconnectTimer_->stop();
+    lossReportDue_ = false; // the report came with the loss, or none will
+    std::error_code ec;
+    if (!std::filesystem::exists(host::DevicePath(devicePath_), ec)) return;
+    try {
+        if (port_->Port() != devicePath_) SelectPort(QString::fromStdString(devicePath_));
+        port_->SetConnected(true);
+    } catch (...) {
+        lossMessage_ = QString::fromStdString(DescribeException(std::current_exception()).message);
+        ShowWaiting();
+    }
+    if (!port_->Connected()) return;
+    StopWaiting();
+    PortStatusLabel->setText(QStringLiteral("Wieder verbunden (%1 × getrennt)").arg(losses_));
+    PortStatusLabel->setToolTip(QString::fromStdString(devicePath_));
 }
 
 void TForm1::ComPort1RxChar(int count) {
@@ -762,14 +874,14 @@ void TForm1::ErfassungladenClick() {
 
 void TForm1::Einstellungen1Click() {
     SaveSettings();
-    port_->SetConnected(false);
+    ClosePort();
     EndAcquisition(); // the journal finished
     QApplication::quit();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     SaveSettings();
-    errorbox::Guard([&] { port_->SetConnected(false); });
+    errorbox::Guard([&] { ClosePort(); });
     EndAcquisition();
     FormInfo->hide();
     event->accept();

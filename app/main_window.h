@@ -71,6 +71,7 @@ public:
     QLabel* NoSampleStatusLabel = nullptr; // received lines that gave no sample
     QLabel* ViewStatusLabel = nullptr;     // min, max and mean of the samples in view
     QLabel* JournalStatusLabel = nullptr;  // where the run is kept, or why it is not
+    QLabel* PortStatusLabel = nullptr;     // waiting for the device, or how often it went away
     QPlainTextEdit* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
     TFormInfo* FormInfo = nullptr;
@@ -86,6 +87,10 @@ public:
     TComPort& ComPort1() { return *port_; }
     Acquisition& Acq() { return acquisition_; }
     bool Acquiring() const { return acquiring_; }
+    // The device went away during the acquisition, which goes on once the same device is back (polled
+    // every kReconnectMs): the same /dev/serial/by-id name when it had one, else the same path.
+    bool WaitingForDevice() const { return waiting_; }
+    static constexpr int kReconnectMs = 200;
 
     // The decimal separator of the user's locale; fields and the value display use it.
     const LocaleSeparator& DecimalSeparator() const { return decimalSeparator_; }
@@ -156,6 +161,13 @@ private:
     void ReadAxisFields(float& xmax, float& ymax, float& ymin) const;
     void ApplyAxisRange(float xmax, float ymax, float ymin);
     void EndAcquisition();
+    void TakePendingLine();
+    void ClosePort();
+    void DeviceGone();
+    void TryReconnect();
+    void StopWaiting();
+    void ShowWaiting();
+    void PortError(const QString& message, const QString& detail);
     void ShowValue();
     void AppendPane(const QStringList& lines);
     void ScheduleChartFrame();
@@ -181,6 +193,16 @@ private:
     QTimer* frameTimer_ = nullptr;
     QElapsedTimer sinceFrame_;
     bool acquiring_ = false;
+    // Reconnecting: the device's lasting name, taken at Start; how often it went away in this
+    // acquisition; whether the window is closing the port itself (then no device went away); whether the
+    // report of a loss is due, which the port makes right after closing.
+    QTimer* reconnectTimer_ = nullptr;
+    bool waiting_ = false;
+    std::string devicePath_;
+    int losses_ = 0;
+    bool closingPort_ = false;
+    bool lossReportDue_ = false;
+    QString lossMessage_;
     LocaleSeparator decimalSeparator_{','};
     FileDialogFn fileDialog_;
     std::unique_ptr<QSettings> settings_;

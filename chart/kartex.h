@@ -56,8 +56,8 @@ public:
     int ItemCount() const { return store_.ItemCount(); }
     const TChartItem& Item(int index) const { return store_.Item(index); }
     const TChartItem* Items() const { return store_.Items(); }
-    // The y values of the drawn line items among items lo … hi − 1, from the index the fast line path
-    // keeps: a cost in the logarithm of the range, whatever its length.
+    // The y values of the line points (line-to and move-to) among items lo … hi − 1, from the index the
+    // fast line path keeps: a cost in the logarithm of the range, whatever its length.
     TYRange ItemYRange(int lo, int hi);
     // The bytes the fast line path's index holds (brought up to date first).
     std::size_t RunIndexBytes();

@@ -35,10 +35,26 @@ TComLed::TComLed(QWidget* parent) : QWidget(parent) {
         ring_.stop();
         ApplyState(lsOff);
     });
+    blink_.setInterval(500);
+    connect(&blink_, &QTimer::timeout, this, [this] {
+        blinkLit_ = !blinkLit_;
+        update();
+    });
+}
+
+void TComLed::SetBlinking(bool v) {
+    if (v == Blinking()) return;
+    blinkLit_ = v;
+    if (v)
+        blink_.start();
+    else
+        blink_.stop();
+    update();
 }
 
 TComLed::~TComLed() {
     ring_.stop();
+    blink_.stop();
     if (port_) {
         port_->RemoveFreeNotification(this);
         port_->DetachLink(&link_);
@@ -169,7 +185,8 @@ TLedState TComLed::StateFromSignal() {
 
 void TComLed::paintEvent(QPaintEvent*) {
     if (on_.isNull() || off_.isNull()) LoadKindPictures();
-    const QImage& picture = isEnabled() && state_ == lsOn ? on_ : off_;
+    const bool lit = Blinking() ? blinkLit_ : state_ == lsOn;
+    const QImage& picture = isEnabled() && lit ? on_ : off_;
     if (picture.isNull()) return;
     QPainter p(this);
     const QRect r = contentsRect();

@@ -37,6 +37,10 @@ public:
     TLedState State() const { return state_; }
     // Raises EComPort 19 while a port is bound: the port decides the state then.
     void SetState(TLedState v);
+    // A blinking lamp alternates its two pictures twice a second whatever its state, which stays the
+    // port's (the main window: waiting for a device that went away to come back).
+    bool Blinking() const { return blink_.isActive(); }
+    void SetBlinking(bool v);
     int RingDuration() const { return ring_.interval(); }
     void SetRingDuration(int ms) { ring_.setInterval(ms); }
 
@@ -62,5 +66,7 @@ private:
     TLedState state_ = lsOff;
     QImage on_, off_;
     QTimer ring_;
+    QTimer blink_;
+    bool blinkLit_ = false;
     TComLink link_;
 };

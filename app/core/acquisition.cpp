@@ -22,6 +22,7 @@ void Acquisition::Restart() {
     state_.SampleCount = 0;
     state_.NoSampleLines = 0;
     start_ = clock_().Monotonic;
+    breakLine_ = false;
     framer_.Reset();
 }
 
@@ -66,10 +67,12 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
     state_.PlotValue = static_cast<float>(plotted);
     ++state_.SampleCount;
     const double sinceStart = at.Monotonic - start_;
-    if (state_.SampleCount == 1)
-        sink.MoveToPoint(state_.TimeAxis ? sinceStart : 0.0, state_.PlotValue, at.Epoch);
+    const double x = state_.TimeAxis ? sinceStart : state_.SampleCount == 1 ? 0.0 : state_.SampleCount;
+    if (state_.SampleCount == 1 || breakLine_)
+        sink.MoveToPoint(x, state_.PlotValue, at.Epoch);
     else
-        sink.LineToPoint(state_.TimeAxis ? sinceStart : state_.SampleCount, state_.PlotValue, at.Epoch);
+        sink.LineToPoint(x, state_.PlotValue, at.Epoch);
+    breakLine_ = false;
     if (shown) shown(state_.RawText, true);
     return 1;
 }

@@ -68,6 +68,10 @@ public:
     // The acquisition ends: a pending line without its line end is taken as the last sample.
     int Finish(SampleSink& sink, const ShownFn& shown);
 
+    // The line breaks here (the device went away and came back): the next sample is a pen move at its
+    // normal x, so no line joins it to the samples before.
+    void BreakLine() { breakLine_ = true; }
+
     // Trims characters of code 32 or less from both ends.
     static std::string_view Trim(std::string_view text);
 
@@ -79,4 +83,5 @@ private:
     LineFramer framer_;
     ClockFn clock_ = SystemClock;
     double start_ = 0; // monotonic time of Restart
+    bool breakLine_ = false;
 };

@@ -25,6 +25,10 @@ bool IsLineMember(const TChartItem& it) {
     return it.Kind == ikLineTo && Finite(it.X, it.Y);
 }
 
+bool IsLinePoint(const TChartItem& it) {
+    return (it.Kind == ikLineTo || it.Kind == ikMoveTo) && Finite(it.X, it.Y);
+}
+
 bool IsLineBreak(const TChartItem& it) {
     return (it.Kind == ikLineTo || it.Kind == ikMoveTo) && !Finite(it.X, it.Y);
 }
@@ -90,7 +94,7 @@ void TLineRunIndex::Append(const TChartItem* items, int count) {
             open->End = i + 1;
         }
         count_ = i + 1;
-        AddToPyramid(i, IsLineMember(it) ? it.Y : std::nan(""));
+        AddToPyramid(i, IsLinePoint(it) ? it.Y : std::nan(""));
     }
 }
 
@@ -130,7 +134,7 @@ TYRange TLineRunIndex::YRangeOf(const TChartItem* items, int lo, int hi) const {
         while (lev < levels_.size() && i % Span(lev) == 0 && i + Span(lev) <= hi)
             ++lev;
         if (lev == 0) {
-            if (IsLineMember(items[i])) r.Add(items[i].Y);
+            if (IsLinePoint(items[i])) r.Add(items[i].Y);
             ++i;
         } else {
             const long long span = Span(lev - 1);
@@ -147,7 +151,7 @@ int TLineRunIndex::SearchBlock(const TChartItem* items, std::size_t level, long 
     const long long span = Span(level);
     if (level == 0) {
         for (long long k = (block + 1) * span - 1; k >= block * span; --k)
-            if (k < count_ && IsLineMember(items[k]) && differs(items[k].Y)) return static_cast<int>(k);
+            if (k < count_ && IsLinePoint(items[k]) && differs(items[k].Y)) return static_cast<int>(k);
         return -1;
     }
     const auto& below = levels_[level - 1];
@@ -172,7 +176,7 @@ int TLineRunIndex::LastDiffering(const TChartItem* items, int lo, int hi,
             ++lev;
         if (lev == 0) {
             const TChartItem& it = items[i - 1];
-            if (IsLineMember(it) && differs(it.Y)) return static_cast<int>(i - 1);
+            if (IsLinePoint(it) && differs(it.Y)) return static_cast<int>(i - 1);
             --i;
             continue;
         }

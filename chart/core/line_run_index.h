@@ -1,7 +1,7 @@
 #pragma once
 // An index over the chart's item list that lets long line-to runs be drawn at pixel resolution: the runs
-// whose points may be reduced per pixel column, and a min/max pyramid of their y values, both kept up to
-// date as items are appended. Plain C++.
+// whose points may be reduced per pixel column, and a min/max pyramid of the y values of the line's
+// points (line-to and move-to), both kept up to date as items are appended. Plain C++.
 //
 // A run is a stretch of items the data pass draws as one solid, 1-pixel polyline of one colour: it starts
 // at a drawable line-to item and goes on over line-to items of the same colour, layer and class, and over
@@ -56,6 +56,9 @@ struct TYRange {
 
 // A line-to item with finite coordinates: the points a run draws.
 bool IsLineMember(const TChartItem& it);
+// A line-to or move-to item with finite coordinates: a sample of a line, whose y the pyramid keeps. A
+// move-to never lies inside a run, so over a run's items these are its members.
+bool IsLinePoint(const TChartItem& it);
 // A line-to or move-to at a non-finite point: the line ends before it and the next finite line-to starts
 // a new one there, as a move would.
 bool IsLineBreak(const TChartItem& it);
@@ -76,10 +79,10 @@ public:
     // The first run that begins at or after item `index` (Runs().size() when none).
     std::size_t FirstRunFrom(int index) const;
 
-    // The y values of the members among items[lo … hi − 1].
+    // The y values of the line points among items[lo … hi − 1].
     TYRange YRangeOf(const TChartItem* items, int lo, int hi) const;
 
-    // The largest index in [lo, hi) of a member whose y `differs`, or −1. `maybe(range)` must be true
+    // The largest index in [lo, hi) of a line point whose y `differs`, or −1. `maybe(range)` must be true
     // whenever some value of the range differs.
     int LastDiffering(const TChartItem* items, int lo, int hi, const std::function<bool(double)>& differs,
                       const std::function<bool(const TYRange&)>& maybe) const;

@@ -98,6 +98,14 @@ bool SameDevice(const std::string& a, const std::string& b) {
     return !ec1 && !ec2 && pa == pb;
 }
 
+std::string StablePortName(const std::string& name, const PortListRoots& roots) {
+    std::error_code ec;
+    if (fs::path(name).parent_path() == fs::path(roots.byId)) return name;
+    for (const auto& entry : fs::directory_iterator(roots.byId, ec))
+        if (SameDevice(entry.path().string(), name)) return entry.path().string();
+    return name;
+}
+
 std::string PreferredPortName(const std::vector<std::string>& names) {
     for (const auto& n : names)
         if (IsUsbName(n)) return n;

@@ -25,6 +25,11 @@ std::vector<std::string> SerialPortNames(const PortListRoots& roots = {});
 // Whether two port names lead to the same device ("COM5" and "ttyS4", a by-id link and "ttyUSB0").
 bool SameDevice(const std::string& a, const std::string& b);
 
+// The name under which the device behind a port comes back after it went away: its /dev/serial/by-id
+// name when it has one (a re-plugged adapter may get another kernel number), else the name as given (a
+// path, also a symbolic link such as a simulator's). Asked while the device is there.
+std::string StablePortName(const std::string& name, const PortListRoots& roots = {});
+
 // The name to prefer when the configured one is missing: the first USB adapter, else the first port;
 // empty when there is none.
 std::string PreferredPortName(const std::vector<std::string>& names);

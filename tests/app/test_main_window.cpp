@@ -195,20 +195,30 @@ TEST_F(MainWindow, AcquisitionFillsChartPaneAndLabel) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
-TEST_F(MainWindow, DeviceGoneReturnsToIdleAndKeepsTheSamples) {
+TEST_F(MainWindow, DeviceGoneWaitsForItUntilStopAndKeepsTheSamples) {
     SimProcess sim({"--rate", "200"});
     form->SelectPort(sim.Path());
     QTest::mouseClick(form->StartButton, Qt::LeftButton);
     ASSERT_TRUE(WaitFor([&] { return form->Acq().State().SampleCount >= 5; }));
     sim.Kill();
-    ASSERT_TRUE(WaitFor([&] { return !form->Acquiring(); }));
-    EXPECT_TRUE(errors.contains("WaitForEvent method failed (Error: 1167)"))
-        << errors.join("; ").toStdString();
-    EXPECT_TRUE(GroupsEnabled());
+    ASSERT_TRUE(WaitFor([&] { return form->WaitingForDevice(); }));
+    EXPECT_EQ(errors, QStringList{"WaitForEvent method failed (Error: 1167)"});
+    EXPECT_TRUE(form->Acquiring());
+    EXPECT_FALSE(form->GroupBox1->isEnabled() || form->GroupBox2->isEnabled() ||
+                 form->StartButton->isEnabled());
+    EXPECT_TRUE(form->ComLed1->Blinking());
+    EXPECT_EQ(form->PortStatusLabel->text(), QString("Warte auf das Gerät …"));
+    QTest::mouseClick(form->StartButton, Qt::LeftButton); // unusable while waiting
+    EXPECT_TRUE(form->WaitingForDevice());
+
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    EXPECT_FALSE(form->Acquiring() || form->WaitingForDevice() || form->ComLed1->Blinking());
+    EXPECT_TRUE(GroupsEnabled() && form->StartButton->isEnabled());
     EXPECT_EQ(form->ComLed1->State(), lsOff);
     EXPECT_FALSE(form->ComPort1().Connected());
     EXPECT_EQ(form->Kartex1->ItemCount(), form->Acq().State().SampleCount);
     EXPECT_GE(form->Kartex1->ItemCount(), 5);
+    EXPECT_EQ(errors.size(), 1);
 }
 
 // Drags across the chart with the left button held, as a user pans it.
@@ -267,7 +277,8 @@ TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
     EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeLow(), 47.5);
     EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeHigh(), 52.5);
     // A view of all 300 spans the step, 10 to 50, with a margin of a twentieth of the span.
-    ASSERT_TRUE(WaitFor([&] { return !form->Acquiring(); }));
+    ASSERT_TRUE(WaitFor([&] { return form->WaitingForDevice(); })); // the device ended
+    form->StopButton->click();
     form->GraphXmaxEdit->setText("300");
     form->ResetAxisButton->click();
     EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeLow(), 8);

@@ -210,6 +210,7 @@ TEST_F(LineDecimator, RunsBreakWhereThePenChangesOrTheLineAndPassOverSkippedItem
     TChartItem move{};
     move.Kind = ikMoveTo;
     move.X = 7;
+    move.Y = -3;
     items.push_back(move);
     items.push_back(LineTo(8, 1, 0x0000FF));
     items.push_back(LineTo(9, kNaN, 0x0000FF)); // a line break: ends the run
@@ -233,6 +234,10 @@ TEST_F(LineDecimator, RunsBreakWhereThePenChangesOrTheLineAndPassOverSkippedItem
     EXPECT_EQ(runs[4].Begin, 13);
     EXPECT_EQ(index.FirstRunFrom(6), 2u);
     EXPECT_EQ(index.FirstRunFrom(12), 4u);
+    // The pen move is a sample of the line, though a member of no run.
+    const TYRange around = index.YRangeOf(items.data(), 9, 12);
+    EXPECT_EQ(around.Min, -3);
+    EXPECT_EQ(around.Count, 3);
 }
 
 TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndScanning) {
@@ -255,7 +260,7 @@ TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndScanning) {
         if (lo > hi) std::swap(lo, hi);
         TYRange brute;
         for (int i = lo; i < hi; ++i)
-            if (IsLineMember(items[i])) brute.Add(items[i].Y);
+            if (IsLinePoint(items[i])) brute.Add(items[i].Y);
         for (const TLineRunIndex* idx : {&whole, &pieces}) {
             const TYRange r = idx->YRangeOf(items.data(), lo, hi);
             EXPECT_EQ(r.Min, brute.Min);
@@ -268,7 +273,7 @@ TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndScanning) {
         const double limit = items[static_cast<std::size_t>(pick(rng))].Y;
         int expected = -1;
         for (int i = hi - 1; i >= lo && expected < 0; --i)
-            if (IsLineMember(items[i]) && items[i].Y < limit) expected = i;
+            if (IsLinePoint(items[i]) && items[i].Y < limit) expected = i;
         const int found = pieces.LastDiffering(
             items.data(), lo, hi, [&](double y) { return y < limit; },
             [&](const TYRange& r) { return r.Min < limit; });

@@ -177,6 +177,14 @@ TEST_F(ComControlsTest, LedFollowsTheConnectionAndPaintsCentred) {
     port.Close();
     EXPECT_EQ(led.State(), lsOff);
     EXPECT_EQ(Shown(led).pixel(12, 12), off.pixel(7, 7));
+    // Blinking alternates the pictures, lit first, while the state stays the port's; it ends dark.
+    led.SetBlinking(true);
+    const auto lit = [&](bool bright) { return Shown(led).pixel(12, 12) == (bright ? on : off).pixel(7, 7); };
+    EXPECT_TRUE(lit(true));
+    ASSERT_TRUE(WaitUntil([&] { return lit(false); }));
+    ASSERT_TRUE(WaitUntil([&] { return lit(true); }));
+    led.SetBlinking(false);
+    EXPECT_TRUE(lit(false));
     EXPECT_EQ(changes, (std::vector<TLedState>{lsOn, lsOff}));
 
     try {

@@ -48,6 +48,14 @@ TEST(Acquisition, FirstSampleAtZeroThenTheSampleNumber) {
     EXPECT_EQ(r.acq.State().RawText, "7");
 }
 
+TEST(Acquisition, ABreakMakesTheNextSampleAMoveAtItsNumber) {
+    Session r;
+    r.Feed("1\r2\r");
+    r.acq.BreakLine();
+    r.Feed("abc\r3\r4\r"); // a line without a sample leaves the break to the next sample
+    EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 1}, {false, 2, 2}, {true, 3, 3}, {false, 4, 4}}));
+}
+
 TEST(Acquisition, MergedAndSplitLinesGiveOneSampleEach) {
     Session r;
     EXPECT_EQ(r.Feed("12.5\r\n13.1\r\n"), 2);

@@ -67,6 +67,10 @@ TEST(PortList, RealDevicesByIdNamesAndRunningSimulators) {
     EXPECT_EQ(host::PreferredPortName({"ttyS1", "ttyACM1", "ttyUSB0"}), "ttyACM1");
     EXPECT_EQ(host::PreferredPortName({"ttyS3", "ttyS1"}), "ttyS3");
     EXPECT_EQ(host::PreferredPortName({}), "");
+    // A device comes back under its by-id name, whatever name it was opened by; others by their own.
+    EXPECT_EQ(host::StablePortName(sim, m.roots), byId);
+    EXPECT_EQ(host::StablePortName(byId, m.roots), byId);
+    EXPECT_EQ(host::StablePortName("ttyACM1", m.roots), "ttyACM1");
 }
 
 TEST(PortList, MissingFoldersGiveAnEmptyListWithoutError) {
