@@ -355,13 +355,18 @@ struct AxisLayout {
     int pos;
 };
 
-struct Layout {
+// The plot's rims and where the chart's caption goes.
+struct Frame {
     int l, r, t, b;
     int capX, capY;
     TAlignment align;
     TCaptionAnchorHoriz anchorH;
-    AxisLayout x[4];
-    AxisLayout y[4];
+};
+
+struct Layout {
+    Frame f;
+    std::array<AxisLayout, 4> x;
+    std::array<AxisLayout, 4> y;
 };
 
 constexpr AxisLayout kHiddenX{false, slBottom, 10, 100, taCenter, uaSclCenter, 0};
@@ -373,82 +378,35 @@ constexpr AxisLayout YLeft(int pos) {
 constexpr AxisLayout XLow(int pos) {
     return {true, slBottom, -20, 7, taRightJustify, uaSclTopLft, pos};
 }
+constexpr std::array<AxisLayout, 4> kX1Only{kX1, kHiddenX, kHiddenX, kHiddenX};
+// The caption at the right above the plot, or centred above it.
+constexpr Frame RightCaption(int l, int t, int b) {
+    return {l, 20, t, b, 0, -16, taRightJustify, cahChartRight};
+}
+constexpr Frame CentredCaption(int t, int capY) {
+    return {50, 50, t, 40, 0, capY, taCenter, cahChartCenter};
+}
 
 const Layout& LayoutOf(TkxLayout v) {
     static const Layout layouts[] = {
-        {50,
-         20,
-         20,
-         40,
-         0,
-         -16,
-         taRightJustify,
-         cahChartRight,
-         {kX1, kHiddenX, kHiddenX, kHiddenX},
-         {{true, slLeft, 0, -16, taLeftJustify, uaSclTopLft, 0}, kHiddenY, kHiddenY, kHiddenY}},
-        {100,
-         20,
-         24,
-         40,
-         0,
-         -16,
-         taRightJustify,
-         cahChartRight,
-         {kX1, kHiddenX, kHiddenX, kHiddenX},
-         {YLeft(0), YLeft(50), kHiddenY, kHiddenY}},
-        {150,
-         20,
-         24,
-         40,
-         0,
-         -16,
-         taRightJustify,
-         cahChartRight,
-         {kX1, kHiddenX, kHiddenX, kHiddenX},
-         {YLeft(0), YLeft(50), YLeft(100), kHiddenY}},
-        {200,
-         20,
-         24,
-         40,
-         0,
-         -16,
-         taRightJustify,
-         cahChartRight,
-         {kX1, kHiddenX, kHiddenX, kHiddenX},
-         {YLeft(0), YLeft(50), YLeft(100), YLeft(150)}},
-        {50,
-         50,
-         24,
-         40,
-         0,
-         -20,
-         taCenter,
-         cahChartCenter,
-         {kX1, kHiddenX, kHiddenX, kHiddenX},
+        {RightCaption(50, 20, 40),
+         kX1Only,
+         {{{true, slLeft, 0, -16, taLeftJustify, uaSclTopLft, 0}, kHiddenY, kHiddenY, kHiddenY}}},
+        {RightCaption(100, 24, 40), kX1Only, {YLeft(0), YLeft(50), kHiddenY, kHiddenY}},
+        {RightCaption(150, 24, 40), kX1Only, {YLeft(0), YLeft(50), YLeft(100), kHiddenY}},
+        {RightCaption(200, 24, 40), kX1Only, {YLeft(0), YLeft(50), YLeft(100), YLeft(150)}},
+        {CentredCaption(24, -20),
+         kX1Only,
          {YLeft(0), {true, slRight, 0, -23, taLeftJustify, uaSclTopLft, 0}, kHiddenY, kHiddenY}},
-        {100,
-         20,
-         24,
-         70,
-         0,
-         -16,
-         taRightJustify,
-         cahChartRight,
+        {RightCaption(100, 24, 70),
          {XLow(0), XLow(30), kHiddenX, kHiddenX},
          {YLeft(0), YLeft(50), kHiddenY, kHiddenY}},
-        {50,
-         50,
-         48,
-         40,
-         0,
-         -46,
-         taCenter,
-         cahChartCenter,
+        {CentredCaption(48, -46),
          {XLow(0), {true, slTop, -20, -24, taRightJustify, uaSclTopLft, 0}, kHiddenX, kHiddenX},
-         {{true, slLeft, 0, -40, taRightJustify, uaSclTopLft, 0},
-          {true, slRight, 0, -40, taLeftJustify, uaSclTopLft, 0},
-          {false, slLeft, 0, -23, taRightJustify, uaSclTopLft, 0},
-          {false, slLeft, 0, -23, taRightJustify, uaSclTopLft, 0}}},
+         {{{true, slLeft, 0, -40, taRightJustify, uaSclTopLft, 0},
+           {true, slRight, 0, -40, taLeftJustify, uaSclTopLft, 0},
+           {false, slLeft, 0, -23, taRightJustify, uaSclTopLft, 0},
+           {false, slLeft, 0, -23, taRightJustify, uaSclTopLft, 0}}}},
     };
     return layouts[std::min<std::size_t>(v, std::size(layouts) - 1)];
 }
@@ -468,14 +426,14 @@ template <class Props> void ApplyAxis(Props& p, const AxisLayout& a) {
 void TKartex::SetStandardLayout(TkxLayout v) {
     const Layout& lay = LayoutOf(v);
     PaintSuppression once(*this);
-    SetLRim(lay.l);
-    SetRRim(lay.r);
-    SetTRim(lay.t);
-    SetBRim(lay.b);
-    SetCaptionPosX(lay.capX);
-    SetCaptionPosY(lay.capY);
-    SetCaptionAlignment(lay.align);
-    SetCaptionAnchorHoriz(lay.anchorH);
+    SetLRim(lay.f.l);
+    SetRRim(lay.f.r);
+    SetTRim(lay.f.t);
+    SetBRim(lay.f.b);
+    SetCaptionPosX(lay.f.capX);
+    SetCaptionPosY(lay.f.capY);
+    SetCaptionAlignment(lay.f.align);
+    SetCaptionAnchorHoriz(lay.f.anchorH);
     SetCaptionAnchorVert(cavChartTop);
     for (int n = 1; n <= 4; ++n) {
         ApplyAxis(*L(n).x, lay.x[n - 1]);
