@@ -149,19 +149,19 @@ void TForm1::BuildControls() {
     connect(LetzteErfassungen, &QMenu::aboutToShow, this, [this] { FillRecentRuns(); });
     Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
     Info1 = menuBar()->addAction(QStringLiteral("Info"));
-    connect(GrafikSpeichernBMP, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { GrafikSpeichernBMPClick(); }); });
-    connect(GrafikSpeichernPNG, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { GrafikSpeichernPNGClick(); }); });
-    connect(DatenExportierenCSV, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { DatenExportierenCSVClick(); }); });
-    connect(ErfassungSpeichern, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { ErfassungSpeichernClick(); }); });
-    connect(Erfassungladen, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { ErfassungladenClick(); }); });
-    connect(Einstellungen1, &QAction::triggered, this,
-            [this] { errorbox::Guard([&] { Einstellungen1Click(); }); });
-    connect(Info1, &QAction::triggered, this, [this] { errorbox::Guard([&] { Info1Click(); }); });
+    // Each menu command runs its handler; what escapes it goes to the error box.
+    const std::pair<QAction*, void (TForm1::*)()> commands[] = {
+        {GrafikSpeichernBMP, &TForm1::GrafikSpeichernBMPClick},
+        {GrafikSpeichernPNG, &TForm1::GrafikSpeichernPNGClick},
+        {DatenExportierenCSV, &TForm1::DatenExportierenCSVClick},
+        {ErfassungSpeichern, &TForm1::ErfassungSpeichernClick},
+        {Erfassungladen, &TForm1::ErfassungladenClick},
+        {Einstellungen1, &TForm1::Einstellungen1Click},
+        {Info1, &TForm1::Info1Click},
+    };
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this,
+                [this, handler = handler] { errorbox::Guard([&] { (this->*handler)(); }); });
 
     // Top panel with the speed buttons and the lamp.
     Panel1 = new QFrame(client_);

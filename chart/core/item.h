@@ -83,13 +83,7 @@ static_assert(offsetof(TChartItem, MarkType) == 96);
 inline TChartItem MakeItem(TChartItemKind kind, double x, double y, double x2 = 0, double y2 = 0,
                            TColor color = 0) {
     TChartItem it{};
-    it.Kind = kind;
-    it.X = x;
-    it.Y = y;
-    it.X2 = x2;
-    it.Y2 = y2;
-    it.Color = color;
-    it.LineWidth = 1;
-    it.Layer = 1;
+    it.X = x, it.Y = y, it.X2 = x2, it.Y2 = y2;
+    it.Kind = kind, it.Color = color, it.LineWidth = 1, it.Layer = 1;
     return it;
 }

@@ -97,16 +97,11 @@ void TItemStore::EndBacking() {
 
 void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2) {
     TChartItem& slot = NextSlot();
-    slot.Kind = kind;
+    slot = MakeItem(kind, x, y, x2, 0, dataColor_);
     slot.Layer = activeLayer_;
     slot.ItemClass = classDefault_;
-    slot.Color = dataColor_;
     slot.PenStyle = penStyle_;
-    slot.Reserved = 0;
     slot.LineWidth = lineWidth_;
-    slot.X = x;
-    slot.Y = y;
-    slot.X2 = x2;
     ++count_;
     Publish();
 }

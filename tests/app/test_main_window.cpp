@@ -75,19 +75,16 @@ protected:
 } // namespace
 
 TEST_F(MainWindow, StartsWithItsCaptionsAndDefaults) {
-    EXPECT_EQ(form->windowTitle(), "  M e v r a n t");
-    EXPECT_EQ(form->StartButton->text(), " Start");
-    EXPECT_EQ(form->StopButton->text(), " Stop");
-    EXPECT_EQ(form->ClearGraphButton->text(), " Clear Graph");
-    EXPECT_EQ(form->ResetAxisButton->text(), "Reset Axis");
-    EXPECT_EQ(form->GroupBox1->title(), "  Schnittstelle  ");
-    EXPECT_EQ(form->GroupBox2->title(), "  Graph Parameter ");
-    EXPECT_EQ(form->DatSkaleEdit->text(), "1");
-    EXPECT_EQ(form->DatOffsetEdit->text(), "0");
-    EXPECT_EQ(form->GraphXmaxEdit->text(), "100");
-    EXPECT_EQ(form->GraphYmaxEdit->text(), "100");
-    EXPECT_EQ(form->GraphYminEdit->text(), "0");
-    EXPECT_EQ(form->RichEdit1->toPlainText(), "Rohdaten ...");
+    const QStringList captions{form->windowTitle(),           form->StartButton->text(),
+                               form->StopButton->text(),      form->ClearGraphButton->text(),
+                               form->ResetAxisButton->text(), form->GroupBox1->title(),
+                               form->GroupBox2->title(),      form->RichEdit1->toPlainText()};
+    EXPECT_EQ(captions, (QStringList{"  M e v r a n t", " Start", " Stop", " Clear Graph", "Reset Axis",
+                                     "  Schnittstelle  ", "  Graph Parameter ", "Rohdaten ..."}));
+    const QStringList fields{form->DatSkaleEdit->text(), form->DatOffsetEdit->text(),
+                             form->GraphXmaxEdit->text(), form->GraphYmaxEdit->text(),
+                             form->GraphYminEdit->text()};
+    EXPECT_EQ(fields, (QStringList{"1", "0", "100", "100", "0"}));
     EXPECT_TRUE(form->GridCheckBox1->isChecked());
     EXPECT_FALSE(form->DoubleTicsCheckBox->isChecked());
     EXPECT_TRUE(form->NormalRadioButton->isChecked());
