@@ -44,6 +44,15 @@ std::array<TCrossHair, 4> Hairs() {
     return {TCrossHair(1), TCrossHair(2), TCrossHair(3), TCrossHair(4)};
 }
 
+// Puts a crosshair at a place, with its lines, colour and width.
+void Aim(TCrossHair& h, TCrossHMode mode, double x, double y, TColor color, int width = 1) {
+    h.SetMode(mode);
+    h.SetPosX(x);
+    h.SetPosY(y);
+    h.SetColor(color);
+    h.SetLineWid(width);
+}
+
 int CountInRow(const Canvas& c, int y, TColor color) {
     int n = 0;
     for (int x = 0; x < c.Width(); ++x)
@@ -92,10 +101,7 @@ TEST_F(CrossHairTest, DefaultsAndEverySetterNotifies) {
 TEST_F(CrossHairTest, LinesSpanThePlotAreaInsideTheFrame) {
     auto c = WhiteCanvas(280, 200);
     auto hairs = Hairs();
-    hairs[1].SetMode(chBoth);
-    hairs[1].SetPosX(100);
-    hairs[1].SetPosY(90);
-    hairs[1].SetColor(clRed);
+    Aim(hairs[1], chBoth, 100, 90, clRed);
     DrawCrossHairs(*c, hairs, kFrame, Identity, 0, 0);
 
     // Horizontal line from LRim + 1 up to, not including, the right edge of the plot area.
@@ -124,10 +130,7 @@ TEST_F(CrossHairTest, LinesOnOrOutsideTheFrameAreNotDrawn) {
                    Case{1, -5, false}, Case{1, 300, false}}) {
         auto c = WhiteCanvas(280, 200);
         auto hairs = Hairs();
-        hairs[0].SetMode(chHoriz);
-        hairs[0].SetLineWid(k.lineWid);
-        hairs[0].SetPosY(k.y);
-        hairs[0].SetColor(clBlue);
+        Aim(hairs[0], chHoriz, 0, k.y, clBlue, k.lineWid);
         DrawCrossHairs(*c, hairs, kFrame, Identity, 0, 0);
         EXPECT_EQ(CountInColumn(*c, 150, clBlue) > 0, k.drawn) << "width " << k.lineWid << " at y " << k.y;
     }
@@ -146,13 +149,8 @@ TEST_F(CrossHairTest, PlotBitmapGetsTheSameLinesShiftedByTheRims) {
     auto whole = WhiteCanvas(280, 200);
     auto plot = WhiteCanvas(211, 141);
     auto hairs = Hairs();
-    hairs[2].SetMode(chBoth);
-    hairs[2].SetPosX(77);
-    hairs[2].SetPosY(133);
-    hairs[3].SetMode(chVert);
-    hairs[3].SetPosX(200);
-    hairs[3].SetLineWid(3);
-    hairs[3].SetColor(clGreen);
+    Aim(hairs[2], chBoth, 77, 133, hairs[2].Color());
+    Aim(hairs[3], chVert, 200, 0, clGreen, 3);
     DrawCrossHairs(*whole, hairs, kFrame, Identity, 0, 0);
     DrawCrossHairs(*plot, hairs, kFrame, Identity, 50, 20);
     for (int y = 0; y < 141; ++y)

@@ -63,12 +63,11 @@ TEST(ItemStore, GrowsInStepsOfAllocSizeAndKeepsItems) {
 
 TEST(ItemStore, SettersIgnoreValuesOutsideTheirRange) {
     TItemStore s;
-    s.SetAllocSize(0);
-    EXPECT_EQ(s.AllocSize(), 1000);
-    s.SetAllocSize(1000001);
-    EXPECT_EQ(s.AllocSize(), 1000);
-    s.SetAllocSize(1000000);
-    EXPECT_EQ(s.AllocSize(), 1000000);
+    // Set, then what the store keeps.
+    for (const auto& [set, kept] : {std::pair{0, 1000}, {1000001, 1000}, {1000000, 1000000}}) {
+        s.SetAllocSize(set);
+        EXPECT_EQ(s.AllocSize(), kept) << set;
+    }
     s.SetClassDefault(254);
     s.SetClassDefault(255);
     EXPECT_EQ(s.ClassDefault(), 254);

@@ -25,18 +25,17 @@ TEST(ComText, BaudRatesRoundTripAndFallBack) {
 }
 
 TEST(ComText, OtherTablesCompareInUpperCaseAndFallBack) {
-    EXPECT_EQ(StrToParity("none"), prNone);
-    EXPECT_EQ(StrToParity("sPaCe"), prSpace);
-    EXPECT_EQ(StrToParity("Nope"), prNone);
-    EXPECT_EQ(StrToStopBits("1.5"), sbOne5StopBits);
-    EXPECT_EQ(StrToStopBits("3"), sbOneStopBit);
-    EXPECT_EQ(StrToDataBits("7"), dbSeven);
-    EXPECT_EQ(StrToDataBits("9"), dbEight);
-    EXPECT_EQ(StrToFlowControl("software"), fcSoftware);
-    EXPECT_EQ(StrToFlowControl("xyz"), fcCustom);
-    EXPECT_EQ(StrToRTS("TOGGLE"), rtsToggle);
-    EXPECT_EQ(StrToRTS("?"), rtsDisable);
-    EXPECT_EQ(StrToDTR("handshake"), dtrHandshake);
+    // Each conversion beside what it must give.
+    const std::pair<int, int> cases[] = {
+        {StrToParity("none"), prNone},       {StrToParity("sPaCe"), prSpace},
+        {StrToParity("Nope"), prNone},       {StrToStopBits("1.5"), sbOne5StopBits},
+        {StrToStopBits("3"), sbOneStopBit},  {StrToDataBits("7"), dbSeven},
+        {StrToDataBits("9"), dbEight},       {StrToFlowControl("software"), fcSoftware},
+        {StrToFlowControl("xyz"), fcCustom}, {StrToRTS("TOGGLE"), rtsToggle},
+        {StrToRTS("?"), rtsDisable},         {StrToDTR("handshake"), dtrHandshake},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(cases[i].first, cases[i].second) << "case " << i;
     EXPECT_EQ(StopBitsToStr(sbTwoStopBits), "2");
     EXPECT_EQ(ParityToStr(prMark), "Mark");
 }
