@@ -39,15 +39,13 @@ TEST(LocaleFloat, AcceptsNumbersWithTheLocaleSeparator) {
 }
 
 TEST(LocaleFloat, RejectsOtherTextsWithTheFieldText) {
-    EXPECT_EQ(FloatError("0,1", '.'), "'0,1' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("1.5", ','), "'1.5' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("", ','), "'' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("abc", '.'), "'abc' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("1e", '.'), "'1e' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("1,5x", ','), "'1,5x' ist kein gültiger Gleitkommawert");
-    EXPECT_EQ(FloatError("--1", '.'), "'--1' ist kein gültiger Gleitkommawert");
-    // A value that a single cannot hold would give an axis without bounds.
-    EXPECT_EQ(FloatError("1e39", '.'), "'1e39' ist kein gültiger Gleitkommawert");
+    // The message quotes the field as it stands. A value that a single cannot hold would give an axis
+    // without bounds.
+    const std::pair<const char*, char> fields[] = {{"0,1", '.'}, {"1.5", ','},  {"", ','},    {"abc", '.'},
+                                                   {"1e", '.'},  {"1,5x", ','}, {"--1", '.'}, {"1e39", '.'}};
+    for (const auto& [text, separator] : fields)
+        EXPECT_EQ(FloatError(text, separator),
+                  "'" + std::string(text) + "' ist kein gültiger Gleitkommawert");
 }
 
 TEST(IntegerField, DecimalAndHexadecimalForms) {
@@ -64,13 +62,8 @@ TEST(IntegerField, DecimalAndHexadecimalForms) {
 }
 
 TEST(IntegerField, RejectsEverythingElse) {
-    EXPECT_EQ(IntError("1,5"), "'1,5' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError(""), "'' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError("12 "), "'12 ' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError("$"), "'$' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError("2147483648"), "'2147483648' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError("$100000000"), "'$100000000' ist kein gültiger Integerwert");
-    EXPECT_EQ(IntError("1.0"), "'1.0' ist kein gültiger Integerwert");
+    for (const char* text : {"1,5", "", "12 ", "$", "2147483648", "$100000000", "1.0"})
+        EXPECT_EQ(IntError(text), "'" + std::string(text) + "' ist kein gültiger Integerwert");
 }
 
 TEST(ReceivedNumber, TakesTheLongestValidNumber) {
