@@ -53,9 +53,9 @@ std::unique_ptr<TItemBlock> TItemBlock::InFile(int fd, std::size_t slots) {
     block->fd_ = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (block->fd_ < 0) throw std::system_error(errno, std::generic_category());
     block->data_ = nullptr;
-    std::string reason;
-    if (!block->Grow(std::max<std::size_t>(slots, 1), reason))
-        throw std::system_error(std::make_error_code(std::errc::io_error), reason);
+    int error = 0;
+    if (!block->Grow(std::max<std::size_t>(slots, 1), error))
+        throw std::system_error(error, std::generic_category());
     return block;
 }
 
@@ -72,7 +72,7 @@ std::unique_ptr<TItemBlock> TItemBlock::MapFile(int fd, std::size_t records) {
     return block;
 }
 
-bool TItemBlock::Grow(std::size_t slots, std::string& reason) {
+bool TItemBlock::Grow(std::size_t slots, int& error) {
     if (slots <= size_) return true;
     switch (kind_) {
     case Kind::Heap:
@@ -91,13 +91,13 @@ bool TItemBlock::Grow(std::size_t slots, std::string& reason) {
     const std::size_t want = std::max(slots, size_ + std::clamp(size_, std::size_t{1}, kFileStep));
     const std::size_t bytes = want * kChartItemSize;
     if (const int err = ::posix_fallocate(fd_, 0, static_cast<off_t>(bytes)); err != 0) {
-        reason = std::strerror(err);
+        error = err;
         return false;
     }
     void* p = mapped_ ? ::mremap(data_, mapped_, bytes, MREMAP_MAYMOVE)
                       : ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
     if (p == MAP_FAILED) {
-        reason = std::strerror(errno);
+        error = errno;
         return false;
     }
     data_ = static_cast<TChartItem*>(p);

@@ -38,8 +38,8 @@ public:
     bool FileBacked() const { return fd_ >= 0; }
 
     // Grows to at least `slots` slots in place, keeping the records. False when it cannot: a loaded file,
-    // a sealed one, or a file whose room could not be reserved (then `reason` says why).
-    bool Grow(std::size_t slots, std::string& reason);
+    // a sealed one, or a file whose room could not be reserved (then `error` is the system's error code).
+    bool Grow(std::size_t slots, int& error);
     // A block in a file ends there: the file is cut to its first `records` records, and the block no
     // longer grows in place.
     void Seal(std::size_t records);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
 #include <system_error>
@@ -56,7 +57,9 @@ TChartItem& TItemStore::NextSlot() {
             }
         } else if (block_ && block_.use_count() == 1) {
             // A list of its own grows in place (a file by reserving more of it).
-            if (!block_->Grow(wanted, reason) && block_->FileBacked() && reason.empty()) reason = "no room";
+            int error = 0;
+            if (!block_->Grow(wanted, error) && block_->FileBacked())
+                reason = error ? std::strerror(error) : "no room";
         }
         if (!reason.empty()) {
             // The file takes no more: the list goes on in memory.
