@@ -67,7 +67,11 @@ TChartItem& TItemStore::NextSlot() {
             EndBacking();
         }
         if (Capacity() <= count_) {
-            // A new block of the group's own: partners keep reading the old one until the publish.
+            // A new block of the group's own: partners keep reading the old one until the publish. A list
+            // that lived in a file (other charts show it) goes on in memory from here, and says so.
+            if (block_ && block_->FileBacked() && backingError_.empty())
+                backingError_ = "other charts show the list";
+            EndBacking();
             auto grown = std::make_shared<TItemBlock>(wanted);
             if (block_) std::copy(block_->Data(), block_->Data() + count_, grown->Data());
             block_ = std::move(grown);

@@ -137,6 +137,21 @@ TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     EXPECT_EQ(std::memcmp(store.Items(), items.data(), 1000 * sizeof(TChartItem)), 0);
     EXPECT_FALSE(store.BackedByFile());
     ASSERT_FALSE(store.BackingError().empty());
+
+    // Another chart showing a list that lives in a file: when the list must grow, it goes on in memory
+    // and says so, rather than leaving the file behind unnoticed.
+    Journal other;
+    other.Begin(dir.Path().string(), At(2026, 1, 1));
+    TItemStore owner, viewer;
+    owner.SetAllocSize(2);
+    owner.BackWithFile(other.Fd());
+    owner.AppendItem(items[0]);
+    ASSERT_EQ(viewer.UseDataOf(&owner), TShareResult::Changed);
+    for (int i = 1; i < 5; ++i)
+        owner.AppendItem(items[static_cast<std::size_t>(i)]);
+    EXPECT_FALSE(owner.BackedByFile());
+    EXPECT_FALSE(owner.BackingError().empty());
+    EXPECT_EQ(viewer.ItemCount(), 5);
     std::string message;
     try {
         j.Fail(store.BackingError());
