@@ -924,7 +924,9 @@ void TForm1::LoadSettings() {
     if (st.contains("window/geometry")) restoreGeometry(st.value("window/geometry").toByteArray());
     // A device that is gone leaves the port as the list chose it.
     const QString port = st.value("port/name").toString();
-    if (!port.isEmpty() && QFileInfo::exists(port.startsWith('/') ? port : "/dev/" + port)) SelectPort(port);
+    std::error_code ec;
+    if (!port.isEmpty() && std::filesystem::exists(host::DevicePath(port.toStdString()), ec))
+        SelectPort(port);
     if (st.contains("port/baud")) SelectBaudRate(st.value("port/baud").toString());
     const auto loadFields = [&] {
         for (const auto& f : kFields)

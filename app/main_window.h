@@ -107,7 +107,7 @@ public:
 
     // Takes the user's settings from the store, and writes them back there when the window closes or
     // the program ends: port, baud rate, the fields, the check boxes and choices, the window's place and
-    // the last folder of each file dialog. A remembered port that is no longer listed is not selected.
+    // the last folder of each file dialog. A remembered port whose device is gone is not selected.
     // Without `port` the port and baud rate are taken but not written back (the simulated device's
     // terminal is gone when the program ends).
     void RememberSettings(std::unique_ptr<QSettings> settings, bool port = true);
