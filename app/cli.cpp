@@ -155,10 +155,8 @@ int Record(const QStringList& args) {
         std::cerr << "mevrant record: " << e.what() << std::endl;
     };
     const auto writeJournal = [&] {
-        const TItemStore& store = chart.Store();
-        if (!journal.Active() || store.BackedByFile() || store.BackingError().empty()) return;
         try {
-            journal.Fail(store.BackingError());
+            journal.FollowList(chart.Store());
         } catch (const EJournalError& e) {
             journalFault(e);
         }

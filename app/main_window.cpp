@@ -1021,10 +1021,8 @@ void TForm1::BeginJournal() {
 // The samples are in the journal's file as they are appended; when the file could take no more, the
 // list went on in memory and the user is told.
 void TForm1::WriteJournal() {
-    const TItemStore& store = Kartex1->Store();
-    if (!journal_.Active() || store.BackedByFile() || store.BackingError().empty()) return;
     try {
-        journal_.Fail(store.BackingError());
+        journal_.FollowList(Kartex1->Store());
     } catch (const EJournalError& e) {
         JournalFault(e);
     }

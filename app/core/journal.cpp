@@ -62,6 +62,16 @@ off_t WrittenLength(int fd) {
     return 0;
 }
 
+// Cuts the file to its records and puts it on the disk; returns its length.
+off_t CutAndSync(int fd) {
+    const off_t length = WrittenLength(fd);
+    if (::lseek(fd, 0, SEEK_END) != length && ::ftruncate(fd, length) != 0) {
+        // The zero tail stays; the file's records are whole all the same.
+    }
+    ::fdatasync(fd);
+    return length;
+}
+
 } // namespace
 
 Journal::~Journal() {
@@ -102,15 +112,17 @@ void Journal::Fail(const std::string& reason) {
                         "\": " + reason + "." + kNotProtected);
 }
 
+void Journal::FollowList(const TItemStore& list) {
+    if (Active() && !list.BackedByFile() && !list.BackingError().empty()) Fail(list.BackingError());
+}
+
 void Journal::Sync() {
     if (fd_ >= 0 && ::fdatasync(fd_) != 0) Fail(std::strerror(errno));
 }
 
 void Journal::End() {
     if (fd_ < 0) return;
-    ::fdatasync(fd_);
-    const off_t length = WrittenLength(fd_);
-    if (::ftruncate(fd_, length) == 0) ::fdatasync(fd_);
+    const off_t length = CutAndSync(fd_);
     ::close(fd_);
     fd_ = -1;
     std::error_code ec;
@@ -187,8 +199,7 @@ std::uint64_t FreeBytes(const std::string& folder) {
 std::uint64_t CutZeroTail(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return 0;
-    const off_t length = WrittenLength(fd);
-    if (::lseek(fd, 0, SEEK_END) != length && ::ftruncate(fd, length) == 0) ::fdatasync(fd);
+    const off_t length = CutAndSync(fd);
     ::close(fd);
     return static_cast<std::uint64_t>(length) / kChartItemSize;
 }

@@ -12,6 +12,7 @@
 // with the writer's process id while the run goes on, and "<run>.saved" once the user saved it.
 
 #include "chart/core/item.h"
+#include "chart/core/item_store.h"
 
 #include <cstdint>
 #include <ctime>
@@ -46,14 +47,16 @@ public:
 
     // Puts what the list wrote on the disk. A failure ends the journal and throws EJournalError.
     void Sync();
-    // The list could not go on in the file (`reason`): the journal ends, keeping what the file holds,
-    // and throws the EJournalError the user is told.
-    [[noreturn]] void Fail(const std::string& reason);
+    // Called after the list grew: when it could not go on in the file and went on in memory, the
+    // journal ends, keeping what the file holds, and throws (once) the EJournalError the user is told.
+    void FollowList(const TItemStore& list);
     // Flushes, cuts the zero tail, closes and marks the run finished; a run without a record is removed.
     // Never throws.
     void End();
 
 private:
+    [[noreturn]] void Fail(const std::string& reason);
+
     int fd_ = -1;
     std::string path_;
 };

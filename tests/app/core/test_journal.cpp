@@ -154,7 +154,7 @@ TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     EXPECT_EQ(viewer.ItemCount(), 5);
     std::string message;
     try {
-        j.Fail(store.BackingError());
+        j.FollowList(store);
     } catch (const EJournalError& e) {
         message = e.what();
     }
