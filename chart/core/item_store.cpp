@@ -48,7 +48,7 @@ TChartItem& TItemStore::NextSlot() {
     if (count_ >= capacity) {
         if (capacity > INT_MAX - allocSize_) throw std::length_error("chart item list is full");
         const auto wanted = static_cast<std::size_t>(capacity + allocSize_);
-        std::string reason;
+        std::string reason; // why the list leaves its file, when it does
         if (!block_ && backingFd_ >= 0) {
             try {
                 block_ = TItemBlock::InFile(backingFd_, wanted);
@@ -58,23 +58,19 @@ TChartItem& TItemStore::NextSlot() {
         } else if (block_ && block_.use_count() == 1) {
             // A list of its own grows in place (a file by reserving more of it).
             int error = 0;
-            if (!block_->Grow(wanted, error) && block_->FileBacked())
-                reason = error ? std::strerror(error) : "no room";
-        }
-        if (!reason.empty()) {
-            // The file takes no more: the list goes on in memory.
-            backingError_ = reason;
-            EndBacking();
+            if (!block_->Grow(wanted, error) && block_->FileBacked()) reason = std::strerror(error);
         }
         if (Capacity() <= count_) {
             // A new block of the group's own: partners keep reading the old one until the publish. A list
-            // that lived in a file (other charts show it) goes on in memory from here, and says so.
-            if (block_ && block_->FileBacked() && backingError_.empty())
-                backingError_ = "other charts show the list";
-            EndBacking();
+            // that lived in a file goes on in memory from here.
+            if (reason.empty() && block_ && block_->FileBacked()) reason = "other charts show the list";
             auto grown = std::make_shared<TItemBlock>(wanted);
             if (block_) std::copy(block_->Data(), block_->Data() + count_, grown->Data());
             block_ = std::move(grown);
+        }
+        if (!reason.empty()) {
+            backingError_ = reason;
+            EndBacking();
         }
     }
     TChartItem& slot = block_->Data()[count_];
