@@ -78,18 +78,20 @@ long long CountOption(const Options& o, const QString& name) {
     return n;
 }
 
-// Takes samples until a limit; later lines of the same notification are ignored.
+// Takes lines of samples until a limit; later lines of the same notification are ignored.
 class LimitedSink : public SampleSink {
 public:
     LimitedSink(SampleSink& inner, long long limit) : inner_(inner), limit_(limit) {}
-    void MoveToPoint(double x, double y, double time) override {
-        if (taken_++ < limit_) inner_.MoveToPoint(x, y, time);
+    void MoveToPoint(int channel, double x, double y, double time) override {
+        inner_.MoveToPoint(channel, x, y, time);
     }
-    void LineToPoint(double x, double y, double time) override {
-        if (taken_++ < limit_) inner_.LineToPoint(x, y, time);
+    void LineToPoint(int channel, double x, double y, double time) override {
+        inner_.LineToPoint(channel, x, y, time);
     }
+    void ChannelsChanged(const AcquisitionState& state) override { inner_.ChannelsChanged(state); }
+    bool TakesLine() override { return taken_ < limit_ && (++taken_, true); }
     bool Full() const { return taken_ >= limit_; }
-    long long Taken() const { return std::min(taken_, limit_); }
+    long long Taken() const { return taken_; }
 
 private:
     SampleSink& inner_;
@@ -156,7 +158,15 @@ int Record(const QStringList& args) {
     };
     const auto writeJournal = [&] {
         try {
-            journal.FollowList(chart.Store());
+            for (int s = 0; s < chart.SeriesCount(); ++s)
+                journal.FollowList(chart.SeriesStore(s));
+        } catch (const EJournalError& e) {
+            journalFault(e);
+        }
+    };
+    chartSink.OnNewSeries = [&](int channel, TItemStore& list) {
+        try {
+            if (journal.Active()) list.BackWithFile(journal.ChannelFd(channel));
         } catch (const EJournalError& e) {
             journalFault(e);
         }
@@ -213,7 +223,8 @@ int Record(const QStringList& args) {
     writeJournal();
     const bool journalWhole = journal.Active();
     const std::string run = journal.Path();
-    chart.Store().SealBacking();
+    for (int s = 0; s < chart.SeriesCount(); ++s)
+        chart.SeriesStore(s).SealBacking();
     journal.End();
     chart.SaveItemFile(o.Get("-o")->toStdString());
     if (journalWhole) MarkJournalRunSaved(run);

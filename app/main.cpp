@@ -33,6 +33,10 @@ struct WindowOptions {
     QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Preselect the baud rate RATE."),
                             QStringLiteral("RATE")};
     QCommandLineOption start{QStringLiteral("start"), QStringLiteral("Start the acquisition at once.")};
+    QCommandLineOption channels{QStringLiteral("channels"),
+                                QStringLiteral("With --demo: the simulated device sends N values per line "
+                                               "(1 ... 16)."),
+                                QStringLiteral("N")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(QStringLiteral(
@@ -45,7 +49,7 @@ struct WindowOptions {
             "  mevrant csv FILE.mvx [-o FILE.csv]"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, port, baud, start});
+        parser.addOptions({demo, port, baud, start, channels});
     }
 };
 
@@ -144,7 +148,11 @@ int main(int argc, char** argv) {
                           !parser.isSet(options.demo));
     DemoDevice device;
     errorbox::Guard([&] {
-        if (parser.isSet(options.demo)) form.SelectPort(device.Start());
+        if (parser.isSet(options.demo))
+            form.SelectPort(
+                device.Start(parser.isSet(options.channels)
+                                 ? QStringList{QStringLiteral("--channels"), parser.value(options.channels)}
+                                 : QStringList{}));
         if (parser.isSet(options.port)) form.SelectPort(parser.value(options.port));
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });

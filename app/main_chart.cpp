@@ -1,5 +1,6 @@
 #include "app/main_chart.h"
 
+#include "app/core/csv_export.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
 
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 void ConfigureMainChart(TKartex& k) {
     PaintSuppression once(k);
@@ -103,32 +105,112 @@ void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {
     k.Scale1Y()->SetLogarithmic(true);
 }
 
-void KartexSink::MoveToPoint(double x, double y, double time) {
-    chart_.MoveToPoint(x, y, time);
-}
-void KartexSink::LineToPoint(double x, double y, double time) {
-    chart_.LineToPoint(x, y, time);
+TColor ChannelColor(int channel) {
+    // Blue, orange, bluish green, vermilion, reddish purple, sky blue, black, olive; then wine, teal,
+    // green, purple, indigo, rose, grey, brown (as 0xBBGGRR).
+    static constexpr TColor kPalette[kMaxChannels] = {
+        clBlue,   0x009FE6, 0x739E00, 0x005ED5, 0xA779CC, 0xE9B456, 0x000000, 0x339999,
+        0x552288, 0x99AA44, 0x337711, 0x9944AA, 0x882233, 0x7766CC, 0x888888, 0x001166,
+    };
+    return kPalette[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
 }
 
-TYRange SamplesInView(TKartex& k, double xl, double xh) {
-    const int n = k.ItemCount();
-    const TChartItem* items = k.Items();
-    if (n == 0) return {};
+TItemStore& KartexSink::List(int channel) {
+    if (channel >= chart_.SeriesCount()) {
+        const int first = chart_.SeriesCount();
+        chart_.EnsureSeries(channel + 1);
+        for (int c = first; c <= channel; ++c) {
+            TItemStore& list = chart_.SeriesStore(c);
+            list.SetDataColor(ChannelColor(c));
+            list.SetClassDefault(static_cast<std::uint8_t>(c));
+            list.SetLineWidth(chart_.Store().LineWidth());
+            list.SetPenStyle(chart_.Store().PenStyle());
+            list.SetAllocSize(chart_.AllocSize());
+            if (OnNewSeries) OnNewSeries(c, list);
+        }
+    }
+    return chart_.SeriesStore(channel);
+}
+
+void KartexSink::MoveToPoint(int channel, double x, double y, double time) {
+    std::string_view name;
+    if (state_ && state_->ChannelCount >= 2) name = state_->ChannelNames[static_cast<std::size_t>(channel)];
+    if (channel == 0 && name.empty())
+        chart_.MoveToPoint(x, y, time);
+    else
+        List(channel).MoveToPoint(x, y, time, name);
+}
+
+void KartexSink::LineToPoint(int channel, double x, double y, double time) {
+    if (channel == 0)
+        chart_.LineToPoint(x, y, time);
+    else
+        List(channel).LineToPoint(x, y, time);
+}
+
+void KartexSink::ChannelsChanged(const AcquisitionState& state) {
+    state_ = &state;
+}
+
+std::vector<ChannelSpan> ChartChannels(const TKartex& k) {
+    std::vector<ChannelSpan> spans;
+    if (k.SeriesCount() > 1) {
+        for (int s = 0; s < k.SeriesCount(); ++s)
+            spans.push_back({s, 0, k.SeriesStore(s).ItemCount(), s});
+        return spans;
+    }
+    for (const auto& [begin, end] :
+         ChannelRanges(std::span(k.Items(), static_cast<std::size_t>(k.ItemCount()))))
+        spans.push_back({0, begin, end, k.Item(begin).ItemClass});
+    return spans;
+}
+
+std::string ChannelName(const TKartex& k, const ChannelSpan& span) {
+    const TItemStore& list = k.SeriesStore(span.Series);
+    if (span.Begin >= span.End || span.Begin >= list.ItemCount()) return {};
+    return RecordText(list.Item(span.Begin));
+}
+
+namespace {
+// The stretch [first, last) of a channel's items whose x lies in [xl, xh].
+std::pair<int, int> InView(const TKartex& k, const ChannelSpan& span, double xl, double xh) {
+    const TItemStore& list = k.SeriesStore(span.Series);
+    const int end = std::min(span.End, list.ItemCount());
+    const int begin = std::min(span.Begin, end);
+    const TChartItem* items = list.Items();
+    if (begin == end) return {begin, begin};
     const auto first =
-        std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < xl; });
+        std::partition_point(items + begin, items + end, [&](const TChartItem& it) { return it.X < xl; });
     const auto last =
-        std::partition_point(first, items + n, [&](const TChartItem& it) { return it.X <= xh; });
-    return k.ItemYRange(static_cast<int>(first - items), static_cast<int>(last - items));
+        std::partition_point(first, items + end, [&](const TChartItem& it) { return it.X <= xh; });
+    return {static_cast<int>(first - items), static_cast<int>(last - items)};
+}
+} // namespace
+
+TYRange SamplesInView(TKartex& k, double xl, double xh) {
+    return SamplesInView(k, ChannelSpan{0, 0, k.ItemCount(), 0}, xl, xh);
+}
+
+TYRange SamplesInView(TKartex& k, const ChannelSpan& span, double xl, double xh) {
+    const auto [first, last] = InView(k, span, xl, xh);
+    return k.SeriesYRange(span.Series, first, last);
 }
 
 int NearestSample(const TKartex& k, double x) {
-    const int n = k.ItemCount();
-    if (n == 0 || !std::isfinite(x)) return -1;
-    const TChartItem* items = k.Items();
+    return NearestSample(k, ChannelSpan{0, 0, k.ItemCount(), 0}, x);
+}
+
+int NearestSample(const TKartex& k, const ChannelSpan& span, double x) {
+    const TItemStore& list = k.SeriesStore(span.Series);
+    const int end = std::min(span.End, list.ItemCount());
+    const int begin = std::min(span.Begin, end);
+    if (begin == end || !std::isfinite(x)) return -1;
+    const TChartItem* items = list.Items();
     const int right = static_cast<int>(
-        std::partition_point(items, items + n, [&](const TChartItem& it) { return it.X < x; }) - items);
-    if (right == n) return n - 1;
-    if (right == 0) return 0;
+        std::partition_point(items + begin, items + end, [&](const TChartItem& it) { return it.X < x; }) -
+        items);
+    if (right == end) return end - 1;
+    if (right == begin) return begin;
     return x - items[right - 1].X <= items[right].X - x ? right - 1 : right;
 }
 

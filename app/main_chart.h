@@ -7,25 +7,57 @@
 #include "chart/core/colors.h"
 #include "chart/core/line_run_index.h"
 
+#include <functional>
 #include <string>
+#include <vector>
 
 class TKartex;
+class TItemStore;
 
 // The colour of the data line, and the tick counts of the scales without and with "DoubleTics".
 inline constexpr TColor kDataColor = clBlue;
 inline constexpr int kNormalTicks = 3;
 inline constexpr int kDoubleTicks = 6;
 
-// Samples go to the chart through its two append operations.
+// The colour of channel c (0 is channel 1, blue as the single data line): a palette whose first eight
+// stay apart for colour-blind eyes, then eight darker ones.
+TColor ChannelColor(int channel);
+
+// Samples go to the chart through its append operations: channel 1 to the item list, channel c + 1 to
+// series c, each in its colour and with its channel in the item class. When the acquisition knows two
+// channels or more, the first record of a channel's line carries its name in the record's text.
 class KartexSink : public SampleSink {
 public:
     explicit KartexSink(TKartex& chart) : chart_(chart) {}
-    void MoveToPoint(double x, double y, double time) override;
-    void LineToPoint(double x, double y, double time) override;
+    void MoveToPoint(int channel, double x, double y, double time) override;
+    void LineToPoint(int channel, double x, double y, double time) override;
+    void ChannelsChanged(const AcquisitionState& state) override;
+    // Told when the series of a further channel is made (the window keeps it in the journal).
+    std::function<void(int channel, TItemStore& list)> OnNewSeries;
 
 private:
+    TItemStore& List(int channel);
+
     TKartex& chart_;
+    const AcquisitionState* state_ = nullptr;
 };
+
+// Where one channel's samples are: items [Begin, End) of one of the chart's series. During an
+// acquisition channel c is series c; a loaded file holds its channels one after the other in the item
+// list, told apart by their item class.
+struct ChannelSpan {
+    int Series = 0;
+    int Begin = 0;
+    int End = 0;
+    int Class = 0;
+};
+
+// The channels the chart holds, channel 1 first. A list whose item classes do not rise from first to last
+// item is one channel. Costs a bisection per channel.
+std::vector<ChannelSpan> ChartChannels(const TKartex& chart);
+
+// The name a channel's first record carries (empty when none).
+std::string ChannelName(const TKartex& chart, const ChannelSpan& span);
 
 void ConfigureMainChart(TKartex& chart);
 
@@ -37,9 +69,12 @@ void ApplyLogY(TKartex& chart, float xmax, float ymax, float ymin);
 // acquisition appends in increasing x, so they are one stretch of the list, found by bisection; its pen
 // moves (the first sample, and the first after each reconnect) count as samples.
 TYRange SamplesInView(TKartex& chart, double xl, double xh);
+TYRange SamplesInView(TKartex& chart, const ChannelSpan& channel, double xl, double xh);
 
-// The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none.
+// The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none. With a
+// channel: the index in its series.
 int NearestSample(const TKartex& chart, double x);
+int NearestSample(const TKartex& chart, const ChannelSpan& channel, double x);
 
 // x as the time axis labels it: seconds with milliseconds ("12,345 s"), or the sample number counted
 // from 1 for item index.

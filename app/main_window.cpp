@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/channel_legend.h"
 #include "app/core/conversions.h"
 #include "app/core/csv_export.h"
 #include "app/error_box.h"
@@ -45,6 +46,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <span>
 #include <sstream>
 #include <stdexcept>
@@ -86,6 +88,15 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     SetupChart();
     SetupPort();
     sink_ = std::make_unique<KartexSink>(*Kartex1);
+    // A further channel lives in the journal beside the first.
+    sink_->OnNewSeries = [this](int channel, TItemStore& list) {
+        if (!journal_.Active()) return;
+        try {
+            list.BackWithFile(journal_.ChannelFd(channel));
+        } catch (const EJournalError& e) {
+            JournalFault(e);
+        }
+    };
     frameTimer_ = new QTimer(this);
     frameTimer_->setSingleShot(true);
     frameTimer_->setTimerType(Qt::PreciseTimer);
@@ -316,6 +327,8 @@ void TForm1::BuildControls() {
     RichEdit1->setPlainText(QStringLiteral("Rohdaten ..."));
 
     Kartex1 = new TKartex(client_);
+    Legend = new TChannelLegend(Kartex1);
+    Legend->OnToggle = [this](int row) { ToggleChannel(row); };
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
@@ -467,6 +480,9 @@ void TForm1::StartButtonClick() {
     HideReadOut();
     Kartex1->ClearItems();
     Kartex1->SetDataColor(kDataColor);
+    for (int c = 0; c < kMaxChannels; ++c)
+        Kartex1->SetClassVisible(c, true);
+    droppedTold_ = false;
     AcquisitionState& s = acquisition_.State();
     s.DataScale = scale;
     s.DataOffset = offset;
@@ -491,7 +507,8 @@ void TForm1::EndAcquisition() {
     if (waiting_) PortStatusLabel->clear();
     StopWaiting();
     TakePendingLine();
-    Kartex1->Store().SealBacking();
+    for (int series = 0; series < Kartex1->SeriesCount(); ++series)
+        Kartex1->SeriesStore(series).SealBacking();
     journal_.End();
     journalTimer_->stop();
     Kartex1->Redraw();
@@ -586,6 +603,13 @@ void TForm1::ComPort1RxChar(int count) {
         ShowValue();
         WriteJournal();
     }
+    if (acquisition_.State().ValuesDropped && !droppedTold_) {
+        droppedTold_ = true;
+        statusBar()->showMessage(QStringLiteral("Mehr als %1 Werte in einer Zeile: die weiteren werden "
+                                                "nicht gezeigt")
+                                     .arg(kMaxChannels),
+                                 10000);
+    }
     ScheduleChartFrame();
 }
 
@@ -610,21 +634,30 @@ void TForm1::ChartFrame() {
 // chart then painted itself.
 bool TForm1::FollowData() {
     TKartex& k = *Kartex1;
-    const int n = k.ItemCount();
     const bool follow = FollowCheckBox->isChecked(), yAuto = YAutoCheckBox->isChecked();
-    if (n == 0 || (!follow && !yAuto)) return false;
+    if (k.ItemCount() == 0 || (!follow && !yAuto)) return false;
+    // Every channel shown counts: the newest sample of any, the extremes of all.
+    std::vector<ChannelSpan> channels = Channels();
+    std::erase_if(channels,
+                  [&k](const ChannelSpan& c) { return !k.ClassVisible(c.Class) || c.End <= c.Begin; });
+    if (channels.empty()) return false;
     const TScalePropsHoriz& sx = *k.Scale1X();
     const TScalePropsVert& sy = *k.Scale1Y();
     double xl = sx.RangeLow(), xh = sx.RangeHigh(), yl = sy.RangeLow(), yh = sy.RangeHigh();
     if (follow) {
-        const double newest = k.Item(n - 1).X, width = xh - xl;
+        double newest = -std::numeric_limits<double>::infinity();
+        for (const ChannelSpan& c : channels)
+            newest = std::max(newest, k.SeriesStore(c.Series).Item(c.End - 1).X);
+        const double width = xh - xl;
         if (std::isfinite(newest) && width > 0) {
             xl = newest <= width ? 0.0 : newest - width;
             xh = xl + width;
         }
     }
     if (yAuto) {
-        const TYRange r = SamplesInView(k, xl, xh);
+        TYRange r;
+        for (const ChannelSpan& c : channels)
+            r.Add(SamplesInView(k, c, xl, xh));
         const bool log = sy.Logarithmic();
         const double low = log ? r.MinAbove : r.Min, high = r.Max;
         if (std::isfinite(low) && std::isfinite(high) && low <= high) {
@@ -647,10 +680,17 @@ bool TForm1::FollowData() {
 
 void TForm1::UpdateStatus() {
     TKartex& k = *Kartex1;
-    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(k.ItemCount()));
+    long long values = 0;
+    for (int series = 0; series < k.SeriesCount(); ++series)
+        values += k.SeriesStore(series).ItemCount();
+    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(values));
     NoSampleStatusLabel->setText(
         QStringLiteral("Zeilen ohne Messwert: %1").arg(acquisition_.State().NoSampleLines));
-    const TYRange r = SamplesInView(k, k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh());
+    const std::vector<ChannelSpan> channels = Channels();
+    UpdateLegend(channels);
+    const TYRange r = channels.empty() ? TYRange{}
+                                       : SamplesInView(k, channels.front(), k.Scale1X()->RangeLow(),
+                                                       k.Scale1X()->RangeHigh());
     if (r.Count == 0) {
         ViewStatusLabel->setText(QStringLiteral("Im Bild: keine Messwerte"));
         return;
@@ -669,9 +709,21 @@ void TForm1::UpdateStatus() {
 // and value, on the side of the point that has room.
 void TForm1::ShowReadOut(double x) {
     TKartex& k = *Kartex1;
-    const int i = NearestSample(k, x);
-    if (i < 0 || !std::isfinite(k.Item(i).Y)) return HideReadOut();
-    const TChartItem& it = k.Item(i);
+    std::vector<ChannelSpan> channels = Channels();
+    std::erase_if(channels, [&k](const ChannelSpan& c) { return !k.ClassVisible(c.Class); });
+    if (channels.empty()) return HideReadOut();
+    // The crosshair goes through the first channel shown; the label gives every channel's value there.
+    const ChannelSpan& first = channels.front();
+    const int i = NearestSample(k, first, x);
+    if (i < 0 || !std::isfinite(k.SeriesStore(first.Series).Item(i).Y)) return HideReadOut();
+    const TChartItem& it = k.SeriesStore(first.Series).Item(i);
+    std::string values = FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_);
+    for (std::size_t c = 1; c < channels.size(); ++c) {
+        const int j = NearestSample(k, channels[c], it.X);
+        const TChartItem& other = k.SeriesStore(channels[c].Series).Item(j);
+        values += "  |  " + (other.X == it.X ? FormatPlotValue(static_cast<float>(other.Y), decimalSeparator_)
+                                             : std::string("–"));
+    }
     const TPoint p = k.WorldToPixel(1, it.X, it.Y);
     constexpr int kGap = 8, kBox = 20;
     PaintSuppression once(k);
@@ -680,8 +732,8 @@ void TForm1::ShowReadOut(double x) {
     hair.SetPosY(it.Y);
     hair.SetMode(chBoth);
     TTextLabel& label = k.TextLabel(1);
-    label.SetCaption(ReadOutX(acquisition_.State().TimeAxis, i, it.X, decimalSeparator_) + ": " +
-                     FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_));
+    label.SetCaption(ReadOutX(acquisition_.State().TimeAxis, i - first.Begin, it.X, decimalSeparator_) +
+                     ": " + values);
     const bool right = p.X < k.LRim() + k.PlotWidth() / 2;
     label.SetAlignment(right ? taLeftJustify : taRightJustify);
     label.SetPosX(right ? p.X + kGap : p.X - kGap);
@@ -846,7 +898,15 @@ void TForm1::DatenExportierenCSVClick() {
         RunFileDialog(true, QStringLiteral("CSV Files (*.csv *.CSV)"), QStringLiteral("csv"));
     if (name.isEmpty()) return;
     std::ostringstream csv;
-    WriteSamplesCsv(csv, std::span(Kartex1->Items(), static_cast<std::size_t>(Kartex1->ItemCount())));
+    std::vector<std::span<const TChartItem>> lists;
+    std::vector<std::string> names;
+    int index = 0;
+    for (const ChannelSpan& c : Channels()) {
+        const TItemStore& list = Kartex1->SeriesStore(c.Series);
+        lists.emplace_back(list.Items() + c.Begin, static_cast<std::size_t>(c.End - c.Begin));
+        names.push_back(ChannelLabel(c, index++).toStdString());
+    }
+    WriteSamplesCsv(csv, lists, names);
     const std::string text = csv.str();
     WriteWhole(name, [&text](QIODevice& d) {
         return d.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
@@ -859,8 +919,12 @@ void TForm1::ErfassungSpeichernClick() {
     if (name.isEmpty()) return;
     Kartex1->SaveItemFile(name.toStdString());
     // The run the chart holds whole is saved: the journal may let it go when it has to.
-    if (!chartRun_.isEmpty() && !journal_.Active() &&
-        ItemRecordCount(QFileInfo(chartRun_).size()) == static_cast<std::size_t>(Kartex1->ItemCount()))
+    if (!chartRun_.isEmpty() && !journal_.Active() && ItemRecordCount(QFileInfo(chartRun_).size()) == [this] {
+            std::size_t records = 0;
+            for (int series = 0; series < Kartex1->SeriesCount(); ++series)
+                records += static_cast<std::size_t>(Kartex1->SeriesStore(series).ItemCount());
+            return records;
+        }())
         MarkJournalRunSaved(chartRun_.toStdString());
 }
 
@@ -1022,7 +1086,8 @@ void TForm1::BeginJournal() {
 // list went on in memory and the user is told.
 void TForm1::WriteJournal() {
     try {
-        journal_.FollowList(Kartex1->Store());
+        for (int series = 0; series < Kartex1->SeriesCount(); ++series)
+            journal_.FollowList(Kartex1->SeriesStore(series));
     } catch (const EJournalError& e) {
         JournalFault(e);
     }
@@ -1069,4 +1134,58 @@ void TForm1::FillRecentRuns() {
         connect(a, &QAction::triggered, this,
                 [this, path] { errorbox::Guard([&] { OpenJournalRun(path); }); });
     }
+}
+
+std::vector<ChannelSpan> TForm1::Channels() const {
+    return ChartChannels(*Kartex1);
+}
+
+QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
+    const AcquisitionState& s = acquisition_.State();
+    std::string name = Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels
+                           ? s.ChannelNames[static_cast<std::size_t>(channel.Class)]
+                           : std::string();
+    if (name.empty()) name = ChannelName(*Kartex1, channel);
+    return name.empty() ? QStringLiteral("Kanal %1").arg(index + 1) : QString::fromLatin1(name);
+}
+
+// The legend shows from two channels on: each one's colour, name, newest value, and min, max and mean
+// of its samples in view.
+void TForm1::UpdateLegend(const std::vector<ChannelSpan>& channels) {
+    TKartex& k = *Kartex1;
+    if (channels.size() < 2) return Legend->hide();
+    const auto text = [this](double v) {
+        return QString::fromStdString(FormatPlotValue(static_cast<float>(v), decimalSeparator_));
+    };
+    std::vector<TChannelLegend::Row> rows;
+    for (std::size_t i = 0; i < channels.size(); ++i) {
+        const ChannelSpan& c = channels[i];
+        const TItemStore& list = k.SeriesStore(c.Series);
+        TChannelLegend::Row row;
+        row.Name = ChannelLabel(c, static_cast<int>(i));
+        row.Shown = k.ClassVisible(c.Class);
+        if (c.End > c.Begin) {
+            row.Color = list.Item(c.Begin).Color;
+            row.Value = text(list.Item(c.End - 1).Y);
+        }
+        const TYRange r = SamplesInView(k, c, k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh());
+        if (r.Count > 0) {
+            QString mean = QString::number(r.Mean(), 'g', 6);
+            mean.replace(QChar('.'), QString::fromStdString(std::string(decimalSeparator_.Text())));
+            row.Stats = QStringLiteral("Min %1  Max %2  Mittel %3").arg(text(r.Min), text(r.Max), mean);
+        }
+        rows.push_back(std::move(row));
+    }
+    Legend->SetRows(std::move(rows));
+    Legend->move(k.LRim() + k.PlotWidth() - Legend->width() - 6, k.TRim() + 6);
+    Legend->show();
+}
+
+void TForm1::ToggleChannel(int index) {
+    const std::vector<ChannelSpan> channels = Channels();
+    if (index < 0 || index >= static_cast<int>(channels.size())) return;
+    const int itemClass = channels[static_cast<std::size_t>(index)].Class;
+    HideReadOut();
+    Kartex1->SetClassVisible(itemClass, !Kartex1->ClassVisible(itemClass));
+    if (!FollowData()) Kartex1->Redraw();
 }

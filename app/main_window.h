@@ -5,6 +5,7 @@
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
 #include "app/core/journal.h"
+#include "app/main_chart.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class TChannelLegend;
 class QRadioButton;
 class QSettings;
 class QTimer;
@@ -74,6 +77,7 @@ public:
     QLabel* PortStatusLabel = nullptr;     // waiting for the device, or how often it went away
     QPlainTextEdit* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
+    TChannelLegend* Legend = nullptr; // in the chart's corner when it holds several channels
     TFormInfo* FormInfo = nullptr;
     QAction* GrafikSpeichernBMP = nullptr;
     QAction* GrafikSpeichernPNG = nullptr;
@@ -177,6 +181,11 @@ private:
     void ShowReadOut(double x);
     void HideReadOut();
     void LoadSettings();
+    // The chart's channels with their names: those the acquisition gave, else those of the file.
+    std::vector<ChannelSpan> Channels() const;
+    QString ChannelLabel(const ChannelSpan& channel, int index) const;
+    void UpdateLegend(const std::vector<ChannelSpan>& channels);
+    void ToggleChannel(int index);
     void BeginJournal();
     void WriteJournal();
     void SyncJournal();
@@ -212,4 +221,5 @@ private:
     QString chartRun_; // the journal run the chart holds, if any
     QTimer* journalTimer_ = nullptr;
     AskFn ask_;
+    bool droppedTold_ = false; // more values per line than channels: said once per acquisition
 };

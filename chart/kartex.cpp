@@ -149,6 +149,20 @@ TKartex::~TKartex() = default;
 void TKartex::ClearItems() {
     RenderPlotBackground(plotCanvas_, 0, 0);
     store_.ClearItems();
+    series_.clear();
+}
+
+void TKartex::EnsureSeries(int count) {
+    while (SeriesCount() < count)
+        series_.push_back(std::make_unique<Series>());
+}
+
+TItemStore& TKartex::SeriesStore(int series) {
+    return *ListOf(series).Store;
+}
+
+const TItemStore& TKartex::SeriesStore(int series) const {
+    return series <= 0 ? store_ : series_.at(static_cast<std::size_t>(series - 1))->Store;
 }
 
 void TKartex::MoveToPoint(double x, double y, double x2) {

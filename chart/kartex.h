@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 using TMouseAction = TMouseActMode;
 using TGridStyle = GridStyleType;
@@ -63,6 +64,19 @@ public:
     std::size_t RunIndexBytes();
     TItemStore& Store() { return store_; }
     const TItemStore& Store() const { return store_; }
+
+    // ---- series: lists of line points beside the item list ----
+    // Series 0 is the item list itself; series 1 … are lists of their own (the further channels of an
+    // acquisition), each with its own line-run index, so every one keeps the reduced line path. They are
+    // drawn after the item list in their order, which is how a file of all of them written one after
+    // the other draws too. Clearing or loading drops them; data sharing shares the item list only.
+    int SeriesCount() const { return 1 + static_cast<int>(series_.size()); }
+    // Makes series 1 … count − 1 exist (new ones empty); never drops one.
+    void EnsureSeries(int count);
+    TItemStore& SeriesStore(int series); // 0: Store(); others must exist
+    const TItemStore& SeriesStore(int series) const;
+    // The y values of the line points among the series' items lo … hi − 1 (as ItemYRange).
+    TYRange SeriesYRange(int series, int lo, int hi);
     int AllocSize() const { return store_.AllocSize(); }
     void SetAllocSize(int v) { store_.SetAllocSize(v); }
     TColor DataColor() const { return store_.DataColor(); }
@@ -310,9 +324,20 @@ private:
     void PaintIfAutoRedraw();
 
     TItemStore store_;
-    TLineRunIndex runIndex_; // follows store_ by its appends; rebuilt when its generation changes
-    void SyncRunIndex();
-    std::uint64_t runIndexGeneration_ = 0;
+    // A list with the index that follows it by its appends; rebuilt when the list's generation changes.
+    struct IndexedList {
+        TItemStore* Store = nullptr;
+        TLineRunIndex Index;
+        std::uint64_t Generation = 0;
+        const TLineRunIndex& Sync();
+    };
+    IndexedList main_{&store_, {}, 0};
+    struct Series {
+        TItemStore Store;
+        IndexedList List{&Store, {}, 0};
+    };
+    std::vector<std::unique_ptr<Series>> series_;
+    IndexedList& ListOf(int series);
     bool lineReduction_ = true;
     bool skipHidden_ = true;
     TPlotGeometry geom_;

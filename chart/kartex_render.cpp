@@ -20,24 +20,36 @@ void TKartex::Paint() {
     ShowWithCrossHairs(0, 0, chartCanvas_);
 }
 
-void TKartex::SyncRunIndex() {
-    if (store_.Generation() != runIndexGeneration_ || store_.ItemCount() < runIndex_.Count()) {
-        runIndex_.Clear();
-        runIndexGeneration_ = store_.Generation();
+const TLineRunIndex& TKartex::IndexedList::Sync() {
+    if (Store->Generation() != Generation || Store->ItemCount() < Index.Count()) {
+        Index.Clear();
+        Generation = Store->Generation();
     }
-    runIndex_.Append(store_.Items(), store_.ItemCount());
+    Index.Append(Store->Items(), Store->ItemCount());
+    return Index;
+}
+
+TKartex::IndexedList& TKartex::ListOf(int series) {
+    return series <= 0 ? main_ : series_.at(static_cast<std::size_t>(series - 1))->List;
+}
+
+TYRange TKartex::SeriesYRange(int series, int lo, int hi) {
+    IndexedList& list = ListOf(series);
+    const TLineRunIndex& index = list.Sync();
+    lo = std::clamp(lo, 0, list.Store->ItemCount());
+    hi = std::clamp(hi, lo, list.Store->ItemCount());
+    return index.YRangeOf(list.Store->Items(), lo, hi);
 }
 
 TYRange TKartex::ItemYRange(int lo, int hi) {
-    SyncRunIndex();
-    lo = std::clamp(lo, 0, store_.ItemCount());
-    hi = std::clamp(hi, lo, store_.ItemCount());
-    return runIndex_.YRangeOf(store_.Items(), lo, hi);
+    return SeriesYRange(0, lo, hi);
 }
 
 std::size_t TKartex::RunIndexBytes() {
-    SyncRunIndex();
-    return runIndex_.MemoryBytes();
+    std::size_t bytes = 0;
+    for (int s = 0; s < SeriesCount(); ++s)
+        bytes += ListOf(s).Sync().MemoryBytes();
+    return bytes;
 }
 
 void TKartex::Redraw() {
@@ -178,12 +190,12 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.ClassVisible = &classVisible_;
     pass.LayerVisible = &layerVisible_;
     pass.SkipHidden = skipHidden_;
-    if (lineReduction_) {
-        SyncRunIndex();
-        pass.Runs = &runIndex_;
-    }
     c->SetFont(font_);
-    RenderItems(*c, pass, store_.Items(), store_.ItemCount());
+    for (int s = 0; s < SeriesCount(); ++s) {
+        IndexedList& list = ListOf(s);
+        pass.Runs = lineReduction_ ? &list.Sync() : nullptr;
+        RenderItems(*c, pass, list.Store->Items(), list.Store->ItemCount());
+    }
 
     DrawTextLabels(
         *c, textLabels_, geom_, [this](int layer, double x, double y) { return WorldToPixel(layer, x, y); },

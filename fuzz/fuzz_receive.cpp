@@ -1,6 +1,6 @@
 // The received-data path: arbitrary bytes in arbitrary chunks through framing, conversion and scaling.
-// Checks what must hold whatever arrives: samples are numbered 0, 2, 3, … without gaps, and the framer
-// never holds more than one line's limit.
+// Checks what must hold whatever arrives: lines of samples are numbered 0, 2, 3, … without gaps, and the
+// framer never holds more than one line's limit.
 
 #include "app/core/acquisition.h"
 
@@ -9,15 +9,28 @@
 #include <string_view>
 
 namespace {
+// Lines are at x 0, 2, 3, …; every sample of a line shares its x, and a channel has at most one per line.
 struct CheckingSink : SampleSink {
-    double next = 0;
-    void MoveToPoint(double x, double, double) override {
-        if (x != 0 || next != 0) std::abort();
-        next = 2;
+    double line = -1, next = 0;
+    double last[kMaxChannels];
+    CheckingSink() {
+        for (double& x : last)
+            x = -1;
     }
-    void LineToPoint(double x, double, double) override {
-        if (x != next) std::abort();
-        next += 1;
+    void Take(int channel, double x) {
+        if (channel < 0 || channel >= kMaxChannels) std::abort();
+        if (x != line) {
+            if (x != next) std::abort();
+            line = x;
+            next = x == 0 ? 2 : x + 1;
+        }
+        if (last[channel] >= x) std::abort();
+        last[channel] = x;
+    }
+    void MoveToPoint(int channel, double x, double, double) override { Take(channel, x); }
+    void LineToPoint(int channel, double x, double, double) override {
+        if (last[channel] < 0) std::abort(); // a channel's line starts with a move
+        Take(channel, x);
     }
 };
 } // namespace

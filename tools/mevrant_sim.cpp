@@ -32,6 +32,8 @@ const char* const kUsage =
     "  --count N        send N lines, end when the reader has taken the last one (default: endless)\n"
     "  --eol END        cr, lf or crlf (default cr)\n"
     "  --decimals N     decimals of the generated values (default 3)\n"
+    "  --channels N     N values per line, separated by commas, each a fraction of a period later (1 ... "
+    "16)\n"
     "  --split          cut a line of every write in two: its rest goes with the next write\n"
     "  --burst K        K lines per write (default 1)\n"
     "  --garbage P      replace a fraction P (0 ... 1) of the lines by non-numbers\n"
@@ -109,6 +111,10 @@ Options Parse(int argc, char** argv) {
             const double d = Number(value(), "decimals");
             if (d < 0 || d > 12 || d != static_cast<int>(d)) Fail("decimals must be 0 ... 12");
             o.lines.decimals = static_cast<int>(d);
+        } else if (a == "--channels") {
+            const double c = Number(value(), "channels");
+            if (c < 1 || c > 16 || c != static_cast<int>(c)) Fail("channels must be 1 ... 16");
+            o.lines.channels = static_cast<int>(c);
         } else if (a == "--split") {
             o.split = true;
         } else if (a == "--burst") {

@@ -29,24 +29,27 @@ LineSource::LineSource(const LineOptions& options) : options_(options), random_(
     if (options_.count == 0) options_.count = static_cast<long long>(fileValues_.size());
 }
 
-std::string LineSource::Value() {
+// Channel c runs c / channels of a period behind the first, and its walk is its own.
+std::string LineSource::Value(int channel) {
     if (!fileValues_.empty()) return fileValues_[static_cast<std::size_t>(index_ % fileValues_.size())];
     constexpr double pi = 3.14159265358979323846;
+    const long long at = index_ + 100LL * channel / options_.channels;
+    double& walk = walk_[static_cast<std::size_t>(channel)];
     double v = 0;
     switch (options_.wave) {
     case Wave::Sine:
-        v = 50 + 40 * std::sin(2 * pi * double(index_ % 100) / 100.0);
+        v = 50 + 40 * std::sin(2 * pi * double(at % 100) / 100.0);
         break;
     case Wave::Ramp:
-        v = double(index_ % 100);
+        v = double(at % 100);
         break;
     case Wave::Noise:
         v = std::uniform_real_distribution<double>(10, 90)(random_);
         break;
     case Wave::Walk:
-        walk_ += std::uniform_real_distribution<double>(-2, 2)(random_);
-        walk_ = std::fmin(100, std::fmax(0, walk_));
-        v = walk_;
+        walk += std::uniform_real_distribution<double>(-2, 2)(random_);
+        walk = std::fmin(100, std::fmax(0, walk));
+        v = walk;
         break;
     }
     char text[64];
@@ -55,7 +58,9 @@ std::string LineSource::Value() {
 }
 
 std::string LineSource::Next() {
-    std::string value = Value();
+    std::string value = Value(0);
+    for (int c = 1; c < options_.channels && fileValues_.empty(); ++c)
+        value += "," + Value(c);
     if (options_.garbage > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < options_.garbage) {
         static const char* const junk[] = {"ERR", "--.-", "#?", "overload", "1.2.3"};
         value = junk[index_ % 5];

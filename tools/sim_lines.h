@@ -2,6 +2,7 @@
 // The readings of the simulated device and how they are cut into writes; no device involved, so the
 // line stream can be checked on its own.
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -19,7 +20,15 @@ struct LineOptions {
     int burst = 1;
     double garbage = 0; // fraction of lines replaced by non-numbers
     unsigned seed = 1;
+    int channels = 1; // values per line, separated by commas
 };
+
+template <typename T> constexpr std::array<T, 16> Filled(T v) {
+    std::array<T, 16> a{};
+    for (T& x : a)
+        x = v;
+    return a;
+}
 
 class LineSource {
 public:
@@ -31,12 +40,12 @@ public:
     const LineOptions& Options() const { return options_; }
 
 private:
-    std::string Value();
+    std::string Value(int channel);
     LineOptions options_;
     std::vector<std::string> fileValues_;
     std::string error_;
     long long index_ = 0;
-    double walk_ = 50;
+    std::array<double, 16> walk_ = Filled(50.0);
     std::mt19937 random_;
 };
 

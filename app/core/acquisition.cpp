@@ -1,7 +1,6 @@
 #include "app/core/acquisition.h"
 
-#include "app/core/conversions.h"
-
+#include <algorithm>
 #include <chrono>
 
 std::string_view Acquisition::Trim(std::string_view text) {
@@ -23,6 +22,11 @@ void Acquisition::Restart() {
     state_.NoSampleLines = 0;
     start_ = clock_().Monotonic;
     breakLine_ = false;
+    joined_.fill(false);
+    state_.ChannelCount = 0;
+    for (std::string& name : state_.ChannelNames)
+        name.clear();
+    state_.ValuesDropped = false;
     framer_.Reset();
 }
 
@@ -54,24 +58,50 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
         return 0;
     }
     state_.RawText.assign(text);
-    const auto value = ReceivedTextToDouble(state_.RawText);
-    if (!value) {
+    const ReceivedFields fields = ReceivedTextToValues(state_.RawText);
+    state_.ValuesDropped = state_.ValuesDropped || fields.Dropped > 0;
+    bool changed = fields.Count > state_.ChannelCount;
+    state_.ChannelCount = std::max(state_.ChannelCount, fields.Count);
+    for (int c = 0; c < fields.Count; ++c) {
+        const std::string_view name = fields.Fields[static_cast<std::size_t>(c)].Name;
+        std::string& known = state_.ChannelNames[static_cast<std::size_t>(c)];
+        if (!name.empty() && known != name) {
+            known.assign(name);
+            changed = true;
+        }
+    }
+    if (changed) sink.ChannelsChanged(state_);
+    if (fields.Values == 0) {
         ++state_.NoSampleLines;
         if (shown) shown(state_.RawText, false);
         return 0;
     }
-    state_.RawValue = static_cast<float>(*value);
-    // Computed in extended precision from the single values and the integer, then stored as single.
-    const long double plotted =
-        static_cast<long double>(state_.RawValue) * state_.DataScale + state_.DataOffset;
-    state_.PlotValue = static_cast<float>(plotted);
+    if (!sink.TakesLine()) return 0;
     ++state_.SampleCount;
     const double sinceStart = at.Monotonic - start_;
     const double x = state_.TimeAxis ? sinceStart : state_.SampleCount == 1 ? 0.0 : state_.SampleCount;
-    if (state_.SampleCount == 1 || breakLine_)
-        sink.MoveToPoint(x, state_.PlotValue, at.Epoch);
-    else
-        sink.LineToPoint(x, state_.PlotValue, at.Epoch);
+    for (int c = 0; c < state_.ChannelCount; ++c) {
+        const auto i = static_cast<std::size_t>(c);
+        const std::optional<double> value = c < fields.Count ? fields.Fields[i].Value : std::nullopt;
+        if (!value) {
+            joined_[i] = false; // a gap: the channel's line goes on with a pen move
+            continue;
+        }
+        const auto raw = static_cast<float>(*value);
+        // Computed in extended precision from the single values and the integer, then stored as single.
+        const auto plotted =
+            static_cast<float>(static_cast<long double>(raw) * state_.DataScale + state_.DataOffset);
+        if (c == 0) {
+            state_.RawValue = raw;
+            state_.PlotValue = plotted;
+        }
+        state_.ChannelValues[i] = plotted;
+        if (!joined_[i] || breakLine_)
+            sink.MoveToPoint(c, x, plotted, at.Epoch);
+        else
+            sink.LineToPoint(c, x, plotted, at.Epoch);
+        joined_[i] = true;
+    }
     breakLine_ = false;
     if (shown) shown(state_.RawText, true);
     return 1;

@@ -2,8 +2,10 @@
 // The acquisition state of the main window and the receive path that turns received bytes into samples.
 // Plain C++: the window, the headless recorder and the tests all drive this same code.
 
+#include "app/core/conversions.h"
 #include "app/core/line_framer.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -24,6 +26,12 @@ struct AcquisitionState {
     // the acquisition started.
     bool TimeAxis = false;
     std::int64_t NoSampleLines = 0; // received lines that gave no sample since the start
+    // Channels: a line of several values gives one sample per value, all at the line's x. Channel 1
+    // (index 0) is what a line of one value gives; RawValue and PlotValue are its.
+    int ChannelCount = 0;                                 // the most values (or names) a line gave
+    std::array<std::string, kMaxChannels> ChannelNames{}; // from labels and header lines
+    std::array<float, kMaxChannels> ChannelValues{};      // the latest plotted value of each
+    bool ValuesDropped = false;                           // a line gave more values than there are channels
 };
 
 // When bytes arrived: a monotonic clock for the time axis, and the calendar time in seconds since
@@ -33,13 +41,18 @@ struct ReceiveTime {
     double Epoch = 0;
 };
 
-// Where samples go: the chart's pen move for the first sample, a line item for every later one; time is
-// the sample's receive time in seconds since 1970-01-01 UTC.
+// Where samples go, channel by channel (0 is channel 1): a pen move for the first sample of a channel
+// and the first after a gap or a break, a line item for every later one; time is the sample's receive
+// time in seconds since 1970-01-01 UTC.
 class SampleSink {
 public:
     virtual ~SampleSink() = default;
-    virtual void MoveToPoint(double x, double y, double time) = 0;
-    virtual void LineToPoint(double x, double y, double time) = 0;
+    virtual void MoveToPoint(int channel, double x, double y, double time) = 0;
+    virtual void LineToPoint(int channel, double x, double y, double time) = 0;
+    // The channel count or a channel's name changed (before the samples of the line that changed it).
+    virtual void ChannelsChanged(const AcquisitionState& /*state*/) {}
+    // Asked before the samples of a line: false drops the line (a recording that has enough).
+    virtual bool TakesLine() { return true; }
 };
 
 class Acquisition {
@@ -62,7 +75,7 @@ public:
 
     // One notification's bytes: every complete line is trimmed, converted, scaled and offset, and
     // appended to the sink; the lines of one notification share its receive time. Returns the number
-    // of samples added.
+    // of lines that gave samples.
     int Receive(std::string_view bytes, SampleSink& sink, const ShownFn& shown);
 
     // The acquisition ends: a pending line without its line end is taken as the last sample.
@@ -84,4 +97,5 @@ private:
     ClockFn clock_ = SystemClock;
     double start_ = 0; // monotonic time of Restart
     bool breakLine_ = false;
+    std::array<bool, kMaxChannels> joined_{}; // the channel's next sample goes on with its line
 };

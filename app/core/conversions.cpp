@@ -169,8 +169,9 @@ bool IsLetter(char c) {
 }
 
 // The text after a label "name:", "name=" or "name " (a letter, then letters, digits, '_' or '.'; blanks
-// around the ':' or '='), or nothing when the text does not start with such a label.
-std::optional<std::string_view> AfterLabel(std::string_view s) {
+// around the ':' or '='), or nothing when the text does not start with such a label. name is set to the
+// label's name.
+std::optional<std::string_view> AfterLabel(std::string_view s, std::string_view* name = nullptr) {
     if (s.empty() || !IsLetter(s.front())) return std::nullopt;
     std::size_t i = 1;
     while (i < s.size() && (IsLetter(s[i]) || IsDigit(s[i]) || s[i] == '_' || s[i] == '.'))
@@ -185,23 +186,123 @@ std::optional<std::string_view> AfterLabel(std::string_view s) {
     } else if (i == nameEnd) {
         return std::nullopt; // the name runs straight into something else
     }
+    if (name) *name = s.substr(0, nameEnd);
     return s.substr(i);
 }
-} // namespace
 
-std::optional<double> ReceivedTextToDouble(std::string_view text) {
+// The value at the start of text (after blanks): a number, or a number after a label. end is set to
+// the offset just past the number, name to the label's name.
+std::optional<double> ScanValue(std::string_view text, std::size_t& end, std::string_view& name) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     std::size_t n = ScanNumber(s, ".");
     if (n == 0) {
-        const auto rest = AfterLabel(s);
+        const auto rest = AfterLabel(s, &name);
         if (!rest) return std::nullopt;
         s = *rest;
         n = ScanNumber(s, ".");
         if (n == 0) return std::nullopt;
     }
+    end = static_cast<std::size_t>(s.data() - text.data()) + n;
     return ParseScanned(s.substr(0, n), ".");
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The text after the first delimiter of s (empty when there is none).
+std::string_view AfterDelimiter(std::string_view s) {
+    const std::size_t at = std::min(s.find_first_of(",;\t"), s.size());
+    return at < s.size() ? s.substr(at + 1) : std::string_view();
+}
+
+// A field between delimiters: a value, a labelled value, a name alone ("temp", "Zeit [s]"), or nothing.
+ReceivedField DelimitedField(std::string_view field) {
+    ReceivedField f;
+    field = TrimBlanks(field);
+    std::size_t end = 0;
+    f.Value = ScanValue(field, end, f.Name);
+    if (!f.Value && f.Name.empty() && !field.empty() && IsLetter(field.front())) {
+        std::size_t i = 1;
+        while (i < field.size() &&
+               (IsLetter(field[i]) || IsDigit(field[i]) || field[i] == '_' || field[i] == '.'))
+            ++i;
+        if (i == field.size()) f.Name = field;
+    }
+    return f;
+}
+} // namespace
+
+std::optional<double> ReceivedTextToDouble(std::string_view text) {
+    std::size_t end = 0;
+    std::string_view name;
+    return ScanValue(text, end, name);
+}
+
+ReceivedFields ReceivedTextToValues(std::string_view text) {
+    ReceivedFields out;
+    const auto add = [&out](const ReceivedField& f) {
+        if (out.Count < kMaxChannels)
+            out.Fields[static_cast<std::size_t>(out.Count++)] = f;
+        else if (f.Value)
+            ++out.Dropped;
+    };
+    bool delimited = text.find_first_of(",;\t") != std::string_view::npos;
+    // The first value is the one a line of a single value gives, whatever follows it.
+    ReceivedField first;
+    std::size_t end = 0;
+    first.Value = ScanValue(text, end, first.Name);
+    std::string_view rest = text;
+    if (first.Value) {
+        add(first);
+        rest.remove_prefix(end);
+        if (delimited) {
+            rest = AfterDelimiter(rest);
+            if (rest.empty()) delimited = false; // nothing after the first value's field
+        }
+    }
+    if (delimited) {
+        // Fields between delimiters: an empty one keeps its place; trailing empty ones make no channel.
+        for (bool more = true; more;) {
+            const std::size_t cut = std::min(rest.find_first_of(",;\t"), rest.size());
+            add(DelimitedField(rest.substr(0, cut)));
+            more = cut < rest.size();
+            rest = more ? rest.substr(cut + 1) : std::string_view();
+        }
+        while (out.Count > 0 && !out.Fields[static_cast<std::size_t>(out.Count - 1)].Value &&
+               out.Fields[static_cast<std::size_t>(out.Count - 1)].Name.empty())
+            --out.Count;
+    } else {
+        // Values separated by spaces, the first at the start; a word that gives no value is passed over,
+        // and so is a value joined to the one before by anything else (a control character).
+        for (; first.Value;) {
+            while (!rest.empty() && rest.front() != ' ')
+                rest.remove_prefix(1);
+            while (!rest.empty() && rest.front() == ' ')
+                rest.remove_prefix(1);
+            if (rest.empty()) break;
+            ReceivedField f;
+            if ((f.Value = ScanValue(rest, end, f.Name))) {
+                add(f);
+                rest.remove_prefix(end);
+            }
+        }
+    }
+    for (int i = 0; i < out.Count; ++i) {
+        out.Values += out.Fields[static_cast<std::size_t>(i)].Value ? 1 : 0;
+        out.Names += out.Fields[static_cast<std::size_t>(i)].Name.empty() ? 0 : 1;
+    }
+    // A line is one of values when its first gives one (as with a single value), else at most a header:
+    // names only, the first among them.
+    if (!first.Value && !(delimited && out.Values == 0 && out.Names >= 2 && !out.Fields[0].Name.empty()))
+        return {};
+    return out;
 }
 
 namespace {

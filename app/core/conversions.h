@@ -3,6 +3,7 @@
 // Plain C++: the decimal separator of the user's locale is passed in, so every rule can be tested
 // under a comma and a period locale without touching the process locale.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -44,6 +45,32 @@ std::int32_t TextToInt(std::string_view text);
 // '=' or blanks) gives the number after its label. Returns nothing when no number starts where one must,
 // so such a line gives no sample. Magnitudes beyond the double range give an infinity, below it zero.
 std::optional<double> ReceivedTextToDouble(std::string_view text);
+
+// One value of a received line: the name of its label (empty without one) and its number, if any.
+struct ReceivedField {
+    std::string_view Name;
+    std::optional<double> Value;
+};
+
+inline constexpr int kMaxChannels = 16;
+
+// The values of a received line, channel 1 first.
+struct ReceivedFields {
+    std::array<ReceivedField, kMaxChannels> Fields{};
+    int Count = 0;   // fields taken (at most kMaxChannels); Fields[i] without a value is a gap
+    int Values = 0;  // fields with a value among them
+    int Names = 0;   // fields with a name among them
+    int Dropped = 0; // values beyond kMaxChannels, not taken
+    // A line of names only ("temp,hum,p"): it names the channels and gives no sample.
+    bool Header() const { return Values == 0 && Count > 0; }
+};
+
+// Several values per line. Channel 1 is what ReceivedTextToDouble gives, and a line without it gives no
+// value at all. When the line holds ',', ';' or a tab, those separate the fields after the first value's:
+// each field is a number, a labelled number or a name alone (junk after a number is passed over), and an
+// empty field is a gap. Else blanks separate the values, labelled or not, and words that give no value
+// are passed over. A line of two or more names between delimiters and no value is a header.
+ReceivedFields ReceivedTextToValues(std::string_view text);
 
 // The shortest text that reads back as the same single value, with the locale's decimal separator
 // (0.1f shows as "0,1" under a comma locale). Infinities and NaN show as "+Inf", "-Inf" and "Nan".

@@ -26,6 +26,8 @@ std::string BootId() {
     return id;
 }
 
+constexpr int kMaxChannelFiles = 16;
+
 std::string OpenMarker(const std::string& run) {
     return run + ".open";
 }
@@ -60,6 +62,10 @@ off_t WrittenLength(int fd) {
         end = from;
     }
     return 0;
+}
+
+std::string ChannelPath(const std::string& run, int channel) {
+    return run + ".ch" + std::to_string(channel + 1);
 }
 
 // Cuts the file to its records and puts it on the disk; returns its length.
@@ -116,13 +122,36 @@ void Journal::FollowList(const TItemStore& list) {
     if (Active() && !list.BackedByFile() && !list.BackingError().empty()) Fail(list.BackingError());
 }
 
+int Journal::ChannelFd(int channel) {
+    if (fd_ < 0 || channel < 1) return fd_;
+    const auto c = static_cast<std::size_t>(channel);
+    if (channelFds_.size() < c) channelFds_.resize(c, -1);
+    int& fd = channelFds_[c - 1];
+    if (fd < 0) {
+        const std::string path = ChannelPath(path_, channel);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0)
+            throw EJournalError("Das Journal der Erfassung kann nicht angelegt werden: \"" + path +
+                                "\": " + std::strerror(errno) + "." + kNotProtected);
+    }
+    return fd;
+}
+
 void Journal::Sync() {
-    if (fd_ >= 0 && ::fdatasync(fd_) != 0) Fail(std::strerror(errno));
+    if (fd_ < 0) return;
+    if (::fdatasync(fd_) != 0) Fail(std::strerror(errno));
+    for (const int fd : channelFds_)
+        if (fd >= 0 && ::fdatasync(fd) != 0) Fail(std::strerror(errno));
 }
 
 void Journal::End() {
     if (fd_ < 0) return;
-    const off_t length = CutAndSync(fd_);
+    CutAndSync(fd_);
+    for (const int fd : channelFds_)
+        if (fd >= 0) ::close(fd);
+    channelFds_.clear();
+    MergeChannelFiles(path_, fd_);
+    const off_t length = ::lseek(fd_, 0, SEEK_END);
     ::close(fd_);
     fd_ = -1;
     std::error_code ec;
@@ -149,9 +178,14 @@ std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
         if (fs::exists(OpenMarker(r.Path), ec))
             (WriterAlive(OpenMarker(r.Path)) ? r.Running : r.Unfinished) = true;
         if (r.Unfinished) {
-            // Its writer cannot cut the room it reserved any more.
-            r.Records = CutZeroTail(r.Path);
-            r.Bytes = r.Records * kChartItemSize;
+            // Its writer cannot cut the room it reserved, nor join its channels, any more.
+            if (const int fd = ::open(r.Path.c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
+                CutAndSync(fd);
+                MergeChannelFiles(r.Path, fd);
+                ::close(fd);
+            }
+            r.Bytes = fs::file_size(r.Path, ec);
+            r.Records = ItemRecordCount(r.Bytes);
         }
         runs.push_back(std::move(r));
     }
@@ -202,4 +236,32 @@ std::uint64_t CutZeroTail(const std::string& path) {
     const off_t length = CutAndSync(fd);
     ::close(fd);
     return static_cast<std::uint64_t>(length) / kChartItemSize;
+}
+
+void MergeChannelFiles(const std::string& runPath, int fd) {
+    for (int channel = 1; channel < kMaxChannelFiles; ++channel) {
+        const std::string path = ChannelPath(runPath, channel);
+        const int from = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (from < 0) continue;
+        off_t left = CutAndSync(from);
+        off_t in = 0;
+        const off_t base = ::lseek(fd, 0, SEEK_END);
+        std::vector<char> chunk(1 << 20);
+        bool whole = true;
+        while (left > 0 && whole) {
+            const ssize_t n = ::pread(
+                from, chunk.data(), std::min<std::size_t>(chunk.size(), static_cast<std::size_t>(left)), in);
+            whole = n > 0 && ::write(fd, chunk.data(), static_cast<std::size_t>(n)) == n;
+            in += n > 0 ? n : 0;
+            left -= n > 0 ? n : 0;
+        }
+        ::close(from);
+        // A channel that could not be joined stays beside the run, and the run as it was.
+        if (whole && ::fdatasync(fd) == 0) {
+            std::error_code ec;
+            fs::remove(path, ec);
+        } else if (::ftruncate(fd, base) != 0) {
+            // The run keeps the part; its records are whole all the same.
+        }
+    }
 }

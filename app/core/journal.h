@@ -8,7 +8,8 @@
 // file's pages the moment it is appended, so a crash of the program loses none, and Sync, which the
 // owner calls at least once a second, puts them on the disk (a power cut loses at most that second).
 // The file grows ahead of the list in reserved steps; what lies beyond the last record is zero and is
-// cut off when the run ends, or when a run whose writer died is found. Beside the run lies "<run>.open"
+// cut off when the run ends, or when a run whose writer died is found. Further channels of a run live in
+// files of their own beside it until it ends (see ChannelFd). Beside the run lies "<run>.open"
 // with the writer's process id while the run goes on, and "<run>.saved" once the user saved it.
 
 #include "chart/core/item.h"
@@ -44,6 +45,10 @@ public:
     const std::string& Path() const { return path_; }
     // The run's file, open for reading and writing, for the item list to live in.
     int Fd() const { return fd_; }
+    // The file of a further channel's list (channel 1 … 15; 0 is Fd()): "<run>.ch<channel + 1>", made
+    // empty on first use. When the run ends its records are appended to the run's file, channel after
+    // channel, so a finished run is one plain file. Throws EJournalError.
+    int ChannelFd(int channel);
 
     // Puts what the list wrote on the disk. A failure ends the journal and throws EJournalError.
     void Sync();
@@ -59,7 +64,12 @@ private:
 
     int fd_ = -1;
     std::string path_;
+    std::vector<int> channelFds_; // [c − 1]: channel c's file, −1 until used
 };
+
+// Appends the channel files of a run ("<run>.ch2" …) to the run's file in channel order, each without
+// its zero tail, and removes them. fd is the run's file, open for writing, already cut to its records.
+void MergeChannelFiles(const std::string& runPath, int fd);
 
 // Cuts the zero records at the end of a file (room reserved but never written). Returns the records left.
 std::uint64_t CutZeroTail(const std::string& path);

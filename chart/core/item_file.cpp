@@ -77,6 +77,13 @@ int WriteAll(int fd, const std::byte* data, std::size_t size) {
     return 0;
 }
 
+int WriteParts(int fd, std::span<const std::span<const TChartItem>> parts) {
+    for (const std::span<const TChartItem>& part : parts)
+        if (const int err = WriteAll(fd, reinterpret_cast<const std::byte*>(part.data()), part.size_bytes()))
+            return err;
+    return 0;
+}
+
 // The file actually written: a symbolic link keeps pointing at the file it names, which is replaced.
 std::filesystem::path ResolveTarget(const std::string& fileName) {
     std::filesystem::path target(fileName);
@@ -129,8 +136,8 @@ namespace {
 
 // Rewrites an existing file in place, for a folder in which no temporary file can be made. The room is
 // taken before the first byte changes, so a full disk leaves the old contents as they were.
-void SaveInPlace(const std::string& fileName, const std::filesystem::path& target, const std::byte* bytes,
-                 std::size_t size) {
+void SaveInPlace(const std::string& fileName, const std::filesystem::path& target,
+                 std::span<const std::span<const TChartItem>> parts, std::size_t size) {
     FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if (size > 0) {
@@ -138,7 +145,7 @@ void SaveInPlace(const std::string& fileName, const std::filesystem::path& targe
         if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
             throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     }
-    int err = WriteAll(fd.Get(), bytes, size);
+    int err = WriteParts(fd.Get(), parts);
     if (err == 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) err = errno;
     if (err == 0 && ::fsync(fd.Get()) != 0) err = errno;
     if (err == 0) err = fd.Close();
@@ -148,9 +155,15 @@ void SaveInPlace(const std::string& fileName, const std::filesystem::path& targe
 } // namespace
 
 void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
+    const std::span<const TChartItem> parts[] = {items};
+    SaveItemParts(fileName, parts);
+}
+
+void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts) {
     const std::filesystem::path target = ResolveTarget(fileName);
-    const auto* bytes = reinterpret_cast<const std::byte*>(items.data());
-    const std::size_t size = items.size() * kChartItemSize;
+    std::size_t size = 0;
+    for (const std::span<const TChartItem>& part : parts)
+        size += part.size_bytes();
 
     struct stat old {};
     bool targetExists = ::stat(target.c_str(), &old) == 0;
@@ -166,7 +179,7 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
     if (fd.Get() < 0) {
         // A writable file in a folder the user may not write: it can only be written where it is.
         if (targetExists && S_ISREG(old.st_mode) && (err == EACCES || err == EPERM))
-            return SaveInPlace(fileName, target, bytes, size);
+            return SaveInPlace(fileName, target, parts, size);
         throw EItemFileError("Cannot create", fileName, ErrnoText(err));
     }
     TemporaryFile temp(tempPath);
@@ -179,7 +192,7 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
         ::fchmod(fd.Get(), old.st_mode & 07777);
     }
 
-    if ((err = WriteAll(fd.Get(), bytes, size)) != 0)
+    if ((err = WriteParts(fd.Get(), parts)) != 0)
         throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::fsync(fd.Get()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if ((err = fd.Close()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));

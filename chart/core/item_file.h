@@ -31,6 +31,8 @@ private:
 
 // Writes the items in order; an empty list gives a file of length 0. Throws EItemFileError.
 void SaveItems(const std::string& fileName, std::span<const TChartItem> items);
+// Writes the lists one after the other, as one file.
+void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts);
 
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).

@@ -109,6 +109,14 @@ void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2)
     Publish();
 }
 
+void TItemStore::MoveToPoint(double x, double y, double x2, std::string_view text) {
+    AppendPoint(ikMoveTo, x, y, x2);
+    TChartItem& slot = block_->Data()[count_ - 1];
+    const std::size_t length = std::min<std::size_t>(text.size(), sizeof slot.Text - 1);
+    slot.Text[0] = static_cast<std::uint8_t>(length);
+    std::memcpy(slot.Text + 1, text.data(), length);
+}
+
 void TItemStore::AppendItem(const TChartItem& item) {
     NextSlot() = item;
     ++count_;

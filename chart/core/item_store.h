@@ -45,6 +45,8 @@ public:
     // x2 goes into the record's X2, which a point of a line does not draw: the acquisition keeps the
     // sample's receive time there.
     void MoveToPoint(double x, double y, double x2 = 0) { AppendPoint(ikMoveTo, x, y, x2); }
+    // A move whose record carries a text (up to 17 characters; a line's name), which no reader draws.
+    void MoveToPoint(double x, double y, double x2, std::string_view text);
     void LineToPoint(double x, double y, double x2 = 0) { AppendPoint(ikLineTo, x, y, x2); }
     // Appends a whole record as given (the kinds other than move-to and line-to have no append of
     // their own); the record is copied entirely, so no byte of an older slot survives.

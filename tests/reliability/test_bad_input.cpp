@@ -27,8 +27,8 @@ namespace {
 
 struct Samples : SampleSink {
     std::vector<double> values;
-    void MoveToPoint(double, double y, double) override { values.push_back(y); }
-    void LineToPoint(double, double y, double) override { values.push_back(y); }
+    void MoveToPoint(int, double, double y, double) override { values.push_back(y); }
+    void LineToPoint(int, double, double y, double) override { values.push_back(y); }
 };
 
 // The port as the window sets it up, with the acquisition behind OnRxChar.

@@ -11,13 +11,14 @@ struct Point {
     bool move;
     double x, y;
     double time = 0;
+    int channel = 0;
     bool operator==(const Point&) const = default;
 };
 
 struct Recorder : SampleSink {
     std::vector<Point> points;
-    void MoveToPoint(double x, double y, double t) override { points.push_back({true, x, y, t}); }
-    void LineToPoint(double x, double y, double t) override { points.push_back({false, x, y, t}); }
+    void MoveToPoint(int c, double x, double y, double t) override { points.push_back({true, x, y, t, c}); }
+    void LineToPoint(int c, double x, double y, double t) override { points.push_back({false, x, y, t, c}); }
 };
 
 // A clock the test sets; the calendar time stays 0 unless a test moves it.
@@ -132,4 +133,22 @@ TEST(Acquisition, TimeAxisCountsSecondsFromRestartAndEveryPointKeepsItsCalendarT
                                                                           {false, 3, 3, 1.7e9 + 1.75}};
         EXPECT_EQ(r.chart.points, expected) << "time axis " << timeAxis;
     }
+}
+
+TEST(Acquisition, ChannelsShareTheLineXAndGapsBreakTheirLines) {
+    Session r(2, 1);
+    r.Feed("temp,hum\r1,10\r2\r3,30\r");
+    const auto& s = r.acq.State();
+    EXPECT_EQ(s.ChannelCount, 2);
+    EXPECT_EQ(s.ChannelNames[0], "temp");
+    EXPECT_EQ(s.ChannelNames[1], "hum");
+    EXPECT_EQ(s.NoSampleLines, 1); // the header
+    EXPECT_EQ(s.SampleCount, 3);
+    EXPECT_EQ(s.ChannelValues[1], 61);
+    // Scaled and offset like channel 1; the gap at x 2 makes channel 2 go on with a move.
+    EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 3, 0, 0},
+                                                  {true, 0, 21, 0, 1},
+                                                  {false, 2, 5, 0, 0},
+                                                  {false, 3, 7, 0, 0},
+                                                  {true, 3, 61, 0, 1}}));
 }

@@ -135,3 +135,48 @@ TEST(LocaleFloat, SeparatorsBeyondOneByte) {
     for (const char* bad : {"1.5", "1,5", "1\xD9", "1\u066B\u066B5"})
         EXPECT_THROW(LocaleTextToFloat(bad, arabic), EConvertError) << bad;
 }
+
+// Each case: the line, then the fields as "name=value", "value", "name" or "" (a gap), "|" between.
+TEST(ReceivedValues, FieldsOfALine) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"23.5,45.1,1012", "23.5|45.1|1012"},
+        {"23.5; 45.1\t7", "23.5|45.1|7"},
+        {"1 2  3", "1|2|3"},
+        {"temp:23.5 hum:45.1", "temp=23.5|hum=45.1"},
+        {"temp: 23.5, hum = 45.1", "temp=23.5|hum=45.1"},
+        {"23.5 °C, 45.1 %", "23.5|45.1"}, // units after a number are passed over
+        {"23.5°C 45.1 %", "23.5|45.1"},   // blanks alone: words without a value too
+        {"1,,3,", "1||3"},                // a gap keeps its place; a trailing empty field is none
+        {"1,x?,3", "1||3"},               // a field that is no value is a gap
+        {"temp,hum,p", "temp|hum|p"},     // a header
+        {"Zeit [s];T", "Zeit|T"},         // a header with units
+        {"ready", ""},                    // one word is no header
+        {"#1,2", ""},                     // no first value: nothing
+        {",45.1", ""},                    //
+        {"abc def", ""},                  //
+        {std::string("4\0009", 3), "4"},  // a control character joins, it does not separate
+    };
+    for (const auto& [line, expected] : cases) {
+        const ReceivedFields f = ReceivedTextToValues(line);
+        std::string got;
+        for (int i = 0; i < f.Count; ++i) {
+            const ReceivedField& field = f.Fields[static_cast<std::size_t>(i)];
+            if (i > 0) got += '|';
+            got += std::string(field.Name);
+            if (field.Value) {
+                char v[32];
+                std::snprintf(v, sizeof v, "%g", *field.Value);
+                got += (field.Name.empty() ? "" : "=") + std::string(v);
+            }
+        }
+        EXPECT_EQ(got, expected) << line;
+        // The first value is always the one of a line of one value.
+        EXPECT_EQ(f.Count > 0 && f.Fields[0].Value ? f.Fields[0].Value : std::nullopt,
+                  ReceivedTextToDouble(line))
+            << line;
+    }
+    const ReceivedFields many = ReceivedTextToValues("0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17");
+    EXPECT_EQ(many.Count, kMaxChannels);
+    EXPECT_EQ(many.Dropped, 2);
+    EXPECT_TRUE(ReceivedTextToValues("a;b").Header());
+}

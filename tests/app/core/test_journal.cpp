@@ -80,6 +80,52 @@ TEST(Journal, TheListLivesInTheRunFile) {
     EXPECT_FALSE(std::filesystem::exists(second.Path()));
 }
 
+// Further channels live in files beside the run while it goes on, and become its tail, channel after
+// channel, when it ends, or when a run whose writer died is found.
+TEST(Journal, ChannelFilesJoinTheRunInChannelOrder) {
+    TempDir dir;
+    const std::string folder = dir.Path().string();
+    const auto expect = [](const std::string& path, const std::vector<std::vector<TChartItem>>& parts) {
+        std::vector<TChartItem> whole;
+        for (const auto& p : parts)
+            whole.insert(whole.end(), p.begin(), p.end());
+        const std::vector<TChartItem> got = LoadItems(path);
+        ASSERT_EQ(got.size(), whole.size());
+        EXPECT_EQ(std::memcmp(got.data(), whole.data(), whole.size() * sizeof(TChartItem)), 0);
+        EXPECT_FALSE(std::filesystem::exists(path + ".ch2") || std::filesystem::exists(path + ".ch3"));
+    };
+    const std::vector<std::vector<TChartItem>> parts = {Samples(7), Samples(5, 100), Samples(3, 200)};
+    for (const bool killed : {false, true}) {
+        Journal j;
+        j.Begin(folder, At(2025, 2, killed));
+        TItemStore stores[3];
+        for (int c : {2, 0, 1}) { // made in any order, joined in channel order
+            stores[c].BackWithFile(c == 0 ? j.Fd() : j.ChannelFd(c));
+            for (const TChartItem& it : parts[static_cast<std::size_t>(c)])
+                stores[c].AppendItem(it);
+        }
+        const std::string path = j.Path();
+        if (!killed) {
+            for (TItemStore& s : stores)
+                s.SealBacking();
+            j.End();
+            expect(path, parts);
+            continue;
+        }
+        // As a killed writer leaves it: the marker, and room reserved beyond the records of a channel.
+        for (TItemStore& s : stores)
+            s.ClearItems();
+        std::filesystem::resize_file(path + ".ch3", 50 * kChartItemSize);
+        LeaveUnfinished(path);
+        const std::vector<JournalRun> runs = ListJournalRuns(folder);
+        ASSERT_EQ(runs.size(), 2u);
+        EXPECT_TRUE(runs[1].Unfinished);
+        EXPECT_EQ(runs[1].Records, 15u);
+        expect(path, parts);
+        AcknowledgeJournalRun(path);
+    }
+}
+
 TEST(Journal, UnfinishedRunsAreCutAndFoundAndOnlySavedOnesAreTrimmed) {
     TempDir dir;
     const std::string folder = dir.Path().string();
