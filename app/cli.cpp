@@ -107,7 +107,8 @@ const char* kRecordHelp =
     "time; with --time-axis its x is that time in seconds since the start (\"X: Zeit (s)\"), else its\n"
     "number. Each sample is also kept, as it arrives, in the journal folder $XDG_DATA_HOME/mevrant (see\n"
     "\"Letzte Erfassungen\"), so a killed recording loses none. When the device goes away, what was\n"
-    "received is saved, the port's error is printed and the exit status is 3.\n";
+    "received is saved, the port's error is printed and the exit status is 3. A line of several values\n"
+    "(\"23.5,45.1\", \"temp:23.5 hum:45.1\") gives one sample per channel; --count counts lines.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
@@ -122,7 +123,9 @@ const char* kCsvHelp =
     "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
     "Writes the samples of an acquisition file as CSV (RFC 4180) with the header sample,time,value:\n"
     "the sample number from 1, its receive time in ISO 8601 UTC (empty where the file holds none) and\n"
-    "its value, with a period as decimal point.\n";
+    "its value, with a period as decimal point. A file of several channels gives a row per x and a\n"
+    "column per channel, named as the channel (or value1, value2, ...); a channel without a sample at\n"
+    "that x leaves its field empty.\n";
 
 int Record(const QStringList& args) {
     const Options o = Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"},

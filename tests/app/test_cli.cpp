@@ -251,6 +251,31 @@ TEST(Cli, RecordTakesExactlyTheSentValuesFromSplitAndBurstInput) {
     }
 }
 
+// Three values per line from the simulator: three runs in the file, channel after channel, and the CSV
+// of the recording has a column for each.
+TEST(Cli, RecordAndCsvKeepEveryChannel) {
+    QTemporaryDir dir;
+    SimProcess sim({"--channels", "3", "--wave", "ramp", "--decimals", "0", "--count", "500", "--max"});
+    const QString mvx = dir.filePath("rec.mvx"), csv = dir.filePath("rec.csv");
+    const Result r = RunMevrant({"record", "--port", sim.Path(), "--count", "500", "-o", mvx});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), "500");
+    const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
+    ASSERT_EQ(items.size(), 1500u);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const std::size_t c = i / 500, n = i % 500;
+        ASSERT_EQ(items[i].ItemClass, c) << i;
+        ASSERT_EQ(items[i].Kind, n == 0 ? ikMoveTo : ikLineTo) << i;
+        ASSERT_EQ(items[i].Y, static_cast<double>((n + 100 * c / 3) % 100)) << i; // a third of a period on
+    }
+    ASSERT_EQ(RunMevrant({"csv", mvx, "-o", csv}).exitCode, 0);
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = f.readAll().split('\n');
+    EXPECT_EQ(rows[0], "sample,time,value1,value2,value3\r");
+    EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"1", "34", "67\r"}));
+}
+
 TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
     QTemporaryDir dir;
     SimProcess sim({"--rate", "200"});

@@ -1,3 +1,4 @@
+#include "app/channel_legend.h"
 #include "app/core/conversions.h"
 #include "app/core/journal.h"
 #include "app/error_box.h"
@@ -255,6 +256,34 @@ TEST_F(MainWindow, TheViewFollowsTheNewestSamplesUntilTheUserMovesIt) {
     form->FollowCheckBox->setChecked(true);
     EXPECT_EQ(k.Scale1X()->RangeLow(), 500);
     EXPECT_EQ(k.Scale1X()->RangeHigh(), 600);
+}
+
+// Three channels: a legend row each; a click on a row hides the channel's line and takes it out of Y
+// auto, a second click shows it again.
+TEST_F(MainWindow, TheLegendShowsEveryChannelAndHidesOneOnAClick) {
+    TKartex& k = *form->Kartex1;
+    form->YAutoCheckBox->setChecked(true);
+    SimProcess sim(
+        {"--channels", "3", "--count", "150", "--rate", "1000", "--wave", "ramp", "--decimals", "0"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return k.SeriesCount() == 3 && k.SeriesStore(2).ItemCount() == 150; }));
+    QTest::qWait(50);
+    TChannelLegend& legend = *form->Legend;
+    ASSERT_TRUE(legend.isVisible());
+    ASSERT_EQ(legend.Rows().size(), 3u);
+    EXPECT_EQ(legend.Rows()[1].Name, "Kanal 2");
+    EXPECT_EQ(legend.Rows()[1].Color, ChannelColor(1));
+    const QImage before = k.PlotBitmap().copy();
+    const int rowHeight = legend.height() / 3;
+    QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight * 3 / 2));
+    EXPECT_FALSE(k.ClassVisible(1));
+    EXPECT_FALSE(legend.Rows()[1].Shown);
+    EXPECT_TRUE(k.ClassVisible(0) && k.ClassVisible(2));
+    EXPECT_FALSE(k.PlotBitmap() == before);
+    QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight * 3 / 2));
+    EXPECT_TRUE(k.ClassVisible(1));
+    EXPECT_TRUE(k.PlotBitmap() == before);
 }
 
 TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
