@@ -31,6 +31,7 @@ TRawPane::TRawPane(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setAutoFillBackground(true);
     viewport()->setCursor(Qt::IBeamCursor);
+    verticalScrollBar()->installEventFilter(this);
     UpdateMetrics();
     SyncBars();
 }
@@ -92,28 +93,31 @@ void TRawPane::EndAppend() {
     Repaint();
 }
 
+// Line ends split a text as a text document splits it into blocks: LF, CR, CR LF and U+2029.
+void TRawPane::PushText(const QString& text) {
+    const qsizetype n = text.size();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = text[i].unicode();
+        if (c != u'\n' && c != u'\r' && c != u'\u2029') continue;
+        Push(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < n && text[i + 1] == QChar('\n')) ++i;
+        start = i + 1;
+    }
+    Push(start == 0 ? text : text.mid(start));
+}
+
 void TRawPane::appendPlainText(const QString& text) {
     BeginAppend();
-    if (text.contains(QChar('\n'))) {
-        for (const QString& line : text.split(QChar('\n')))
-            Push(line);
-    } else {
-        Push(text);
-    }
+    PushText(text);
     EndAppend();
 }
 
 void TRawPane::AppendLines(const QStringList& lines) {
     if (lines.isEmpty()) return;
     BeginAppend();
-    for (const QString& line : lines) {
-        if (line.contains(QChar('\n'))) {
-            for (const QString& part : line.split(QChar('\n')))
-                Push(part);
-        } else {
-            Push(line);
-        }
-    }
+    for (const QString& line : lines)
+        PushText(line);
     EndAppend();
 }
 
@@ -130,7 +134,7 @@ void TRawPane::Reset() {
     anchor_ = cursor_ = Pos{};
     dragging_ = false;
     autoScroll_.stop();
-    horizontalScrollBar()->setValue(0);
+    xOffset_ = 0; // the bars follow in SyncBars
 }
 
 void TRawPane::clear() {
@@ -141,8 +145,7 @@ void TRawPane::clear() {
 
 void TRawPane::setPlainText(const QString& text) {
     Reset();
-    for (const QString& line : text.split(QChar('\n')))
-        Push(line);
+    PushText(text);
     // A new text is shown from its start.
     follow_ = MaxTop() == 0;
     SyncBars();
@@ -250,9 +253,9 @@ void TRawPane::Repaint() {
     viewport()->update();
 }
 
-void TRawPane::scrollContentsBy(int, int) {
+void TRawPane::scrollContentsBy(int, int dy) {
     xOffset_ = horizontalScrollBar()->value();
-    if (!syncing_) {
+    if (!syncing_ && dy != 0) {
         // The user moved the view: it follows again once it shows the last line.
         const QScrollBar* v = verticalScrollBar();
         follow_ = v->value() >= v->maximum();
@@ -286,7 +289,6 @@ void TRawPane::Layout(QTextLayout& layout, const QString& text) const {
 
 void TRawPane::paintEvent(QPaintEvent* event) {
     repaintPending_ = false;
-    if (syncPending_ || widthDirty_) SyncBars();
     painted_ = 0;
     if (count_ == 0) return;
     QPainter painter(viewport());
@@ -489,6 +491,26 @@ void TRawPane::keyPressEvent(QKeyEvent* event) {
     default:
         QAbstractScrollArea::keyPressEvent(event);
     }
+}
+
+// The standard keys of a text view are the pane's, before any shortcut of the window.
+bool TRawPane::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key == QKeySequence::Copy || key == QKeySequence::SelectAll) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+// The bar the user takes hold of shows the lines as they are now.
+bool TRawPane::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == verticalScrollBar() &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
+        SyncBars();
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void TRawPane::wheelEvent(QWheelEvent* event) {

@@ -47,6 +47,8 @@ public:
     int LinesPainted() const { return painted_; } // lines the last paint drew
 
 protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -75,6 +77,7 @@ private:
     }
     const QString& Line(int index) const { return slots_[SlotOf(index)]; }
     void Push(const QString& line);
+    void PushText(const QString& text);
     void DropOldest();
     void Reshape(std::size_t capacity);
     void BeginAppend();

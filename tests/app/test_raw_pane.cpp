@@ -82,6 +82,7 @@ TEST(RawPane, KeepsTheNewestLinesAsATextEditorWould) {
              p.appendPlainText("1");
          },
          "Rohdaten ...\n1", 2},
+        {"line ends of a text document", [](TRawPane& p) { p.setPlainText("a\r\nb\rc\n"); }, "a\nb\nc\n", 4},
         {"cleared",
          [](TRawPane& p) {
              p.setPlainText("a\nb");
