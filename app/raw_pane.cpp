@@ -182,6 +182,7 @@ void TRawPane::UpdateMetrics() {
     const QFontMetrics fm(font());
     lineHeight_ = std::max(1, fm.lineSpacing());
     ascent_ = fm.ascent();
+    spaceWidth_ = fm.horizontalAdvance(QChar(' '));
     // Widths measured in another font no longer hold.
     widthPx_ = 0;
     widthDirty_ = !longest_.isEmpty();
@@ -322,10 +323,11 @@ void TRawPane::paintEvent(QPaintEvent* event) {
             const QTextLine tl = layout.lineAt(0);
             const int c0 = number == from.line ? from.col : 0;
             const int c1 = number == to.line ? to.col : static_cast<int>(line.size());
-            const qreal xa = x + tl.cursorToX(c0);
-            qreal xb = x + tl.cursorToX(c1);
-            if (number != to.line) xb += fm.horizontalAdvance(QChar(' '));
-            const QRectF band(xa, y, xb - xa, lineHeight_);
+            const int left = static_cast<int>(std::floor(x + tl.cursorToX(c0)));
+            const qreal end = x + tl.cursorToX(c1);
+            const int right = number != to.line ? static_cast<int>(std::floor(end)) + spaceWidth_
+                                                : static_cast<int>(std::lround(end));
+            const QRect band(left, y, right - left, lineHeight_);
             painter.fillRect(band, pal.brush(QPalette::Highlight));
             painter.save();
             painter.setClipRect(band);

@@ -116,6 +116,7 @@ private:
 
     int lineHeight_ = 1;
     int ascent_ = 0;
+    int spaceWidth_ = 0; // the line end of a selection that goes on
     int painted_ = 0;
     bool syncPending_ = false;
     bool syncing_ = false;
