@@ -8,6 +8,7 @@
 #include "app/info_window.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
+#include "app/raw_pane.h"
 #include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
@@ -32,7 +33,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QScreen>
@@ -319,10 +319,7 @@ void TForm1::BuildControls() {
     statusBar()->addPermanentWidget(JournalStatusLabel);
 
     // Raw-data pane: a log of the received lines, newest last.
-    RichEdit1 = new QPlainTextEdit(client_);
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    RichEdit1 = new TRawPane(client_);
     RichEdit1->setMaximumBlockCount(kPaneLines);
     RichEdit1->setPlainText(QStringLiteral("Rohdaten ..."));
 
@@ -521,7 +518,7 @@ void TForm1::TakePendingLine() {
     acquisition_.Finish(*sink_, [&](std::string_view raw, bool) {
         shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
     });
-    AppendPane(shown);
+    AppendPane(std::move(shown));
     ShowValue();
     WriteJournal();
 }
@@ -598,7 +595,7 @@ void TForm1::ComPort1RxChar(int count) {
     const int added = acquisition_.Receive(bytes, *sink_, [&](std::string_view raw, bool) {
         shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
     });
-    AppendPane(shown);
+    AppendPane(std::move(shown));
     if (added > 0) {
         ShowValue();
         WriteJournal();
@@ -760,14 +757,15 @@ void TForm1::ShowValue() {
         QString::fromStdString(FormatPlotValue(acquisition_.State().PlotValue, decimalSeparator_)));
 }
 
-void TForm1::AppendPane(const QStringList& lines) {
+void TForm1::AppendPane(QStringList lines) {
     if (lines.isEmpty()) return;
-    QStringList clean = lines;
     // Control characters inside a line would break the pane's lines; show them as a replacement mark.
-    for (QString& line : clean)
-        for (QChar& c : line)
-            if (c.unicode() < 32) c = QChar(0xFFFD);
-    RichEdit1->appendPlainText(clean.join(QChar('\n')));
+    // Only a line that holds one is written to.
+    const auto control = [](QChar c) { return c.unicode() < 32; };
+    for (QString& line : lines)
+        if (std::any_of(line.cbegin(), line.cend(), control))
+            std::replace_if(line.begin(), line.end(), control, QChar(0xFFFD));
+    RichEdit1->AppendLines(lines);
 }
 
 void TForm1::ClearGraphButtonClick() {

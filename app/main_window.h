@@ -22,8 +22,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
-class TChannelLegend;
 class QRadioButton;
 class QSettings;
 class QTimer;
@@ -31,9 +29,11 @@ class QToolButton;
 class QAction;
 class TComComboBox;
 class TComLed;
+class TChannelLegend;
 class TComPort;
 class TFormInfo;
 class TKartex;
+class TRawPane;
 class KartexSink;
 
 class TForm1 : public QMainWindow {
@@ -75,7 +75,7 @@ public:
     QLabel* ViewStatusLabel = nullptr;     // min, max and mean of the samples in view
     QLabel* JournalStatusLabel = nullptr;  // where the run is kept, or why it is not
     QLabel* PortStatusLabel = nullptr;     // waiting for the device, or how often it went away
-    QPlainTextEdit* RichEdit1 = nullptr;
+    TRawPane* RichEdit1 = nullptr;
     TKartex* Kartex1 = nullptr;
     TChannelLegend* Legend = nullptr; // in the chart's corner when it holds several channels
     TFormInfo* FormInfo = nullptr;
@@ -173,7 +173,7 @@ private:
     void ShowWaiting();
     void PortError(const QString& message, const QString& detail);
     void ShowValue();
-    void AppendPane(const QStringList& lines);
+    void AppendPane(QStringList lines);
     void ScheduleChartFrame();
     void ChartFrame();
     bool FollowData();

@@ -4,6 +4,7 @@
 #include "app/error_box.h"
 #include "app/info_window.h"
 #include "app/main_window.h"
+#include "app/raw_pane.h"
 #include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
@@ -26,7 +27,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>

@@ -6,6 +6,7 @@
 
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/raw_pane.h"
 #include "chart/kartex.h"
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
@@ -14,7 +15,6 @@
 #include "tests/serial/pty_fixture.h"
 
 #include <QApplication>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ TEST(Soak, EveryLineSentIsASampleAndMemoryGrowsOnlyByTheItems) {
         form.StopButtonClick();
         QApplication::processEvents();
         const long withPaneKiB = ResidentKiB();
-        const int paneLines = form.RichEdit1->document()->blockCount();
+        const int paneLines = form.RichEdit1->blockCount();
         form.RichEdit1->clear();
         QApplication::processEvents();
         ::malloc_trim(0);

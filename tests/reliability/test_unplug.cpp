@@ -7,6 +7,7 @@
 #include "app/core/journal.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/raw_pane.h"
 #include "chart/kartex.h"
 #include "serial/com_led.h"
 #include "serial/core/comport.h"
@@ -16,7 +17,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
 
@@ -78,7 +78,7 @@ protected:
         ASSERT_EQ(k.ItemCount(), n) << "cycle " << cycle;
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(k.Item(i).Y, i + 1.0) << "cycle " << cycle << ", sample " << i;
-        EXPECT_EQ(form->RichEdit1->document()->blockCount(), n) << "cycle " << cycle;
+        EXPECT_EQ(form->RichEdit1->blockCount(), n) << "cycle " << cycle;
     }
 
     QTemporaryDir runtime;
@@ -184,7 +184,7 @@ TEST_F(Unplug, HundredReconnectsContinueTheSameAcquisition) {
     const TKartex& k = *form->Kartex1;
     const int n = k.ItemCount();
     EXPECT_EQ(form->Acq().State().SampleCount, n);
-    EXPECT_EQ(form->RichEdit1->document()->blockCount(), n);
+    EXPECT_EQ(form->RichEdit1->blockCount(), n);
     EXPECT_TRUE(k.Store().BackedByFile()); // the list is the run's file
     starts.push_back(n);
     for (int cycle = 0; cycle < kCycles; ++cycle)
