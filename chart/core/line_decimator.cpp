@@ -77,6 +77,47 @@ template <class Pred> int FirstWhere(const TChartItem* items, const Mapper& m, i
     return NextMember(items, a, hi);
 }
 
+// FirstWhere near a guess: a column holds about as many members as the one before it, so the search
+// starts there and widens in doubling steps, touching the items around the answer only (a bisection of
+// the whole rest of a long run reads far-apart pages for every column).
+template <class Pred>
+int FirstWhereNear(const TChartItem* items, const Mapper& m, int lo, int hi, int guess, Pred pred) {
+    const auto g = [&](int k) {
+        const int j = NextMember(items, k, hi);
+        return j == hi || pred(m.X(items[j].X));
+    };
+    guess = std::clamp(guess, lo, hi);
+    int a = lo, b = hi; // g(a − 1) is false or a is lo; g(b) is true or b is hi
+    if (guess == hi || g(guess)) {
+        b = guess;
+        for (int step = 1; b - step > lo; step *= 2) {
+            if (!g(b - step)) {
+                a = b - step + 1;
+                break;
+            }
+            b -= step;
+        }
+    } else {
+        a = guess + 1;
+        for (int step = 1; a + step < hi; step *= 2) {
+            if (g(a + step)) {
+                b = a + step;
+                break;
+            }
+            a += step + 1;
+        }
+        a = std::min(a, hi);
+    }
+    while (a < b) {
+        const int mid = a + (b - a) / 2;
+        if (g(mid))
+            b = mid;
+        else
+            a = mid + 1;
+    }
+    return NextMember(items, a, hi);
+}
+
 } // namespace
 
 bool PyramidApplies(const TLineRun& run, const TLineTarget& target) {
@@ -117,21 +158,51 @@ void DecimateRunScan(const TChartItem* items, const TLineRun& run, const TLineTa
     if (open) EmitColumn(cx, first, lo, hi, last, out);
 }
 
-void DecimateRunPyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun& run,
-                        const TLineTarget& target, std::vector<TDecimatedPoint>& out) {
+namespace {
+
+bool SameMapping(const LayerTransform& a, const LayerTransform& b) {
+    const auto same = [](const TAxisRange& p, const TAxisRange& q) {
+        return p.Low == q.Low && p.High == q.High && p.Logarithmic == q.Logarithmic;
+    };
+    return a.XFactor == b.XFactor && a.XOffset == b.XOffset && a.YFactor == b.YFactor &&
+           a.YOffset == b.YOffset && same(a.XRange, b.XRange) && same(a.YRange, b.YRange) &&
+           a.Width == b.Width && a.Height == b.Height;
+}
+
+// The pyramid walk; with a cache it records where its last column starts and may start there.
+void Pyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun& run,
+             const TLineTarget& target, std::vector<TDecimatedPoint>& out, TDecimationCache* cache) {
     const Mapper m(target);
     const int b = run.Begin, e = run.End;
-    out.push_back(m.P(items[b]));
-    // Members left of the image: only the last of them matters (the segment into the image).
-    int k = FirstWhere(items, m, b, e, [](int x) { return x >= 0; });
-    if (k > b) {
-        const int left = k == e ? run.LastMember : PrevMember(items, k, b);
-        if (left != b) out.push_back(m.P(items[left]));
+    int k = b;
+    int stride = 0; // members of the column before
+    if (cache && cache->Begin == b && cache->Resume < e) {
+        out.resize(cache->Kept);
+        k = cache->Resume;
+        stride = cache->Stride;
+    } else {
+        if (cache) cache->Begin = -1;
+        out.push_back(m.P(items[b]));
+        // Members left of the image: only the last of them matters (the segment into the image).
+        k = FirstWhere(items, m, b, e, [](int x) { return x >= 0; });
+        if (k > b) {
+            const int left = k == e ? run.LastMember : PrevMember(items, k, b);
+            if (left != b) out.push_back(m.P(items[left]));
+        }
     }
     while (k < e) {
         const int c = m.X(items[k].X);
+        if (cache) {
+            cache->Begin = b;
+            cache->Kept = out.size();
+            cache->Resume = k;
+            cache->Stride = stride;
+        }
         if (c >= target.Width) break;
-        const int j = FirstWhere(items, m, k, e, [c](int x) { return x > c; });
+        const auto beyond = [c](int x) { return x > c; };
+        const int j = stride > 0 ? FirstWhereNear(items, m, k, e, k + stride, beyond)
+                                 : FirstWhere(items, m, k, e, beyond);
+        stride = j - k;
         const int last = j == e ? run.LastMember : PrevMember(items, j, k);
         const int first = m.Y(items[k].Y);
         if (last == k) {
@@ -165,4 +236,34 @@ void DecimateRunPyramid(const TChartItem* items, const TLineRunIndex& index, con
         out.push_back(m.P(items[k]));
         if (run.LastMember != k) out.push_back(m.P(items[run.LastMember]));
     }
+}
+
+} // namespace
+
+void DecimateRunPyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun& run,
+                        const TLineTarget& target, std::vector<TDecimatedPoint>& out) {
+    Pyramid(items, index, run, target, out, nullptr);
+}
+
+const std::vector<TDecimatedPoint>& DecimateRunCached(const TChartItem* items, const TLineRunIndex& index,
+                                                      const TLineRun& run, const TLineTarget& target,
+                                                      TDecimationCache& cache) {
+    if (!PyramidApplies(run, target)) {
+        cache.Clear();
+        cache.Points.clear();
+        DecimateRunScan(items, run, target, cache.Points);
+        return cache.Points;
+    }
+    const TLineTarget& t = cache.Target;
+    if (cache.Begin != run.Begin || !SameMapping(cache.Transform, *target.Transform) ||
+        t.Clamp != target.Clamp || t.ShiftX != target.ShiftX || t.ShiftY != target.ShiftY ||
+        t.Width != target.Width) {
+        cache.Clear();
+        cache.Points.clear();
+        cache.Transform = *target.Transform;
+        cache.Target = target;
+        cache.Target.Transform = &cache.Transform;
+    }
+    Pyramid(items, index, run, target, cache.Points, &cache);
+    return cache.Points;
 }

@@ -42,3 +42,22 @@ void DecimateRunScan(const TChartItem* items, const TLineRun& run, const TLineTa
 void DecimateRunPyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun& run,
                         const TLineTarget& target, std::vector<TDecimatedPoint>& out);
 bool PyramidApplies(const TLineRun& run, const TLineTarget& target);
+
+// The reduction of one run kept between pictures, so that a run that only grew by appends is reduced
+// again from its last column on: the columns before it hold the same members, so they give the same
+// points. Whoever keeps it clears it when the items may have changed otherwise.
+struct TDecimationCache {
+    int Begin = -1; // the run's first item; -1: nothing kept
+    LayerTransform Transform;
+    TLineTarget Target;
+    std::vector<TDecimatedPoint> Points; // the whole reduction of the run as it was
+    std::size_t Kept = 0;                // points before its last column reached
+    int Resume = 0;                      // the first member of that column
+    int Stride = 0;                      // members of the column before it
+    void Clear() { Begin = -1; }
+};
+
+// DecimateRun through a cache: the same points (returned, held by the cache).
+const std::vector<TDecimatedPoint>& DecimateRunCached(const TChartItem* items, const TLineRunIndex& index,
+                                                      const TLineRun& run, const TLineTarget& target,
+                                                      TDecimationCache& cache);

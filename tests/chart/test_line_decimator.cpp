@@ -240,15 +240,32 @@ TEST_F(LineDecimator, RunsBreakWhereThePenChangesOrTheLineAndPassOverSkippedItem
     EXPECT_EQ(around.Count, 3);
 }
 
-TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndScanning) {
+TEST_F(LineDecimator, AppendingInPiecesEqualsIndexingAtOnceAndReducingAfresh) {
     std::mt19937_64 rng(7);
     std::uniform_int_distribution<int> pick(0, 4999);
     std::vector<TChartItem> items = Acquisition(rng, 5000, true);
     TLineRunIndex whole, pieces;
     whole.Append(items.data(), 5000);
-    for (int n = 0; n < 5000;) {
+    // Reductions kept between appends give what a reduction afresh gives: for a view of all, one the
+    // data runs out of on the right, and one the kept reductions switch to and from.
+    const LayerTransform views[] = {Transform(0, 5000, -50, 150, false), Transform(0, 2500, -50, 150, false),
+                                    Transform(1000, 1800, 0, 100, false)};
+    std::vector<TDecimationCache> kept[2];
+    for (int n = 0, step = 0; n < 5000; ++step) {
         n = std::min(5000, n + 1 + pick(rng) % 700);
         pieces.Append(items.data(), n);
+        for (int v = 0; v < 2; ++v) {
+            const TLineTarget target{&views[v == 1 && step % 3 == 2 ? 2 : v], 30000, -50, -20, 380};
+            kept[v].resize(pieces.Runs().size());
+            for (std::size_t r = 0; r < pieces.Runs().size(); ++r) {
+                const TLineRun& run = pieces.Runs()[r];
+                if (run.End > n || !PyramidApplies(run, target)) continue;
+                std::vector<TDecimatedPoint> fresh;
+                DecimateRunPyramid(items.data(), pieces, run, target, fresh);
+                ASSERT_EQ(DecimateRunCached(items.data(), pieces, run, target, kept[v][r]), fresh)
+                    << "view " << v << ", run " << r << ", " << n << " items";
+            }
+        }
     }
     ASSERT_EQ(whole.Runs().size(), pieces.Runs().size());
     for (std::size_t r = 0; r < whole.Runs().size(); ++r) {
