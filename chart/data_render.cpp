@@ -52,8 +52,10 @@ public:
     // Shorter runs cost no more drawn in full.
     static constexpr int kMinRun = 2048;
 
+    static constexpr std::size_t kMaxKept = 64; // runs whose reduction is kept
+
     ReducedRunStage(const Canvas& c, const TDataPass& pass)
-        : runs_(pass.OnPolyline || c.PenMode() != pmCopy ? nullptr : pass.Runs) {}
+        : runs_(pass.OnPolyline || c.PenMode() != pmCopy ? nullptr : pass.Runs), kept_(pass.Reductions) {}
 
     // The run that begins at item i and can be drawn reduced, or null.
     const TLineRun* RunAt(int i, int count) {
@@ -68,6 +70,15 @@ public:
 
     const std::vector<TDecimatedPoint>& Reduce(const TChartItem* items, const TLineRun& run,
                                                const TLineTarget& target) {
+        if (kept_) {
+            TDecimationCache* slot = nullptr;
+            for (TDecimationCache& c : *kept_)
+                if (c.Begin == run.Begin) slot = &c;
+            for (std::size_t i = 0; !slot && i < kept_->size(); ++i)
+                if ((*kept_)[i].Begin < 0) slot = &(*kept_)[i];
+            if (!slot && kept_->size() < kMaxKept) slot = &kept_->emplace_back();
+            if (slot) return DecimateRunCached(items, *runs_, run, target, *slot);
+        }
         points_.clear();
         DecimateRun(items, *runs_, run, target, points_);
         return points_;
@@ -75,6 +86,7 @@ public:
 
 private:
     const TLineRunIndex* runs_;
+    std::vector<TDecimationCache>* kept_;
     std::size_t next_ = 0;
     std::vector<TDecimatedPoint> points_;
 };

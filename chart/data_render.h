@@ -15,12 +15,14 @@
 #include "chart/core/format.h"
 #include "chart/core/item.h"
 #include "chart/core/layer_transform.h"
+#include "chart/core/line_decimator.h"
 #include "chart/core/line_run_index.h"
 #include "chart/gfx/canvas.h"
 
 #include <array>
 #include <bitset>
 #include <functional>
+#include <vector>
 
 enum TTextBkg : std::uint8_t { tbClear, tbSolid };
 
@@ -48,6 +50,9 @@ struct TDataPass {
     // watches the polylines), long solid 1-pixel runs are reduced to a few points per pixel column before
     // they reach the polyline stage: the same pixels, at a cost per visible column.
     const TLineRunIndex* Runs = nullptr;
+    // Where reductions of runs are kept between passes (cleared by the owner when the items change
+    // other than by appends): a run that only grew is reduced from its last column on.
+    std::vector<TDecimationCache>* Reductions = nullptr;
     // Items whose every pixel a later item paints over are not drawn (their pen and position changes
     // still take effect): the same pixels, at the cost of the visible items.
     bool SkipHidden = true;

@@ -329,12 +329,13 @@ private:
         TItemStore* Store = nullptr;
         TLineRunIndex Index;
         std::uint64_t Generation = 0;
+        std::vector<TDecimationCache> Reductions; // the data pass's, between pictures
         const TLineRunIndex& Sync();
     };
-    IndexedList main_{&store_, {}, 0};
+    IndexedList main_{&store_, {}, 0, {}};
     struct Series {
         TItemStore Store;
-        IndexedList List{&Store, {}, 0};
+        IndexedList List{&Store, {}, 0, {}};
     };
     std::vector<std::unique_ptr<Series>> series_;
     IndexedList& ListOf(int series);

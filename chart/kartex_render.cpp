@@ -23,6 +23,7 @@ void TKartex::Paint() {
 const TLineRunIndex& TKartex::IndexedList::Sync() {
     if (Store->Generation() != Generation || Store->ItemCount() < Index.Count()) {
         Index.Clear();
+        Reductions.clear();
         Generation = Store->Generation();
     }
     Index.Append(Store->Items(), Store->ItemCount());
@@ -194,6 +195,7 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     for (int s = 0; s < SeriesCount(); ++s) {
         IndexedList& list = ListOf(s);
         pass.Runs = lineReduction_ ? &list.Sync() : nullptr;
+        pass.Reductions = lineReduction_ ? &list.Reductions : nullptr;
         RenderItems(*c, pass, list.Store->Items(), list.Store->ItemCount());
     }
 
