@@ -1,5 +1,6 @@
 // The window's chart (449 × 361) holding 1M and 10M samples of an acquisition: Redraw after appending
-// one sample, a full Paint, one pan step and one zoom step; each with the per-column reduction of
+// one sample (and with eight channels of 1M each after one line), a full Paint, one pan step and one
+// zoom step; each with the per-column reduction of
 // line-to runs (fast) and with every item drawn (plain), in the same run.
 //   build/bench/bench_chart_speed [--benchmark_filter=…]
 
@@ -48,6 +49,31 @@ void BM_AppendRedraw(benchmark::State& state) {
     }
 }
 
+// Eight channels of n samples each: Redraw after one line (a sample on every channel).
+void BM_ChannelsAppendRedraw(benchmark::State& state) {
+    constexpr int kChannels = 8;
+    const int n = static_cast<int>(state.range(0));
+    chart.reset();
+    chartSize = 0;
+    TKartex k;
+    k.show();
+    ConfigureLikeMainWindow(k);
+    FillChannels(k, kChannels, n);
+    k.SetScaleRange(1, 0, 1, n, 200);
+    Prepare(state, k);
+    // The lists grow by a step before the first iteration (as the single list did when it was filled).
+    double x = n + 1;
+    for (int c = 0; c < kChannels; ++c)
+        k.SeriesStore(c).LineToPoint(x, 20 + 20 * c);
+    x += 1;
+    for (auto _ : state) {
+        for (int c = 0; c < kChannels; ++c)
+            k.SeriesStore(c).LineToPoint(x, 20 + 20 * c + static_cast<int>(x) % 10);
+        x += 1;
+        k.Redraw();
+    }
+}
+
 void BM_Paint(benchmark::State& state) {
     TKartex& k = ChartWith(static_cast<int>(state.range(0)));
     Prepare(state, k);
@@ -88,6 +114,11 @@ void Sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_AppendRedraw)->Apply(Sizes);
+BENCHMARK(BM_ChannelsAppendRedraw)
+    ->Args({1'000'000, 1})
+    ->Args({1'000'000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.5);
 BENCHMARK(BM_Paint)->Apply(Sizes);
 BENCHMARK(BM_PanStep)->Apply(Sizes);
 BENCHMARK(BM_ZoomStep)->Apply(Sizes);

@@ -30,3 +30,27 @@ inline void FillAcquisition(TKartex& k, int n, std::uint64_t seed = 1) {
             k.LineToPoint(i, v);
     }
 }
+
+// channels series of n samples each as an acquisition of several values per line stores them: channel
+// c in series c, in its colour and class, each a bounded random walk of its own.
+inline void FillChannels(TKartex& k, int channels, int n, std::uint64_t seed = 1) {
+    k.ClearItems();
+    k.SetDataColor(kDataColor);
+    k.EnsureSeries(channels);
+    for (int c = 0; c < channels; ++c) {
+        TItemStore& list = k.SeriesStore(c);
+        list.SetDataColor(ChannelColor(c));
+        list.SetClassDefault(static_cast<std::uint8_t>(c));
+        list.SetAllocSize(k.AllocSize());
+        std::mt19937_64 rng(seed + static_cast<std::uint64_t>(c));
+        std::normal_distribution<double> step(0.0, 2.0);
+        double v = 20 + 20 * c;
+        for (int i = 1; i <= n; ++i) {
+            v = std::clamp(v + step(rng), 5.0, 195.0);
+            if (i == 1)
+                list.MoveToPoint(0, v);
+            else
+                list.LineToPoint(i, v);
+        }
+    }
+}
