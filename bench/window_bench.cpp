@@ -1,9 +1,10 @@
 // The main window acquiring from the simulated device, measured from inside: samples per second, chart
 // repaints per second, the time from a notification to the next repaint of the chart on screen, the
 // time a click takes to be answered, and the CPU time of the whole process.
-//   window_bench --sim PATH --seconds S [--max | --rate HZ] [--xmax X] [--plain]
-// Prints one line of key=value pairs. With --max the simulator replays 0 … 999999 and every sample is
-// checked afterwards: lost, merged or reordered samples show as "bad".
+//   window_bench --sim PATH --seconds S [--max | --replay HZ | --rate HZ] [--channels N] [--xmax X] [--plain]
+// Prints one line of key=value pairs. With --max (as fast as the window takes) or --replay HZ (that many
+// lines a second) the simulator replays 1,000,000 known lines of N values and every sample is checked
+// afterwards: lost, merged or reordered samples show as "bad"; "samples" counts lines.
 
 #include "app/main_window.h"
 #include "chart/kartex.h"
@@ -55,7 +56,8 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QString sim;
-    double seconds = 10, rate = 50;
+    double seconds = 10, rate = 50, replay = 0;
+    int channels = 1;
     bool max = false, plain = false;
     QString xmax;
     const QStringList args = QApplication::arguments();
@@ -65,25 +67,38 @@ int main(int argc, char** argv) {
         if (args[i] == "--rate" && i + 1 < args.size()) rate = args[++i].toDouble();
         if (args[i] == "--xmax" && i + 1 < args.size()) xmax = args[++i];
         if (args[i] == "--max") max = true;
+        if (args[i] == "--replay" && i + 1 < args.size()) replay = args[++i].toDouble();
+        if (args[i] == "--channels" && i + 1 < args.size()) channels = std::clamp(args[++i].toInt(), 1, 16);
         if (args[i] == "--plain") plain = true;
     }
     if (sim.isEmpty()) {
-        std::fprintf(stderr, "usage: window_bench --sim PATH --seconds S [--max | --rate HZ] [--xmax X]\n");
+        std::fprintf(stderr, "usage: window_bench --sim PATH --seconds S [--max | --replay HZ | --rate HZ] "
+                             "[--channels N] [--xmax X]\n");
         return 2;
     }
 
     QTemporaryDir dir;
     QStringList simArgs;
-    if (max) {
+    const bool checked = max || replay > 0;
+    if (checked) {
+        // Line k holds k·N, k·N + 1, … k·N + N − 1: every sample of every channel is known.
         QFile values(dir.filePath("values.txt"));
         if (!values.open(QIODevice::WriteOnly)) return 1;
-        for (int i = 0; i < 1000000; ++i)
-            values.write(QByteArray::number(i) + '\n');
+        for (int i = 0; i < 1000000; ++i) {
+            QByteArray line;
+            for (int c = 0; c < channels; ++c)
+                line += (c ? "," : "") + QByteArray::number(static_cast<qint64>(i) * channels + c);
+            values.write(line + '\n');
+        }
         values.close();
-        simArgs << "--max"
-                << "--burst"
-                << "1000"
-                << "--file" << values.fileName() << "--count"
+        if (max)
+            simArgs << "--max"
+                    << "--burst"
+                    << "1000";
+        else
+            simArgs << "--rate" << QString::number(replay) << "--burst"
+                    << QString::number(std::max(1, static_cast<int>(replay / 1000)));
+        simArgs << "--file" << values.fileName() << "--count"
                 << "1000000000";
     } else {
         simArgs << "--rate" << QString::number(rate) << "--wave"
@@ -160,7 +175,7 @@ int main(int argc, char** argv) {
         QCoreApplication::postEvent(b, new QMouseEvent(QEvent::MouseButtonRelease, at, b->mapToGlobal(at),
                                                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     });
-    if (max) clicker.start(250);
+    if (checked) clicker.start(250);
 
     form.StartButtonClick();
     // Measure from the first second on: start-up (fonts, first paints) is not the steady state.
@@ -181,13 +196,19 @@ int main(int argc, char** argv) {
     form.StopButtonClick();
 
     long long bad = 0;
-    const int count = form.Kartex1->ItemCount();
-    if (max) {
-        // Sample k (k ≥ 1) is stored at index k − 1 with the value of line k − 1 of the replayed file.
-        for (int i = 0; i < count; ++i) {
-            const double expected = i % 1000000;
-            const bool last = i == count - 1;
-            if (form.Kartex1->Item(i).Y != expected && !last) ++bad;
+    int count = 0;
+    for (int c = 0; c < form.Kartex1->SeriesCount(); ++c)
+        count += form.Kartex1->SeriesStore(c).ItemCount();
+    if (checked) {
+        // Sample k (k ≥ 1) of channel c is stored at index k − 1 of series c with the value c of line
+        // k − 1 of the replayed file; the last line may have come in part.
+        if (form.Kartex1->SeriesCount() != channels) bad = -1;
+        for (int c = 0; c < form.Kartex1->SeriesCount(); ++c) {
+            const TItemStore& list = form.Kartex1->SeriesStore(c);
+            for (int i = 0; i + 1 < list.ItemCount(); ++i)
+                if (list.Item(i).Y !=
+                    static_cast<double>(static_cast<float>(static_cast<double>(i % 1000000) * channels + c)))
+                    ++bad;
         }
     }
     // Handler microseconds per sample over the first and the last tenth of the measured notifications.
