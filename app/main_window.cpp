@@ -33,6 +33,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QScreen>
@@ -886,9 +887,14 @@ void WriteWhole(const QString& name, const std::function<bool(QIODevice&)>& writ
 void TForm1::GrafikSpeichernPNGClick() {
     const QString name =
         RunFileDialog(true, QStringLiteral("PNG Files (*.png *.PNG)"), QStringLiteral("png"));
-    // What the screen shows, in colour.
-    if (!name.isEmpty())
-        WriteWhole(name, [this](QIODevice& d) { return Kartex1->ChartBitmap().save(&d, "PNG"); });
+    if (name.isEmpty()) return;
+    // What the screen shows, in colour, the legend of several channels included.
+    QImage picture = Kartex1->ChartBitmap().copy();
+    if (Legend->isVisible()) {
+        QPainter painter(&picture);
+        Legend->render(&painter, Legend->pos());
+    }
+    WriteWhole(name, [&picture](QIODevice& d) { return picture.save(&d, "PNG"); });
 }
 
 void TForm1::DatenExportierenCSVClick() {

@@ -284,6 +284,20 @@ TEST_F(MainWindow, TheLegendShowsEveryChannelAndHidesOneOnAClick) {
     QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight * 3 / 2));
     EXPECT_TRUE(k.ClassVisible(1));
     EXPECT_TRUE(k.PlotBitmap() == before);
+
+    // The PNG is the chart as shown, the legend on it: they differ inside the legend's box only.
+    QTemporaryDir dir;
+    form->SetFileDialog([&](bool, const QString&, const QString&) { return dir.filePath("c.png"); });
+    form->GrafikSpeichernPNG->trigger();
+    const QImage png = QImage(dir.filePath("c.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage shown = k.ChartBitmap().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(png.size(), shown.size());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < png.height(); ++y)
+        for (int x = 0; x < png.width(); ++x)
+            if (png.pixel(x, y) != shown.pixel(x, y)) ++(legend.geometry().contains(x, y) ? inside : outside);
+    EXPECT_GT(inside, 100);
+    EXPECT_EQ(outside, 0);
 }
 
 TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
