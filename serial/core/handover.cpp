@@ -30,11 +30,14 @@ void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
 void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
+    job->abandon = &abandon;
     Enqueue(job);
     std::unique_lock guard(lock_);
     // Once the user-interface thread runs the work and asks this thread to end, it is inside the work
-    // itself (only it can ask): waiting longer would wait for ourselves.
-    changed_.wait(guard, [&] { return job->done || (job->started && abandon.load()); });
+    // itself (only it can ask): waiting longer would wait for ourselves. Work it started after it asked
+    // (serving hand-overs while it waits for this thread) is waited for: going on beside it would let
+    // this thread's last steps (purging the queue the work reads) run in the middle of it.
+    changed_.wait(guard, [&] { return job->done || (job->started && job->abandonable && abandon.load()); });
     if (job->error) std::rethrow_exception(job->error);
 }
 
@@ -66,6 +69,7 @@ void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<Job> job = std::move(queue_.front());
     queue_.pop_front();
     job->started = true;
+    job->abandonable = !job->abandon || !job->abandon->load();
     if (job->answerAtStart) {
         job->done = true;
         changed_.notify_all();

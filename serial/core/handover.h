@@ -28,7 +28,8 @@ public:
     // Other thread: run fn on the user-interface thread and wait for its end; rethrows its exception.
     // Gives up waiting when abandon becomes true while fn runs: the user-interface thread wants this
     // thread to end from inside fn (e.g. a handler that closes the port). Work not yet started is still
-    // waited for; the user-interface thread runs it while it waits for this thread's end.
+    // waited for to its end, also when abandon was set before it started: the user-interface thread
+    // runs it while it waits for this thread's end, and this thread must not go on beside it.
     void Run(std::function<void()> fn, const std::atomic<bool>& abandon);
     // Other thread: hand fn over and wait only until the user-interface thread has taken it. An exception
     // from fn is shown by the application's error display.
@@ -48,6 +49,8 @@ private:
     struct Job {
         std::function<void()> fn;
         bool answerAtStart = false;
+        const std::atomic<bool>* abandon = nullptr; // Run's flag
+        bool abandonable = false;                   // the flag was clear when the work started
         bool started = false;
         bool done = false;
         std::exception_ptr error;

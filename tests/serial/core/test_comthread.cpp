@@ -6,10 +6,12 @@
 
 #include "serial/core/comport.h"
 #include "serial/core/comthread.h"
+#include "serial/core/handover.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
@@ -230,6 +232,32 @@ TEST_F(ComThreadTest, CloseWhileAHandOverWaitsCompletesItFirst) {
     port.Close();
     EXPECT_EQ(order, (std::vector<std::string>{"BeforeClose", "RxChar 8.5\r", "AfterClose"}));
     ::close(look);
+}
+
+// The user-interface thread that waits for the event thread's end runs its last hand-overs; one it
+// starts after asking the thread to end is waited for to its end. Had the thread gone on beside it, it
+// would purge the queue the work was reading: the work would take bytes from after a gap.
+TEST(HandOver, WorkStartedAfterTheStopIsWaitedForToItsEnd) {
+    TestApp();
+    THandOver handOver;
+    const std::atomic<bool> stopping{true};
+    std::atomic<bool> finished{false}, returned{false};
+    bool finishedWhenReturned = false;
+    std::thread thread([&] {
+        handOver.Run(
+            [&] {
+                handOver.Notify(); // anything that wakes the waiting thread meanwhile
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                finished = true;
+            },
+            stopping);
+        finishedWhenReturned = finished;
+        returned = true;
+        handOver.Notify();
+    });
+    handOver.ServeUntil([&] { return returned.load(); });
+    thread.join();
+    EXPECT_TRUE(finishedWhenReturned);
 }
 
 TEST_F(ComThreadTest, AHandlerMayCloseThePort) {
