@@ -11,6 +11,7 @@
 #include "serial/core/comport.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -189,6 +190,7 @@ int main(int argc, char** argv) {
     });
     QTimer::singleShot(static_cast<int>((seconds + 1) * 1000), [] { QCoreApplication::exit(0); });
     QApplication::exec();
+    const double endEpoch = static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
     const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9 - t0;
     const double cpu = CpuSeconds() - cpu0;
     const int samples = form.Acq().State().SampleCount - samples0;
@@ -205,10 +207,17 @@ int main(int argc, char** argv) {
         if (form.Kartex1->SeriesCount() != channels) bad = -1;
         for (int c = 0; c < form.Kartex1->SeriesCount(); ++c) {
             const TItemStore& list = form.Kartex1->SeriesStore(c);
-            for (int i = 0; i + 1 < list.ItemCount(); ++i)
-                if (list.Item(i).Y !=
-                    static_cast<double>(static_cast<float>(static_cast<double>(i % 1000000) * channels + c)))
-                    ++bad;
+            for (int i = 0; i + 1 < list.ItemCount(); ++i) {
+                const double expected = static_cast<float>(static_cast<double>(i % 1000000) * channels + c);
+                if (list.Item(i).Y == expected) continue;
+                if (bad++ < 2)
+                    std::fprintf(stderr,
+                                 "window_bench: channel %d sample %d of %d is %.17g, not %.17g (kind %d), "
+                                 "received %.3f s before the last, %.3f s before the measurement ended\n",
+                                 c + 1, i, list.ItemCount(), list.Item(i).Y, expected, list.Item(i).Kind,
+                                 list.Item(list.ItemCount() - 1).X2 - list.Item(i).X2,
+                                 endEpoch - list.Item(i).X2);
+            }
         }
     }
     // Handler microseconds per sample over the first and the last tenth of the measured notifications.
