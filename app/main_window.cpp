@@ -611,12 +611,14 @@ void TForm1::ComPort1RxChar(int count) {
 }
 
 // A frame at once when the last one is older than a display frame, else when it is: at any rate the chart
-// renders at most 60 times a second, and a sample reaches the screen within one frame.
+// renders at most 60 times a second, and a sample reaches the screen within one frame. A frame due at
+// once renders in this turn of the event loop, so pane, value and chart go to the screen in one paint.
 void TForm1::ScheduleChartFrame() {
     constexpr qint64 kFrameMs = 16;
     if (frameTimer_->isActive()) return;
     const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameMs;
-    frameTimer_->start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    if (since >= kFrameMs) return ChartFrame();
+    frameTimer_->start(static_cast<int>(kFrameMs - since));
 }
 
 void TForm1::ChartFrame() {
