@@ -26,15 +26,25 @@ constexpr int kAutoScrollMs = 50;
 
 // A scroll bar that repaints only when its picture changes. The pane sets range and value with every
 // append; once the slider is at its shortest and sits at the end, a further line moves nothing on screen.
+// Between Hold and Release the changes are taken together: a range that grows before the value follows
+// shows the slider off the end for a moment, which never reaches the screen.
 class QuietScrollBar : public QScrollBar {
 public:
     explicit QuietScrollBar(Qt::Orientation orientation) : QScrollBar(orientation) {}
+    void Hold() { held_ = true; }
+    void Release() {
+        held_ = false;
+        if (changed_ && !Unchanged()) update();
+        changed_ = false;
+    }
 
 protected:
     void sliderChange(SliderChange change) override {
-        if (shown_.Valid && !isSliderDown() && repeatAction() == SliderNoAction && Current() == shown_ &&
-            !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this))
+        if (held_ && !isSliderDown() && repeatAction() == SliderNoAction) {
+            changed_ = true;
             return;
+        }
+        if (Unchanged()) return;
         QScrollBar::sliderChange(change);
     }
     void paintEvent(QPaintEvent* event) override {
@@ -67,7 +77,12 @@ private:
                     opt.state,
                     opt.activeSubControls};
     }
+    bool Unchanged() const {
+        return shown_.Valid && !isSliderDown() && repeatAction() == SliderNoAction && Current() == shown_ &&
+               !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this);
+    }
     Look shown_;
+    bool held_ = false, changed_ = false;
 };
 
 } // namespace
@@ -284,6 +299,9 @@ void TRawPane::SyncBars() {
                             static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(longest_))));
     }
     syncing_ = true;
+    const auto quiet = [](QScrollBar* bar) { return dynamic_cast<QuietScrollBar*>(bar); };
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (QuietScrollBar* q = quiet(bar)) q->Hold();
     QScrollBar* v = verticalScrollBar();
     const int top = TopIndex();
     v->setRange(0, MaxTop());
@@ -296,6 +314,8 @@ void TRawPane::SyncBars() {
     h->setPageStep(std::max(1, width));
     h->setSingleStep(20);
     xOffset_ = h->value();
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (QuietScrollBar* q = quiet(bar)) q->Release();
     syncing_ = false;
 }
 
