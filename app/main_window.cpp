@@ -34,6 +34,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPixmap>
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QScreen>
@@ -63,6 +64,90 @@ void ShowInErrorBox(const std::string& message, const std::string& detail) {
     errorbox::Show(QString::fromStdString(message), QString::fromStdString(detail));
 }
 
+// The large value: its text changes with every sample, what lies beneath it (group box and window
+// background) does not. Once it has a picture of that it paints its text on it, so a new value repaints
+// the label alone rather than the group box under it as well. The picture is taken from the event loop,
+// not while the window paints; until then, and after anything beneath may have changed, the label paints
+// as any label does.
+class ValueLabel : public QLabel {
+public:
+    explicit ValueLabel(QWidget* parent) : QLabel(parent) {
+        for (QWidget* w = parent; w; w = w->parentWidget())
+            w->installEventFilter(this);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (capturing_) return;
+        const qreal ratio = devicePixelRatioF();
+        if (!beneath_.isNull() && (beneath_.devicePixelRatio() != ratio || beneath_.size() != size() * ratio))
+            Forget();
+        if (beneath_.isNull()) {
+            if (!captureDue_) {
+                captureDue_ = true;
+                QMetaObject::invokeMethod(
+                    this, [this] { Capture(); }, Qt::QueuedConnection);
+            }
+        } else {
+            QPainter p(this);
+            p.drawPixmap(0, 0, beneath_);
+        }
+        QLabel::paintEvent(event);
+    }
+    bool event(QEvent* event) override {
+        if (ChangesBeneath(event->type())) Forget();
+        return QLabel::event(event);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (ChangesBeneath(event->type())) Forget();
+        return QLabel::eventFilter(watched, event);
+    }
+
+private:
+    static bool ChangesBeneath(QEvent::Type t) {
+        switch (t) {
+        case QEvent::Move:
+        case QEvent::Resize:
+        case QEvent::Show:
+        case QEvent::PaletteChange:
+        case QEvent::StyleChange:
+        case QEvent::FontChange:
+        case QEvent::EnabledChange:
+        case QEvent::ActivationChange:
+        case QEvent::WindowStateChange:
+        case QEvent::ParentChange:
+        case QEvent::LayoutDirectionChange:
+        case QEvent::ApplicationPaletteChange:
+            return true;
+        default:
+            return false;
+        }
+    }
+    void Forget() {
+        beneath_ = QPixmap();
+        setAttribute(Qt::WA_OpaquePaintEvent, false); // the widgets beneath paint their part again
+    }
+    // What the window paints where the label is, the label left out.
+    void Capture() {
+        captureDue_ = false;
+        if (!isVisible() || !beneath_.isNull()) return;
+        QWidget* top = window();
+        const qreal ratio = devicePixelRatioF();
+        QPixmap picture(size() * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(top->palette().color(QPalette::Window)); // opaque: the pixmap stays without alpha
+        capturing_ = true;
+        top->render(&picture, QPoint(), QRegion(QRect(mapTo(top, QPoint(0, 0)), size())),
+                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        capturing_ = false;
+        beneath_ = picture;
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    }
+
+    QPixmap beneath_;
+    bool capturing_ = false;
+    bool captureDue_ = false;
+};
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -262,7 +347,7 @@ void TForm1::BuildControls() {
     // Display group.
     GroupBox3 = new QGroupBox(QStringLiteral(" Graphik Display mit Skalierung + Offset  "), client_);
     GroupBox3->setGeometry(S(456), S(48), S(417), S(89));
-    Label10 = new QLabel(GroupBox3);
+    Label10 = new ValueLabel(GroupBox3);
     QFont big(QStringLiteral("MS Sans Serif"));
     big.setPixelSize(S(18));
     Label10->setFont(big);
@@ -612,12 +697,14 @@ void TForm1::ComPort1RxChar(int count) {
 }
 
 // A frame at once when the last one is older than a display frame, else when it is: at any rate the chart
-// renders at most 60 times a second, and a sample reaches the screen within one frame.
+// renders at most 60 times a second, and a sample reaches the screen within one frame. A frame due at
+// once renders in this turn of the event loop, so pane, value and chart go to the screen in one paint.
 void TForm1::ScheduleChartFrame() {
     constexpr qint64 kFrameMs = 16;
     if (frameTimer_->isActive()) return;
     const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameMs;
-    frameTimer_->start(static_cast<int>(std::max<qint64>(0, kFrameMs - since)));
+    if (since >= kFrameMs) return ChartFrame();
+    frameTimer_->start(static_cast<int>(kFrameMs - since));
 }
 
 void TForm1::ChartFrame() {

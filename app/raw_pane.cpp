@@ -10,6 +10,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -22,9 +24,72 @@ namespace {
 constexpr int kMargin = 4;
 constexpr int kAutoScrollMs = 50;
 
+// A scroll bar that repaints only when its picture changes. The pane sets range and value with every
+// append; once the slider is at its shortest and sits at the end, a further line moves nothing on screen.
+// Between Hold and Release the changes are taken together: a range that grows before the value follows
+// shows the slider off the end for a moment, which never reaches the screen.
+class QuietScrollBar : public QScrollBar {
+public:
+    explicit QuietScrollBar(Qt::Orientation orientation) : QScrollBar(orientation) {}
+    void Hold() { held_ = true; }
+    void Release() {
+        held_ = false;
+        if (changed_ && !Unchanged()) update();
+        changed_ = false;
+    }
+
+protected:
+    void sliderChange(SliderChange change) override {
+        if (held_ && !isSliderDown() && repeatAction() == SliderNoAction) {
+            changed_ = true;
+            return;
+        }
+        if (Unchanged()) return;
+        QScrollBar::sliderChange(change);
+    }
+    void paintEvent(QPaintEvent* event) override {
+        QScrollBar::paintEvent(event);
+        shown_ = Current();
+    }
+
+private:
+    // What a style draws a scroll bar from: its parts' places, and whether it stands at either end.
+    struct Look {
+        bool Valid = false;
+        QRect Slider, AddPage, SubPage;
+        bool AtMin = false, AtMax = false;
+        QStyle::State State;
+        QStyle::SubControls Active;
+        bool operator==(const Look&) const = default;
+    };
+    Look Current() const {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        const auto part = [&](QStyle::SubControl sc) {
+            return style()->subControlRect(QStyle::CC_ScrollBar, &opt, sc, this);
+        };
+        return Look{true,
+                    part(QStyle::SC_ScrollBarSlider),
+                    part(QStyle::SC_ScrollBarAddPage),
+                    part(QStyle::SC_ScrollBarSubPage),
+                    opt.sliderValue == opt.minimum,
+                    opt.sliderValue == opt.maximum,
+                    opt.state,
+                    opt.activeSubControls};
+    }
+    bool Unchanged() const {
+        return shown_.Valid && !isSliderDown() && repeatAction() == SliderNoAction && Current() == shown_ &&
+               !style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, this);
+    }
+    Look shown_;
+    bool held_ = false, changed_ = false;
+};
+
 } // namespace
 
 TRawPane::TRawPane(QWidget* parent) : QAbstractScrollArea(parent) {
+    setVerticalScrollBar(new QuietScrollBar(Qt::Vertical));
+    setHorizontalScrollBar(new QuietScrollBar(Qt::Horizontal));
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -122,6 +187,7 @@ void TRawPane::AppendLines(const QStringList& lines) {
 }
 
 void TRawPane::Reset() {
+    shown_.Valid = false;                // line numbers start again
     std::vector<QString>().swap(slots_); // gives the memory back
     head_ = count_ = 0;
     first_ = 0;
@@ -233,6 +299,9 @@ void TRawPane::SyncBars() {
                             static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(longest_))));
     }
     syncing_ = true;
+    const auto quiet = [](QScrollBar* bar) { return dynamic_cast<QuietScrollBar*>(bar); };
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (QuietScrollBar* q = quiet(bar)) q->Hold();
     QScrollBar* v = verticalScrollBar();
     const int top = TopIndex();
     v->setRange(0, MaxTop());
@@ -245,16 +314,51 @@ void TRawPane::SyncBars() {
     h->setPageStep(std::max(1, width));
     h->setSingleStep(20);
     xOffset_ = h->value();
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
+        if (QuietScrollBar* q = quiet(bar)) q->Release();
     syncing_ = false;
 }
 
 void TRawPane::Repaint() {
-    if (repaintPending_ || !viewport()->isVisible()) return;
+    if (!viewport()->isVisible()) {
+        shown_.Valid = false; // a view shown again paints whole
+        return;
+    }
+    if (repaintPending_) {
+        // More lines before the paint of a scroll: the view paints whole.
+        if (scrolled_) Invalidate();
+        return;
+    }
     repaintPending_ = true;
+    if (!ScrollShown()) Invalidate();
+}
+
+void TRawPane::Invalidate() {
+    shown_.Valid = false;
+    scrolled_ = false;
     viewport()->update();
 }
 
-void TRawPane::scrollContentsBy(int, int dy) {
+// Lines that only moved up keep their pixels: the view moves them and paints the rows below them, so an
+// append while following draws its new lines, not every line in view.
+bool TRawPane::ScrollShown() {
+    const int top = TopIndex();
+    const std::int64_t topLine = first_ + top;
+    const std::int64_t shift = topLine - shown_.Top;
+    const int rows = Rows();
+    if (!shown_.Valid || shown_.Y0 != 0 || FirstRowY(top) != 0 || shown_.X != xOffset_ ||
+        shown_.Size != viewport()->size() || shift <= 0 || shift >= rows || hasSelection())
+        return false;
+    const int kept = static_cast<int>(std::min<std::int64_t>(rows - shift, shown_.End - topLine));
+    if (kept <= 0) return false;
+    const int w = viewport()->width(), h = viewport()->height();
+    viewport()->scroll(0, -static_cast<int>(shift) * lineHeight_);
+    viewport()->update(0, kept * lineHeight_, w, h - kept * lineHeight_);
+    scrolled_ = true;
+    return true;
+}
+
+void TRawPane::scrollContentsBy(int dx, int dy) {
     xOffset_ = horizontalScrollBar()->value();
     if (!syncing_ && dy != 0) {
         // The user moved the view: it follows again once it shows the last line.
@@ -262,7 +366,9 @@ void TRawPane::scrollContentsBy(int, int dy) {
         follow_ = v->value() >= v->maximum();
         top_ = first_ + v->value();
     }
-    viewport()->update();
+    // The vertical bar following the lines moves nothing: what moved the lines asked for their paint.
+    if (syncing_ && dx == 0) return;
+    Invalidate();
 }
 
 void TRawPane::resizeEvent(QResizeEvent* event) {
@@ -275,7 +381,7 @@ void TRawPane::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         UpdateMetrics();
         SyncBars();
-        viewport()->update();
+        Invalidate();
     }
 }
 
@@ -290,7 +396,12 @@ void TRawPane::Layout(QTextLayout& layout, const QString& text) const {
 
 void TRawPane::paintEvent(QPaintEvent* event) {
     repaintPending_ = false;
+    scrolled_ = false;
     painted_ = 0;
+    // Every change of what the view shows asks for a paint of the rows it changes, so after this one the
+    // view shows these lines.
+    shown_ = Shown{true,     first_ + TopIndex(), first_ + count_, FirstRowY(TopIndex()),
+                   xOffset_, viewport()->size()};
     if (count_ == 0) return;
     QPainter painter(viewport());
     painter.setFont(font());
@@ -380,7 +491,7 @@ void TRawPane::selectAll() {
     if (count_ == 0) return;
     anchor_ = Pos{first_, 0};
     cursor_ = Clamp(Pos{std::numeric_limits<std::int64_t>::max(), 0});
-    viewport()->update();
+    Invalidate();
 }
 
 void TRawPane::copy() {
@@ -402,7 +513,7 @@ TRawPane::Pos TRawPane::HitTest(QPoint at) const {
 void TRawPane::SetCursor(Pos p) {
     if (p == cursor_) return;
     cursor_ = p;
-    viewport()->update();
+    Invalidate();
 }
 
 void TRawPane::mousePressEvent(QMouseEvent* event) {
@@ -414,7 +525,7 @@ void TRawPane::mousePressEvent(QMouseEvent* event) {
     if (!(event->modifiers() & Qt::ShiftModifier)) anchor_ = at;
     cursor_ = at;
     dragging_ = true;
-    viewport()->update();
+    Invalidate();
 }
 
 void TRawPane::mouseMoveEvent(QMouseEvent* event) {
@@ -451,7 +562,7 @@ void TRawPane::mouseDoubleClickEvent(QMouseEvent* event) {
     anchor_ = Pos{at.line, a};
     cursor_ = Pos{at.line, b};
     dragging_ = false;
-    viewport()->update();
+    Invalidate();
 }
 
 void TRawPane::timerEvent(QTimerEvent* event) {

@@ -6,6 +6,7 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -92,6 +93,8 @@ private:
     void SyncBars();
     void ScheduleSync();
     void Repaint();
+    void Invalidate();
+    bool ScrollShown();
     void UpdateMetrics();
 
     Pos Clamp(Pos p) const;
@@ -121,6 +124,17 @@ private:
     bool syncPending_ = false;
     bool syncing_ = false;
     bool repaintPending_ = false;
+    bool scrolled_ = false; // the pending repaint is that of a scroll
+
+    // What the last paint showed: the lines from Top up to End (exclusive), the first row's height,
+    // the horizontal offset and the view's size.
+    struct Shown {
+        bool Valid = false;
+        std::int64_t Top = 0, End = 0;
+        int Y0 = 0, X = 0;
+        QSize Size;
+    };
+    Shown shown_;
 
     Pos anchor_;
     Pos cursor_;

@@ -232,15 +232,19 @@ int main(int argc, char** argv) {
     };
     const std::size_t tenth = costs.size() / 10;
     const double earlyUs = perSample(0, tenth), lateUs = perSample(costs.size() - tenth, costs.size());
+    // Paints whose oldest sample not yet shown had waited longer than one display frame (20 ms).
+    const auto late = static_cast<long long>(
+        std::count_if(screenLatency.begin(), screenLatency.end(), [](double ms) { return ms > 20.0; }));
     device.terminate();
     device.waitForFinished(3000);
     std::printf(
         "seconds=%.1f samples=%d rate=%.0f paints_per_s=%.1f screen_ms_median=%.2f screen_ms_max=%.2f "
         "click_ms_median=%.1f click_ms_max=%.1f clicks=%zu cpu_percent=%.2f items=%d bad=%lld "
-        "notifications=%lld handler_us_per_sample_early=%.2f handler_us_per_sample_late=%.2f\n",
+        "notifications=%lld handler_us_per_sample_early=%.2f handler_us_per_sample_late=%.2f "
+        "late_frames=%lld\n",
         elapsed, samples, samples / elapsed, static_cast<double>(paints) / elapsed,
         Percentile(screenLatency, 0.5), Percentile(screenLatency, 1.0), Percentile(clickLatency, 0.5),
         Percentile(clickLatency, 1.0), clickLatency.size(), 100.0 * cpu / elapsed, count, bad, notifications,
-        earlyUs, lateUs);
+        earlyUs, lateUs, late);
     return 0;
 }

@@ -128,6 +128,33 @@ TEST_F(MainWindow, NoCaptionIsClipped) {
     }
 }
 
+// The value label paints its text on a kept picture of what lies beneath it: on screen it shows what a
+// whole paint of the window draws there, after new values and after the window's palette changed.
+TEST_F(MainWindow, TheValueOnScreenIsWhatAWholePaintDraws) {
+    const auto same = [&](const char* when) {
+        QTest::qWait(20); // the window's repaint after a palette change comes a turn later
+        const QRect at(form->Label10->mapTo(form.get(), QPoint(0, 0)), form->Label10->size());
+        const QImage screen = form->screen()->grabWindow(form->winId()).toImage().copy(at);
+        // The reference as any label paints it: without the label's picture of what lies beneath.
+        QEvent restyled(QEvent::StyleChange);
+        QCoreApplication::sendEvent(form->Label10, &restyled);
+        const QImage whole = form->grab(at).toImage();
+        EXPECT_TRUE(screen.convertToFormat(QImage::Format_RGB32) ==
+                    whole.convertToFormat(QImage::Format_RGB32))
+            << when;
+        QTest::qWait(20); // the label takes its picture again before the next change
+    };
+    for (const QColor& button : {form->palette().color(QPalette::Button), QColor(Qt::darkCyan)}) {
+        QPalette palette = form->palette();
+        palette.setColor(QPalette::Button, button);
+        form->setPalette(palette);
+        for (const char* value : {"12,5", "-1234567,25", "7"}) {
+            form->Label10->setText(value);
+            same(value);
+        }
+    }
+}
+
 TEST_F(MainWindow, BadFieldLeavesWindowChartAndPaneAsTheyWere) {
     form->Kartex1->MoveToPoint(0, 1);
     form->DatSkaleEdit->setText("abc");

@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -205,6 +206,34 @@ TEST(RawPane, PaintsOnlyTheLinesInView) {
 }
 
 // The horizontal range reaches the widest line, also one wider in pixels than the longest in characters.
+// An append while following moves the lines on screen and paints only the new rows: what the screen
+// then shows is what a paint of the whole pane draws, also with the ring full and with several lines
+// or a wider line in one turn.
+TEST(RawPane, TheScreenShowsWhatAWholePaintDraws) {
+    const struct {
+        const char* name;
+        int max, perTurn;
+    } cases[] = {{"one line a turn", 0, 1}, {"ring full", 25, 1}, {"three lines a turn", 0, 3}};
+    for (const auto& c : cases) {
+        Shown s;
+        s.pane.setMaximumBlockCount(c.max);
+        for (int i = 0; i < 40; i += c.perTurn) {
+            QStringList lines;
+            for (int k = i; k < i + c.perTurn; ++k)
+                lines << (k % 7 == 6 ? QStringLiteral("wide line %1 ----").arg(k) : QString::number(k));
+            s.pane.AppendLines(lines);
+            QApplication::processEvents();
+        }
+        QApplication::processEvents();
+        const QImage screen = s.pane.screen()->grabWindow(s.pane.winId()).toImage();
+        const QImage whole = s.pane.grab().toImage();
+        ASSERT_EQ(screen.size(), whole.size()) << c.name;
+        EXPECT_TRUE(screen.convertToFormat(QImage::Format_RGB32) ==
+                    whole.convertToFormat(QImage::Format_RGB32))
+            << c.name;
+    }
+}
+
 TEST(RawPane, ScrollsToTheWidestLine) {
     for (const QStringList& lines :
          {QStringList{"x", QString(300, 'm')}, QStringList{"iiiiiiiiiiiiii", "WWWWWWWWWWW"}}) {
