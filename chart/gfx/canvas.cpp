@@ -717,22 +717,32 @@ void Canvas::TextOut(int x, int y, const std::string& utf8) {
 const Canvas::FontCache& Canvas::Fonts() {
     if (!qfont_) {
         QFont f = MakeFont();
-        qfont_.emplace(FontCache{f, QFontMetrics(f)});
+        qfont_.emplace(FontCache{f, QFontMetrics(f), {}});
     }
     return *qfont_;
 }
 
 void Canvas::TextOut(int x, int y, const QString& s) {
-    const QFontMetrics& fm = Fonts().metrics;
-    const int w = fm.horizontalAdvance(s);
+    Fonts();
+    FontCache& fc = *qfont_;
+    const QFontMetrics& fm = fc.metrics;
+    if (fc.laidOut.size() > 4096) fc.laidOut.clear();
+    auto [at, fresh] = fc.laidOut.try_emplace(s);
+    if (fresh) {
+        at->second.first = QStaticText(s);
+        at->second.first.setTextFormat(Qt::PlainText);
+        at->second.first.prepare(QTransform(), fc.font);
+        at->second.second = fm.horizontalAdvance(s);
+    }
+    const int w = at->second.second;
     if (!img_->isNull() && !s.isEmpty() && !suppressed_) {
         QPainter& p = Painter();
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         if (brushStyle_ == bsSolid) p.fillRect(QRect(x, y, w, fm.height()), QColor(ToRgb(brushColor_)));
-        p.setFont(qfont_->font);
+        p.setFont(fc.font);
         p.setPen(QColor(ToRgb(font_.Color)));
         p.setBrush(Qt::NoBrush);
-        p.drawText(x, y + fm.ascent(), s);
+        p.drawStaticText(QPointF(x, y), at->second.first);
     }
     // The pen moves to the end of the text, as the platform's text output does.
     penPos_ = {x + w, y};

@@ -20,11 +20,14 @@
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
+#include <QStaticText>
 #include <QString>
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 enum TBrushStyle : std::uint8_t { bsSolid, bsClear };
@@ -159,6 +162,8 @@ private:
     struct FontCache {
         QFont font;
         QFontMetrics metrics;
+        // Texts laid out once in this font (tick labels come again frame after frame).
+        std::unordered_map<QString, std::pair<QStaticText, int>> laidOut; // text, its advance
     };
     const FontCache& Fonts();
     std::optional<FontCache> qfont_; // the real font of font_, made on first use
