@@ -73,6 +73,10 @@ TChartItem& TItemStore::NextSlot() {
             EndBacking();
         }
     }
+    // Every so many records (a power of two, so the test costs nothing) the file's pages ahead are
+    // made ready.
+    constexpr int kReadyEvery = 1 << 14;
+    if ((count_ & (kReadyEvery - 1)) == 0) block_->WrittenTo(static_cast<std::size_t>(count_));
     TChartItem& slot = block_->Data()[count_];
     // A slot may hold an older record (a loaded file kept its array): nothing of it may survive.
     slot = TChartItem{};
