@@ -410,13 +410,29 @@ void CommDevice::AppendLocked(const unsigned char* data, std::size_t n) {
     const std::size_t mark = size * 8 / 10;
     const std::size_t before = count_;
     DWORD raised = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char c = data[i];
-        if (c == 0 && (dcb_.Flags & fNull)) continue;
-        storage_[(head_ + count_) % size] = c;
-        ++count_;
+    const bool stripNull = (dcb_.Flags & fNull) != 0;
+    const auto flag = static_cast<unsigned char>(dcb_.EvtChar);
+    // Runs of bytes that are kept go into the ring as whole pieces; a null byte is dropped when asked.
+    for (std::size_t i = 0; i < n;) {
+        std::size_t run = n - i;
+        if (stripNull) {
+            const void* zero = std::memchr(data + i, 0, run);
+            if (zero == data + i) {
+                ++i;
+                continue;
+            }
+            if (zero) run = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - (data + i));
+        }
+        if (!(raised & EV_RXFLAG) && std::memchr(data + i, flag, run)) raised |= EV_RXFLAG;
+        for (std::size_t done = 0; done < run;) {
+            const std::size_t tail = (head_ + count_) % size;
+            const std::size_t piece = std::min(run - done, size - tail);
+            std::memcpy(storage_.data() + tail, data + i + done, piece);
+            count_ += piece;
+            done += piece;
+        }
         raised |= EV_RXCHAR;
-        if (c == static_cast<unsigned char>(dcb_.EvtChar)) raised |= EV_RXFLAG;
+        i += run;
     }
     if (before < mark && count_ >= mark) raised |= EV_RX80FULL;
     RaiseLocked(raised);
