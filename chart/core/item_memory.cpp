@@ -22,6 +22,7 @@ constexpr std::size_t kFileStep = (64u << 20) / kChartItemSize;
 // pages are dirty zeros the next sync writes out, so the lead stays short.
 constexpr std::size_t kReadyAhead = 16u << 20;
 constexpr std::size_t kReadyStretch = 1u << 20;
+const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
 } // namespace
 
 // Faults the pages ahead of the writer in (MADV_POPULATE_WRITE: allocated and writable, contents
@@ -49,7 +50,8 @@ struct TItemBlock::PageReadier {
                 want = wanted;
             }
             std::lock_guard held(mapping);
-            const std::size_t to = std::min({want, mapped, ready + kReadyStretch});
+            // Whole pages only: madvise takes a page-aligned start, and the mapping ends anywhere.
+            const std::size_t to = std::min({want, mapped, ready + kReadyStretch}) / kPage * kPage;
             if (to <= ready || ::madvise(base + ready, to - ready, MADV_POPULATE_WRITE) != 0) {
                 // Nothing mapped there yet, or the kernel does not do it: the writer faults the pages.
                 std::lock_guard guard(lock);
@@ -107,7 +109,7 @@ void TItemBlock::WrittenTo(std::size_t slots) {
         readier_ = std::make_unique<PageReadier>();
         readier_->base = reinterpret_cast<char*>(data_);
         readier_->mapped = mapped_;
-        readier_->ready = slots * kChartItemSize;
+        readier_->ready = slots * kChartItemSize / kPage * kPage;
         readier_->thread = std::thread([r = readier_.get()] { r->Run(); });
     }
     {
