@@ -27,15 +27,31 @@ void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
     QCoreApplication::postEvent(this, announce.release());
 }
 
-void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) {
+void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon, const Meanwhile& meanwhile) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
     Enqueue(job);
     std::unique_lock guard(lock_);
     // Once the user-interface thread runs the work and asks this thread to end, it is inside the work
     // itself (only it can ask): waiting longer would wait for ourselves.
-    changed_.wait(guard, [&] { return job->done || (job->started && abandon.load()); });
+    const auto over = [&] { return job->done || (job->started && abandon.load()); };
+    if (!meanwhile) {
+        changed_.wait(guard, over);
+    } else {
+        for (;;) {
+            news_.Reset(); // under the lock, before the look: news after it sets the event again
+            if (over()) break;
+            guard.unlock();
+            meanwhile(news_.Fd());
+            guard.lock();
+        }
+    }
     if (job->error) std::rethrow_exception(job->error);
+}
+
+void THandOver::Announce() {
+    changed_.notify_all();
+    news_.Set();
 }
 
 void THandOver::Send(std::function<void()> fn) {
@@ -68,7 +84,7 @@ void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     job->started = true;
     if (job->answerAtStart) {
         job->done = true;
-        changed_.notify_all();
+        Announce();
     }
     lock.unlock();
     std::exception_ptr error;
@@ -81,7 +97,7 @@ void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     if (!job->answerAtStart) {
         job->error = error;
         job->done = true;
-        changed_.notify_all();
+        Announce();
     }
 }
 
@@ -98,8 +114,8 @@ void THandOver::ServeUntil(const std::function<bool()>& done) {
 }
 
 void THandOver::Notify() {
-    { std::lock_guard guard(lock_); }
-    changed_.notify_all();
+    std::lock_guard guard(lock_);
+    Announce();
 }
 
 bool THandOver::event(QEvent* e) {

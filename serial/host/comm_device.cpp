@@ -373,11 +373,30 @@ bool CommDevice::WaitCommEvent(DWORD* events, const ManualEvent& stop) {
     }
 }
 
-void CommDevice::PumpLocked() {
+void CommDevice::PumpUntil(int news) {
+    if (!CheckOpen()) return;
+    constexpr std::size_t kKeep = 4096;
+    std::unique_lock guard(lock_);
+    bool watch = true;
+    for (;;) {
+        PumpLocked(kKeep);
+        watch = watch && !gone_ && storage_.size() - count_ > kKeep;
+        pollfd fds[2] = {{news, POLLIN, 0}, {watch ? fd_ : -1, POLLIN, 0}};
+        guard.unlock();
+        const int n = ::poll(fds, 2, -1);
+        const int err = errno;
+        guard.lock();
+        if ((n < 0 && err != EINTR) || (fds[0].revents & (POLLIN | POLLERR | POLLNVAL))) return;
+        if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) watch = false; // WaitCommEvent tells
+    }
+}
+
+void CommDevice::PumpLocked(std::size_t keep) {
     if (gone_ || fd_ < 0) return;
     unsigned char chunk[4096];
     for (;;) {
         const std::size_t room = storage_.size() - count_;
+        if (room <= keep && keep > 0) break;
         if (room == 0) {
             // The queue is full; the kernel keeps the rest. Report the overflow once per clear.
             int waiting = 0;
@@ -387,7 +406,7 @@ void CommDevice::PumpLocked() {
             }
             break;
         }
-        const ssize_t n = ::read(fd_, chunk, std::min(room, sizeof chunk));
+        const ssize_t n = ::read(fd_, chunk, std::min(room - keep, sizeof chunk));
         if (n > 0) {
             AppendLocked(chunk, static_cast<std::size_t>(n));
             continue;
