@@ -58,7 +58,10 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
         return 0;
     }
     state_.RawText.assign(text);
-    const ReceivedFields fields = ReceivedTextToValues(state_.RawText);
+    // Most lines are one number: that value without building the fields of the general rules.
+    const std::optional<double> lone = ReceivedLoneNumber(text);
+    if (lone) lone_.Fields[0].Value = lone;
+    const ReceivedFields& fields = lone ? lone_ : (fields_ = ReceivedTextToValues(state_.RawText));
     state_.ValuesDropped = state_.ValuesDropped || fields.Dropped > 0;
     bool changed = fields.Count > state_.ChannelCount;
     state_.ChannelCount = std::max(state_.ChannelCount, fields.Count);

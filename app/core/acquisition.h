@@ -98,4 +98,6 @@ private:
     double start_ = 0; // monotonic time of Restart
     bool breakLine_ = false;
     std::array<bool, kMaxChannels> joined_{}; // the channel's next sample goes on with its line
+    ReceivedFields lone_{{}, 1, 1};           // the fields of a line of one number alone
+    ReceivedFields fields_;                   // the fields of any other line
 };

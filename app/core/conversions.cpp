@@ -239,6 +239,18 @@ ReceivedField DelimitedField(std::string_view field) {
 }
 } // namespace
 
+std::optional<double> ReceivedLoneNumber(std::string_view text) {
+    const std::size_t n = ScanNumber(text, ".");
+    if (n == 0 || n != text.size()) return std::nullopt;
+    // As ParseScanned, without its copy: from_chars takes no '+'; a value out of range goes its way.
+    const std::string_view digits = text[0] == '+' ? text.substr(1) : text;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec == std::errc::result_out_of_range) return ParseScanned(text, ".");
+    (void)end;
+    return value;
+}
+
 std::optional<double> ReceivedTextToDouble(std::string_view text) {
     std::size_t end = 0;
     std::string_view name;

@@ -72,6 +72,11 @@ struct ReceivedFields {
 // are passed over. A line of two or more names between delimiters and no value is a header.
 ReceivedFields ReceivedTextToValues(std::string_view text);
 
+// The value of a received line that is one number and nothing else ("123", "-4.5e3"): exactly what
+// ReceivedTextToValues gives as its only field. Nothing for any other line, which then takes the
+// general rules. The receive path's shortcut for the common line.
+std::optional<double> ReceivedLoneNumber(std::string_view text);
+
 // The shortest text that reads back as the same single value, with the locale's decimal separator
 // (0.1f shows as "0,1" under a comma locale). Infinities and NaN show as "+Inf", "-Inf" and "Nan".
 std::string FormatPlotValue(float value, const LocaleSeparator& decimalSeparator);

@@ -4,13 +4,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <signal.h>
 #include <sys/statvfs.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -80,6 +83,36 @@ off_t CutAndSync(int fd) {
 
 } // namespace
 
+// The thread that puts a run's files on the disk. A second's records of a fast device are hundreds of
+// megabytes; waiting for them in the owner's thread held up the receive path for most of each second.
+struct Journal::Syncer {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::vector<int> fds; // the files of the next sync; they stay open until the syncer has ended
+    bool wanted = false;
+    bool stop = false;
+    std::string failure; // of the first failed sync
+    std::thread thread;
+
+    void Run() {
+        std::unique_lock guard(lock);
+        for (;;) {
+            wake.wait(guard, [&] { return stop || wanted; });
+            if (stop) return;
+            wanted = false;
+            const std::vector<int> now = fds;
+            guard.unlock();
+            std::string failed;
+            for (const int fd : now)
+                if (::fdatasync(fd) != 0 && failed.empty()) failed = std::strerror(errno);
+            guard.lock();
+            if (failure.empty()) failure = failed;
+        }
+    }
+};
+
+Journal::Journal() = default;
+
 Journal::~Journal() {
     End();
 }
@@ -139,12 +172,33 @@ int Journal::ChannelFd(int channel) {
 
 void Journal::Sync() {
     if (fd_ < 0) return;
-    if (::fdatasync(fd_) != 0) Fail(std::strerror(errno));
-    for (const int fd : channelFds_)
-        if (fd >= 0 && ::fdatasync(fd) != 0) Fail(std::strerror(errno));
+    if (!syncer_) {
+        syncer_ = std::make_unique<Syncer>();
+        syncer_->thread = std::thread([s = syncer_.get()] { s->Run(); });
+    }
+    std::string failure;
+    {
+        std::lock_guard guard(syncer_->lock);
+        failure = syncer_->failure;
+        syncer_->fds.assign(1, fd_);
+        for (const int fd : channelFds_)
+            if (fd >= 0) syncer_->fds.push_back(fd);
+        syncer_->wanted = true;
+    }
+    if (!failure.empty()) Fail(failure);
+    syncer_->wake.notify_one();
 }
 
 void Journal::End() {
+    if (syncer_) {
+        {
+            std::lock_guard guard(syncer_->lock);
+            syncer_->stop = true;
+        }
+        syncer_->wake.notify_one();
+        syncer_->thread.join(); // a sync under way ends first: the files it uses stay open until then
+        syncer_.reset();
+    }
     if (fd_ < 0) return;
     CutAndSync(fd_);
     for (const int fd : channelFds_)

@@ -6,7 +6,9 @@
 //
 // The chart's item list is a shared mapping of the file (TItemStore::BackWithFile): a record is in the
 // file's pages the moment it is appended, so a crash of the program loses none, and Sync, which the
-// owner calls at least once a second, puts them on the disk (a power cut loses at most that second).
+// owner calls at least once a second, has them put on the disk by a thread of the journal's own (a
+// power cut loses at most that second and the one sync then under way; the owner never waits for the
+// disk).
 // The file grows ahead of the list in reserved steps; what lies beyond the last record is zero and is
 // cut off when the run ends, or when a run whose writer died is found. Further channels of a run live in
 // files of their own beside it until it ends (see ChannelFd). Beside the run lies "<run>.open"
@@ -17,6 +19,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -30,7 +33,7 @@ public:
 
 class Journal {
 public:
-    Journal() = default;
+    Journal();
     ~Journal();
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
@@ -50,7 +53,9 @@ public:
     // channel, so a finished run is one plain file. Throws EJournalError.
     int ChannelFd(int channel);
 
-    // Puts what the list wrote on the disk. A failure ends the journal and throws EJournalError.
+    // Has what the lists wrote put on the disk (fdatasync of every file of the run) on the journal's
+    // own thread and returns at once; a sync still under way is followed by one more. A failure of an
+    // earlier sync ends the journal and throws EJournalError here.
     void Sync();
     // Called after the list grew: when it could not go on in the file and went on in memory, the
     // journal ends, keeping what the file holds, and throws (once) the EJournalError the user is told.
@@ -61,10 +66,12 @@ public:
 
 private:
     [[noreturn]] void Fail(const std::string& reason);
+    struct Syncer;
 
     int fd_ = -1;
     std::string path_;
-    std::vector<int> channelFds_; // [c − 1]: channel c's file, −1 until used
+    std::vector<int> channelFds_;    // [c − 1]: channel c's file, −1 until used
+    std::unique_ptr<Syncer> syncer_; // from the first Sync to End
 };
 
 // Appends the channel files of a run ("<run>.ch2" …) to the run's file in channel order, each without

@@ -43,10 +43,15 @@ public:
     // A block in a file ends there: the file is cut to its first `records` records, and the block no
     // longer grows in place.
     void Seal(std::size_t records);
+    // The writer has come to slot `slots` of a file block: the pages of the stretch ahead are made ready
+    // on a thread of the block's own, so the writer does not stop in a page fault for each new page.
+    void WrittenTo(std::size_t slots);
 
 private:
     enum class Kind { Heap, File, Loaded };
+    struct PageReadier;
     void Unmap();
+    void StopReadier();
 
     Kind kind_ = Kind::Heap;
     std::vector<TChartItem> heap_;
@@ -54,4 +59,5 @@ private:
     std::size_t size_ = 0;
     std::size_t mapped_ = 0; // bytes mapped
     int fd_ = -1;
+    std::unique_ptr<PageReadier> readier_;
 };

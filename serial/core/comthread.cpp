@@ -103,7 +103,11 @@ void TComThread::DispatchEvents() {
     case smThreadSync: {
         TCustomComPort* port = &port_;
         const TComEvents events = events_;
-        handOver_.Run([port, events] { DeliverEvents(*port, events); }, stopping_);
+        // While the reactions run, arriving bytes go on into the layer's queue (as a driver fills its
+        // queue while the program is busy), so the next event set carries all of them and the sender is
+        // not held up by the small buffer of the line. Reactions still run one event set at a time.
+        handOver_.Run([port, events] { DeliverEvents(*port, events); }, stopping_,
+                      [this](int news) { device_.PumpUntil(news); });
         break;
     }
     case smWindowSync:

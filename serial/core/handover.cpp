@@ -27,7 +27,7 @@ void THandOver::Enqueue(const std::shared_ptr<Job>& job) {
     QCoreApplication::postEvent(this, announce.release());
 }
 
-void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) {
+void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon, const Meanwhile& meanwhile) {
     auto job = std::make_shared<Job>();
     job->fn = std::move(fn);
     job->abandon = &abandon;
@@ -37,8 +37,24 @@ void THandOver::Run(std::function<void()> fn, const std::atomic<bool>& abandon) 
     // itself (only it can ask): waiting longer would wait for ourselves. Work it started after it asked
     // (serving hand-overs while it waits for this thread) is waited for: going on beside it would let
     // this thread's last steps (purging the queue the work reads) run in the middle of it.
-    changed_.wait(guard, [&] { return job->done || (job->started && job->abandonable && abandon.load()); });
+    const auto over = [&] { return job->done || (job->started && job->abandonable && abandon.load()); };
+    if (!meanwhile) {
+        changed_.wait(guard, over);
+    } else {
+        for (;;) {
+            news_.Reset(); // under the lock, before the look: news after it sets the event again
+            if (over()) break;
+            guard.unlock();
+            meanwhile(news_.Fd());
+            guard.lock();
+        }
+    }
     if (job->error) std::rethrow_exception(job->error);
+}
+
+void THandOver::Announce() {
+    changed_.notify_all();
+    news_.Set();
 }
 
 void THandOver::Send(std::function<void()> fn) {
@@ -72,7 +88,7 @@ void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     job->abandonable = !job->abandon || !job->abandon->load();
     if (job->answerAtStart) {
         job->done = true;
-        changed_.notify_all();
+        Announce();
     }
     lock.unlock();
     std::exception_ptr error;
@@ -85,7 +101,7 @@ void THandOver::RunOne(std::unique_lock<std::mutex>& lock) {
     if (!job->answerAtStart) {
         job->error = error;
         job->done = true;
-        changed_.notify_all();
+        Announce();
     }
 }
 
@@ -102,8 +118,8 @@ void THandOver::ServeUntil(const std::function<bool()>& done) {
 }
 
 void THandOver::Notify() {
-    { std::lock_guard guard(lock_); }
-    changed_.notify_all();
+    std::lock_guard guard(lock_);
+    Announce();
 }
 
 bool THandOver::event(QEvent* e) {

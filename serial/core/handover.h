@@ -9,6 +9,8 @@
 // Every item is announced by an event made before the item is queued under this object's lock, so the
 // user-interface thread sees it complete (the event loop's own locking is invisible to race checkers).
 
+#include "serial/host/manual_event.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -30,7 +32,11 @@ public:
     // thread to end from inside fn (e.g. a handler that closes the port). Work not yet started is still
     // waited for to its end, also when abandon was set before it started: the user-interface thread
     // runs it while it waits for this thread's end, and this thread must not go on beside it.
-    void Run(std::function<void()> fn, const std::atomic<bool>& abandon);
+    // With meanwhile, the calling thread runs it while it waits instead of sleeping: it gets a descriptor
+    // that becomes readable when there is news of the work (ended, or abandon may apply) and must return
+    // then (or sooner; it is called again until the wait is over). One such waiter at a time.
+    using Meanwhile = std::function<void(int news)>;
+    void Run(std::function<void()> fn, const std::atomic<bool>& abandon, const Meanwhile& meanwhile = {});
     // Other thread: hand fn over and wait only until the user-interface thread has taken it. An exception
     // from fn is shown by the application's error display.
     void Send(std::function<void()> fn);
@@ -57,9 +63,11 @@ private:
     };
     void Enqueue(const std::shared_ptr<Job>& job);
     void RunOne(std::unique_lock<std::mutex>& lock);
+    void Announce(); // under lock_: a waiter in Run looks at its work again
 
     std::mutex lock_;
     std::condition_variable changed_;
+    host::ManualEvent news_; // set with each Announce, for a waiter of Run that polls
     std::deque<std::shared_ptr<Job>> queue_;
     std::deque<std::function<void()>> posted_; // run from the event loop only, never inside ServeUntil
 };

@@ -373,11 +373,30 @@ bool CommDevice::WaitCommEvent(DWORD* events, const ManualEvent& stop) {
     }
 }
 
-void CommDevice::PumpLocked() {
+void CommDevice::PumpUntil(int news) {
+    if (!CheckOpen()) return;
+    constexpr std::size_t kKeep = 4096;
+    std::unique_lock guard(lock_);
+    bool watch = true;
+    for (;;) {
+        PumpLocked(kKeep);
+        watch = watch && !gone_ && storage_.size() - count_ > kKeep;
+        pollfd fds[2] = {{news, POLLIN, 0}, {watch ? fd_ : -1, POLLIN, 0}};
+        guard.unlock();
+        const int n = ::poll(fds, 2, -1);
+        const int err = errno;
+        guard.lock();
+        if ((n < 0 && err != EINTR) || (fds[0].revents & (POLLIN | POLLERR | POLLNVAL))) return;
+        if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) watch = false; // WaitCommEvent tells
+    }
+}
+
+void CommDevice::PumpLocked(std::size_t keep) {
     if (gone_ || fd_ < 0) return;
     unsigned char chunk[4096];
     for (;;) {
         const std::size_t room = storage_.size() - count_;
+        if (room <= keep && keep > 0) break;
         if (room == 0) {
             // The queue is full; the kernel keeps the rest. Report the overflow once per clear.
             int waiting = 0;
@@ -387,7 +406,7 @@ void CommDevice::PumpLocked() {
             }
             break;
         }
-        const ssize_t n = ::read(fd_, chunk, std::min(room, sizeof chunk));
+        const ssize_t n = ::read(fd_, chunk, std::min(room - keep, sizeof chunk));
         if (n > 0) {
             AppendLocked(chunk, static_cast<std::size_t>(n));
             continue;
@@ -410,13 +429,29 @@ void CommDevice::AppendLocked(const unsigned char* data, std::size_t n) {
     const std::size_t mark = size * 8 / 10;
     const std::size_t before = count_;
     DWORD raised = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char c = data[i];
-        if (c == 0 && (dcb_.Flags & fNull)) continue;
-        storage_[(head_ + count_) % size] = c;
-        ++count_;
+    const bool stripNull = (dcb_.Flags & fNull) != 0;
+    const auto flag = static_cast<unsigned char>(dcb_.EvtChar);
+    // Runs of bytes that are kept go into the ring as whole pieces; a null byte is dropped when asked.
+    for (std::size_t i = 0; i < n;) {
+        std::size_t run = n - i;
+        if (stripNull) {
+            const void* zero = std::memchr(data + i, 0, run);
+            if (zero == data + i) {
+                ++i;
+                continue;
+            }
+            if (zero) run = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - (data + i));
+        }
+        if (!(raised & EV_RXFLAG) && std::memchr(data + i, flag, run)) raised |= EV_RXFLAG;
+        for (std::size_t done = 0; done < run;) {
+            const std::size_t tail = (head_ + count_) % size;
+            const std::size_t piece = std::min(run - done, size - tail);
+            std::memcpy(storage_.data() + tail, data + i + done, piece);
+            count_ += piece;
+            done += piece;
+        }
         raised |= EV_RXCHAR;
-        if (c == static_cast<unsigned char>(dcb_.EvtChar)) raised |= EV_RXFLAG;
+        i += run;
     }
     if (before < mark && count_ >= mark) raised |= EV_RX80FULL;
     RaiseLocked(raised);

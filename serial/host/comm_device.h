@@ -55,6 +55,10 @@ public:
     // device gone (hang-up, I/O error): false with ERROR_DEVICE_NOT_CONNECTED, once the events of bytes
     // that arrived before have been returned.
     bool WaitCommEvent(DWORD* events, const ManualEvent& stop);
+    // Moves arriving bytes into the queue until the descriptor `news` is readable (it is not read),
+    // keeping a chunk's room free: a queue this fills is no overflow. The events the bytes raise wait
+    // for the next WaitCommEvent; a device gone is found there too.
+    void PumpUntil(int news);
 
     // Descriptor, for tests that look at the termios the device got.
     int Handle() const { return fd_; }
@@ -63,7 +67,7 @@ private:
     CommDevice(int fd, std::string path);
     bool CheckOpen() const;
     // Moves what the kernel holds into the queue and raises the events of what came; lock held.
-    void PumpLocked();
+    void PumpLocked(std::size_t keep = 0); // reads while more than keep bytes of room are left
     void AppendLocked(const unsigned char* data, std::size_t n);
     void TakeLocked(unsigned char* out, std::size_t n);
     void CheckLineCountersLocked();

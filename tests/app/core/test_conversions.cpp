@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -179,4 +181,23 @@ TEST(ReceivedValues, FieldsOfALine) {
     EXPECT_EQ(many.Count, kMaxChannels);
     EXPECT_EQ(many.Dropped, 2);
     EXPECT_TRUE(ReceivedTextToValues("a;b").Header());
+}
+
+// The receive path's shortcut must give what the general rules give, and only for a lone number (any
+// other line takes the general rules).
+TEST(ReceivedValues, LoneNumberIsTheGeneralRulesOnlyField) {
+    const std::pair<const char*, bool> lines[] = {
+        {"0", true},       {"-17", true},   {"+4.5", true},  {"1.", true},     {".25", true},
+        {"6.02e23", true}, {"-0", true},    {"1e400", true}, {"-1e400", true}, {"1e-400", true},
+        {"1e", false},     {"12 3", false}, {"12,3", false}, {"1.2.3", false}, {"temp:1", false},
+        {"+", false},      {"e5", false},   {"1x", false}};
+    for (const auto& [line, lone] : lines) {
+        const std::optional<double> got = ReceivedLoneNumber(line);
+        ASSERT_EQ(got.has_value(), lone) << line;
+        if (!got) continue;
+        const ReceivedFields f = ReceivedTextToValues(line);
+        ASSERT_TRUE(f.Count == 1 && f.Values == 1 && f.Names == 0 && f.Fields[0].Value) << line;
+        EXPECT_EQ(std::memcmp(&*got, &*f.Fields[0].Value, sizeof(double)), 0)
+            << line; // -0 and infinities too
+    }
 }
