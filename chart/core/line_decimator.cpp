@@ -61,52 +61,38 @@ int PrevMember(const TChartItem* items, int k, int lo) {
 }
 
 // The first member in [lo, hi) whose target x satisfies `pred` (false, then true along the run), or hi.
-template <class Pred> int FirstWhere(const TChartItem* items, const Mapper& m, int lo, int hi, Pred pred) {
-    const auto g = [&](int k) {
-        const int j = NextMember(items, k, hi);
-        return j == hi || pred(m.X(items[j].X));
-    };
-    int a = lo, b = hi;
-    while (a < b) {
-        const int mid = a + (b - a) / 2;
-        if (g(mid))
-            b = mid;
-        else
-            a = mid + 1;
-    }
-    return NextMember(items, a, hi);
-}
-
-// FirstWhere near a guess: a column holds about as many members as the one before it, so the search
-// starts there and widens in doubling steps, touching the items around the answer only (a bisection of
-// the whole rest of a long run reads far-apart pages for every column).
+// With a guess (a column holds about as many members as the one before it) the search starts there and
+// widens in doubling steps, touching the items around the answer only: a bisection of the whole rest of
+// a long run reads far-apart pages for every column.
 template <class Pred>
-int FirstWhereNear(const TChartItem* items, const Mapper& m, int lo, int hi, int guess, Pred pred) {
+int FirstWhere(const TChartItem* items, const Mapper& m, int lo, int hi, Pred pred, int guess = -1) {
     const auto g = [&](int k) {
         const int j = NextMember(items, k, hi);
         return j == hi || pred(m.X(items[j].X));
     };
-    guess = std::clamp(guess, lo, hi);
     int a = lo, b = hi; // g(a − 1) is false or a is lo; g(b) is true or b is hi
-    if (guess == hi || g(guess)) {
-        b = guess;
-        for (int step = 1; b - step > lo; step *= 2) {
-            if (!g(b - step)) {
-                a = b - step + 1;
-                break;
+    if (guess >= 0) {
+        guess = std::clamp(guess, lo, hi);
+        if (guess == hi || g(guess)) {
+            b = guess;
+            for (int step = 1; b - step > lo; step *= 2) {
+                if (!g(b - step)) {
+                    a = b - step + 1;
+                    break;
+                }
+                b -= step;
             }
-            b -= step;
-        }
-    } else {
-        a = guess + 1;
-        for (int step = 1; a + step < hi; step *= 2) {
-            if (g(a + step)) {
-                b = a + step;
-                break;
+        } else {
+            a = guess + 1;
+            for (int step = 1; a + step < hi; step *= 2) {
+                if (g(a + step)) {
+                    b = a + step;
+                    break;
+                }
+                a += step + 1;
             }
-            a += step + 1;
+            a = std::min(a, hi);
         }
-        a = std::min(a, hi);
     }
     while (a < b) {
         const int mid = a + (b - a) / 2;
@@ -200,8 +186,7 @@ void Pyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun
         }
         if (c >= target.Width) break;
         const auto beyond = [c](int x) { return x > c; };
-        const int j = stride > 0 ? FirstWhereNear(items, m, k, e, k + stride, beyond)
-                                 : FirstWhere(items, m, k, e, beyond);
+        const int j = FirstWhere(items, m, k, e, beyond, stride > 0 ? k + stride : -1);
         stride = j - k;
         const int last = j == e ? run.LastMember : PrevMember(items, j, k);
         const int first = m.Y(items[k].Y);
