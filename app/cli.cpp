@@ -161,8 +161,7 @@ int Record(const QStringList& args) {
     };
     const auto writeJournal = [&] {
         try {
-            for (int s = 0; s < chart.SeriesCount(); ++s)
-                journal.FollowList(chart.SeriesStore(s));
+            FollowJournal(journal, chart);
         } catch (const EJournalError& e) {
             journalFault(e);
         }
@@ -226,9 +225,7 @@ int Record(const QStringList& args) {
     writeJournal();
     const bool journalWhole = journal.Active();
     const std::string run = journal.Path();
-    for (int s = 0; s < chart.SeriesCount(); ++s)
-        chart.SeriesStore(s).SealBacking();
-    journal.End();
+    EndJournal(journal, chart);
     chart.SaveItemFile(o.Get("-o")->toStdString());
     if (journalWhole) MarkJournalRunSaved(run);
     std::cout << sink.Taken() << std::endl;

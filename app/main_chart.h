@@ -4,6 +4,7 @@
 
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
+#include "app/core/journal.h"
 #include "chart/core/colors.h"
 #include "chart/core/line_run_index.h"
 
@@ -58,6 +59,14 @@ std::vector<ChannelSpan> ChartChannels(const TKartex& chart);
 
 // The name a channel's first record carries (empty when none).
 std::string ChannelName(const TKartex& chart, const ChannelSpan& span);
+
+// The records of every series of the chart, channel after channel: what its file holds.
+std::size_t ChartRecordCount(const TKartex& chart);
+
+// The journal follows every series of the chart (see Journal::FollowList; throws EJournalError).
+void FollowJournal(Journal& journal, const TKartex& chart);
+// The run ends: every series leaves its file, then the journal ends (joining the channels' files).
+void EndJournal(Journal& journal, TKartex& chart);
 
 void ConfigureMainChart(TKartex& chart);
 

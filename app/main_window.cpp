@@ -590,9 +590,7 @@ void TForm1::EndAcquisition() {
     if (waiting_) PortStatusLabel->clear();
     StopWaiting();
     TakePendingLine();
-    for (int series = 0; series < Kartex1->SeriesCount(); ++series)
-        Kartex1->SeriesStore(series).SealBacking();
-    journal_.End();
+    EndJournal(journal_, *Kartex1);
     journalTimer_->stop();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
@@ -765,10 +763,7 @@ bool TForm1::FollowData() {
 
 void TForm1::UpdateStatus() {
     TKartex& k = *Kartex1;
-    long long values = 0;
-    for (int series = 0; series < k.SeriesCount(); ++series)
-        values += k.SeriesStore(series).ItemCount();
-    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(values));
+    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
     NoSampleStatusLabel->setText(
         QStringLiteral("Zeilen ohne Messwert: %1").arg(acquisition_.State().NoSampleLines));
     const std::vector<ChannelSpan> channels = Channels();
@@ -1010,12 +1005,8 @@ void TForm1::ErfassungSpeichernClick() {
     if (name.isEmpty()) return;
     Kartex1->SaveItemFile(name.toStdString());
     // The run the chart holds whole is saved: the journal may let it go when it has to.
-    if (!chartRun_.isEmpty() && !journal_.Active() && ItemRecordCount(QFileInfo(chartRun_).size()) == [this] {
-            std::size_t records = 0;
-            for (int series = 0; series < Kartex1->SeriesCount(); ++series)
-                records += static_cast<std::size_t>(Kartex1->SeriesStore(series).ItemCount());
-            return records;
-        }())
+    if (!chartRun_.isEmpty() && !journal_.Active() &&
+        ItemRecordCount(QFileInfo(chartRun_).size()) == ChartRecordCount(*Kartex1))
         MarkJournalRunSaved(chartRun_.toStdString());
 }
 
@@ -1177,8 +1168,7 @@ void TForm1::BeginJournal() {
 // list went on in memory and the user is told.
 void TForm1::WriteJournal() {
     try {
-        for (int series = 0; series < Kartex1->SeriesCount(); ++series)
-            journal_.FollowList(Kartex1->SeriesStore(series));
+        FollowJournal(journal_, *Kartex1);
     } catch (const EJournalError& e) {
         JournalFault(e);
     }

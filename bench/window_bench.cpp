@@ -6,6 +6,7 @@
 // lines a second) the simulator replays 1,000,000 known lines of N values and every sample is checked
 // afterwards: lost, merged or reordered samples show as "bad"; "samples" counts lines.
 
+#include "app/main_chart.h"
 #include "app/main_window.h"
 #include "chart/kartex.h"
 #include "serial/core/comport.h"
@@ -198,9 +199,7 @@ int main(int argc, char** argv) {
     form.StopButtonClick();
 
     long long bad = 0;
-    int count = 0;
-    for (int c = 0; c < form.Kartex1->SeriesCount(); ++c)
-        count += form.Kartex1->SeriesStore(c).ItemCount();
+    const auto count = static_cast<long long>(ChartRecordCount(*form.Kartex1));
     if (checked) {
         // Sample k (k ≥ 1) of channel c is stored at index k − 1 of series c with the value c of line
         // k − 1 of the replayed file; the last line may have come in part.
@@ -239,7 +238,7 @@ int main(int argc, char** argv) {
     device.waitForFinished(3000);
     std::printf(
         "seconds=%.1f samples=%d rate=%.0f paints_per_s=%.1f screen_ms_median=%.2f screen_ms_max=%.2f "
-        "click_ms_median=%.1f click_ms_max=%.1f clicks=%zu cpu_percent=%.2f items=%d bad=%lld "
+        "click_ms_median=%.1f click_ms_max=%.1f clicks=%zu cpu_percent=%.2f items=%lld bad=%lld "
         "notifications=%lld handler_us_per_sample_early=%.2f handler_us_per_sample_late=%.2f "
         "late_frames=%lld\n",
         elapsed, samples, samples / elapsed, static_cast<double>(paints) / elapsed,
