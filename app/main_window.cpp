@@ -720,9 +720,7 @@ bool TForm1::FollowData() {
     const bool follow = FollowCheckBox->isChecked(), yAuto = YAutoCheckBox->isChecked();
     if (k.ItemCount() == 0 || (!follow && !yAuto)) return false;
     // Every channel shown counts: the newest sample of any, the extremes of all.
-    std::vector<ChannelSpan> channels = Channels();
-    std::erase_if(channels,
-                  [&k](const ChannelSpan& c) { return !k.ClassVisible(c.Class) || c.End <= c.Begin; });
+    const std::vector<ChannelSpan> channels = VisibleChannels();
     if (channels.empty()) return false;
     const TScalePropsHoriz& sx = *k.Scale1X();
     const TScalePropsVert& sy = *k.Scale1Y();
@@ -789,8 +787,7 @@ void TForm1::UpdateStatus() {
 // and value, on the side of the point that has room.
 void TForm1::ShowReadOut(double x) {
     TKartex& k = *Kartex1;
-    std::vector<ChannelSpan> channels = Channels();
-    std::erase_if(channels, [&k](const ChannelSpan& c) { return !k.ClassVisible(c.Class); });
+    const std::vector<ChannelSpan> channels = VisibleChannels();
     if (channels.empty()) return HideReadOut();
     // The crosshair goes through the first channel shown; the label gives every channel's value there.
     const ChannelSpan& first = channels.front();
@@ -1219,6 +1216,14 @@ void TForm1::FillRecentRuns() {
 
 std::vector<ChannelSpan> TForm1::Channels() const {
     return ChartChannels(*Kartex1);
+}
+
+std::vector<ChannelSpan> TForm1::VisibleChannels() const {
+    std::vector<ChannelSpan> channels = Channels();
+    std::erase_if(channels, [this](const ChannelSpan& c) {
+        return !Kartex1->ClassVisible(c.Class) || c.End <= c.Begin;
+    });
+    return channels;
 }
 
 QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {

@@ -183,6 +183,8 @@ private:
     void LoadSettings();
     // The chart's channels with their names: those the acquisition gave, else those of the file.
     std::vector<ChannelSpan> Channels() const;
+    // Those shown that hold a sample: a channel that had only gaps so far has an empty series.
+    std::vector<ChannelSpan> VisibleChannels() const;
     QString ChannelLabel(const ChannelSpan& channel, int index) const;
     void UpdateLegend(const std::vector<ChannelSpan>& channels);
     void ToggleChannel(int index);

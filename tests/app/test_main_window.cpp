@@ -327,6 +327,27 @@ TEST_F(MainWindow, TheLegendShowsEveryChannelAndHidesOneOnAClick) {
     EXPECT_EQ(outside, 0);
 }
 
+// A channel that so far had only gaps has an empty series: the read-out passes over it.
+TEST_F(MainWindow, TheReadOutPassesOverAChannelWithoutSamples) {
+    TKartex& k = *form->Kartex1;
+    QTemporaryDir dir;
+    QFile values(dir.filePath("gaps.txt"));
+    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+    values.write("1,,3\n2,,4\n");
+    values.close();
+    SimProcess sim({"--file", values.fileName(), "--count", "40", "--max"});
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return k.SeriesCount() == 3 && k.SeriesStore(2).ItemCount() == 40; }));
+    EXPECT_EQ(k.SeriesStore(1).ItemCount(), 0);
+    k.SetScaleRange(1, 0, 0, 50, 10);
+    const TPoint p = k.WorldToPixel(1, 20, 2);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.X, p.Y), k.mapToGlobal(QPointF(p.X, p.Y)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&k, &move);
+    EXPECT_EQ(k.TextLabel(1).Caption(), "Nr. 20: 2  |  4");
+}
+
 TEST_F(MainWindow, YAutoSpansTheSamplesInViewAndFollowsAStep) {
     QTemporaryDir dir;
     QFile values(dir.filePath("step.txt"));
