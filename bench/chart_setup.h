@@ -14,21 +14,26 @@ inline void ConfigureLikeMainWindow(TKartex& k) {
     k.SetScaleRange(1, 0, 1, 100, 200);
 }
 
-// An acquisition of n samples as the window stores it: a move to the first value at x = 0, then line-to
-// items at x = 2, 3, … with a bounded random walk.
-inline void FillAcquisition(TKartex& k, int n, std::uint64_t seed = 1) {
+// A bounded random walk of n samples from `start` as an acquisition appends it: a move to the first
+// value at x = 0, then line-to items at x = 2, 3, …
+inline void AppendWalk(TItemStore& list, int n, std::uint64_t seed, double start) {
     std::mt19937_64 rng(seed);
     std::normal_distribution<double> step(0.0, 2.0);
-    double v = 100;
-    k.ClearItems();
-    k.SetDataColor(kDataColor);
+    double v = start;
     for (int i = 1; i <= n; ++i) {
         v = std::clamp(v + step(rng), 5.0, 195.0);
         if (i == 1)
-            k.MoveToPoint(0, v);
+            list.MoveToPoint(0, v);
         else
-            k.LineToPoint(i, v);
+            list.LineToPoint(i, v);
     }
+}
+
+// An acquisition of n samples as the window stores it.
+inline void FillAcquisition(TKartex& k, int n, std::uint64_t seed = 1) {
+    k.ClearItems();
+    k.SetDataColor(kDataColor);
+    AppendWalk(k.Store(), n, seed, 100);
 }
 
 // channels series of n samples each as an acquisition of several values per line stores them: channel
@@ -42,15 +47,6 @@ inline void FillChannels(TKartex& k, int channels, int n, std::uint64_t seed = 1
         list.SetDataColor(ChannelColor(c));
         list.SetClassDefault(static_cast<std::uint8_t>(c));
         list.SetAllocSize(k.AllocSize());
-        std::mt19937_64 rng(seed + static_cast<std::uint64_t>(c));
-        std::normal_distribution<double> step(0.0, 2.0);
-        double v = 20 + 20 * c;
-        for (int i = 1; i <= n; ++i) {
-            v = std::clamp(v + step(rng), 5.0, 195.0);
-            if (i == 1)
-                list.MoveToPoint(0, v);
-            else
-                list.LineToPoint(i, v);
-        }
+        AppendWalk(list, n, seed + static_cast<std::uint64_t>(c), 20 + 20 * c);
     }
 }
