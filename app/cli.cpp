@@ -161,14 +161,14 @@ int Record(const QStringList& args) {
     };
     const auto writeJournal = [&] {
         try {
-            FollowJournal(journal, chart);
+            journal.Follow();
         } catch (const EJournalError& e) {
             journalFault(e);
         }
     };
     chartSink.OnNewSeries = [&](int channel, TItemStore& list) {
         try {
-            if (journal.Active()) list.BackWithFile(journal.ChannelFd(channel));
+            journal.Back(list, channel);
         } catch (const EJournalError& e) {
             journalFault(e);
         }
@@ -207,7 +207,7 @@ int Record(const QStringList& args) {
     acq.Restart();
     try {
         journal.Begin(Journal::DefaultFolder(), std::time(nullptr));
-        chart.Store().BackWithFile(journal.Fd());
+        journal.Back(chart.Store(), 0);
         sync.start(1000);
     } catch (const EJournalError& e) {
         journalFault(e);
@@ -225,7 +225,7 @@ int Record(const QStringList& args) {
     writeJournal();
     const bool journalWhole = journal.Active();
     const std::string run = journal.Path();
-    EndJournal(journal, chart);
+    journal.End();
     chart.SaveItemFile(o.Get("-o")->toStdString());
     if (journalWhole) MarkJournalRunSaved(run);
     std::cout << sink.Taken() << std::endl;

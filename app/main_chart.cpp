@@ -178,17 +178,6 @@ std::size_t ChartRecordCount(const TKartex& k) {
     return records;
 }
 
-void FollowJournal(Journal& journal, const TKartex& k) {
-    for (int s = 0; s < k.SeriesCount(); ++s)
-        journal.FollowList(k.SeriesStore(s));
-}
-
-void EndJournal(Journal& journal, TKartex& k) {
-    for (int s = 0; s < k.SeriesCount(); ++s)
-        k.SeriesStore(s).SealBacking();
-    journal.End();
-}
-
 namespace {
 // The stretch [first, last) of a channel's items whose x lies in [xl, xh].
 std::pair<int, int> InView(const TKartex& k, const ChannelSpan& span, double xl, double xh) {

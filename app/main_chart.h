@@ -63,11 +63,6 @@ std::string ChannelName(const TKartex& chart, const ChannelSpan& span);
 // The records of every series of the chart, channel after channel: what its file holds.
 std::size_t ChartRecordCount(const TKartex& chart);
 
-// The journal follows every series of the chart (see Journal::FollowList; throws EJournalError).
-void FollowJournal(Journal& journal, const TKartex& chart);
-// The run ends: every series leaves its file, then the journal ends (joining the channels' files).
-void EndJournal(Journal& journal, TKartex& chart);
-
 void ConfigureMainChart(TKartex& chart);
 
 // What checking "Y  Log" does to the chart once the fields are read: y from ymin, double ticks, pan

@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     journal.Begin(folder.toStdString(), std::time(nullptr));
     k.ClearItems();
     k.SetDataColor(kDataColor);
-    k.Store().BackWithFile(journal.Fd());
+    journal.Back(k.Store(), 0);
 
     std::mt19937_64 rng(1);
     std::normal_distribution<double> step(0.0, 2.0);

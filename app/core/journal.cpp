@@ -5,13 +5,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
-#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
 #include <unistd.h>
@@ -37,14 +39,68 @@ std::string OpenMarker(const std::string& run) {
 std::string SavedMarker(const std::string& run) {
     return run + ".saved";
 }
+std::string MergeProgress(const std::string& run) {
+    return run + ".merge";
+}
 
-// The writer named by a run's open marker is still at work: the same boot and a live process.
-bool WriterAlive(const std::string& marker) {
-    std::ifstream in(marker);
-    long pid = 0;
-    std::string boot;
-    if (!(in >> pid >> boot) || pid <= 0 || boot != BootId()) return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+// Every file of the journal is the user's alone, made new (never an existing one, never through a link).
+int CreatePrivate(const std::string& path) {
+    return ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+}
+
+// An existing regular file, not followed through a link; −1 for anything else.
+int OpenRegular(const std::string& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The folder and every missing folder above it, made private to the user (as data folders should be).
+void MakePrivateFolder(const std::string& folder) {
+    fs::path made;
+    for (const fs::path& part : fs::path(folder)) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) return; // the run's open names the fault
+    }
+}
+
+void SyncFolder(const std::string& folder) {
+    if (const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// A small file put in place whole: written beside, on the disk, then renamed over the name (a link
+// planted at the name is replaced, never followed). False when it could not be.
+bool PutSmallFile(const std::string& path, const std::string& text) {
+    const std::string part = path + ".new";
+    ::unlink(part.c_str());
+    const int fd = CreatePrivate(part);
+    if (fd < 0) return false;
+    const bool whole =
+        ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && ::fdatasync(fd) == 0;
+    ::close(fd);
+    if (!whole || ::rename(part.c_str(), path.c_str()) != 0) {
+        ::unlink(part.c_str());
+        return false;
+    }
+    SyncFolder(fs::path(path).parent_path().string());
+    return true;
+}
+
+// The run's lock, taken without waiting: false while its writer (or a recovery) holds it.
+bool TakeLock(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
 // The length of the file without its zero records at the end.
@@ -126,8 +182,7 @@ std::string Journal::DefaultFolder() {
 
 void Journal::Begin(const std::string& folder, std::time_t start) {
     End();
-    std::error_code ec;
-    fs::create_directories(folder, ec);
+    MakePrivateFolder(folder);
     std::tm local{};
     localtime_r(&start, &local);
     char stamp[64];
@@ -135,24 +190,36 @@ void Journal::Begin(const std::string& folder, std::time_t start) {
     // Two runs in one second get a number.
     for (int n = 1; fd_ < 0; ++n) {
         path_ = folder + "/" + stamp + (n == 1 ? "" : "_" + std::to_string(n)) + ".mvx";
-        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        fd_ = CreatePrivate(path_);
         if (fd_ < 0 && (errno != EEXIST || n >= 1000))
             throw EJournalError("Das Journal der Erfassung kann nicht angelegt werden: \"" + path_ +
                                 "\": " + std::strerror(errno) + "." + kNotProtected);
     }
-    std::ofstream marker(OpenMarker(path_), std::ios::trunc);
-    marker << ::getpid() << ' ' << BootId() << '\n';
+    // Taken before the marker is there, so that no one who sees the marker finds the lock free. Where the
+    // file system has no locks the run is taken for running by everyone: never cut, only not recovered.
+    TakeLock(fd_);
+    PutSmallFile(OpenMarker(path_), std::to_string(::getpid()) + ' ' + BootId() + '\n');
+    SyncFolder(folder);
 }
 
 void Journal::Fail(const std::string& reason) {
     const std::string path = path_;
-    End(); // what the file holds stays, as a finished run
+    // The lists leave their files before the journal cuts and joins them: a list that went on writing
+    // into a file cut short would die in the attempt.
+    for (TItemStore* list : lists_)
+        list->LeaveFile();
+    End(); // what the files hold stays, as a finished run
     throw EJournalError("Das Journal der Erfassung kann nicht geschrieben werden: \"" + path +
                         "\": " + reason + "." + kNotProtected);
 }
 
 void Journal::FollowList(const TItemStore& list) {
     if (Active() && !list.BackedByFile() && !list.BackingError().empty()) Fail(list.BackingError());
+}
+
+void Journal::Follow() {
+    for (const TItemStore* list : lists_)
+        FollowList(*list);
 }
 
 int Journal::ChannelFd(int channel) {
@@ -162,12 +229,19 @@ int Journal::ChannelFd(int channel) {
     int& fd = channelFds_[c - 1];
     if (fd < 0) {
         const std::string path = ChannelPath(path_, channel);
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        ::unlink(path.c_str()); // a leftover, or a link planted at the name: the run's own file is new
+        fd = CreatePrivate(path);
         if (fd < 0)
             throw EJournalError("Das Journal der Erfassung kann nicht angelegt werden: \"" + path +
                                 "\": " + std::strerror(errno) + "." + kNotProtected);
     }
     return fd;
+}
+
+void Journal::Back(TItemStore& list, int channel) {
+    if (fd_ < 0) return;
+    list.BackWithFile(ChannelFd(channel));
+    lists_.push_back(&list);
 }
 
 void Journal::Sync() {
@@ -199,6 +273,9 @@ void Journal::End() {
         syncer_->thread.join(); // a sync under way ends first: the files it uses stay open until then
         syncer_.reset();
     }
+    for (TItemStore* list : lists_)
+        list->SealBacking();
+    lists_.clear();
     if (fd_ < 0) return;
     CutAndSync(fd_);
     for (const int fd : channelFds_)
@@ -206,18 +283,33 @@ void Journal::End() {
     channelFds_.clear();
     MergeChannelFiles(path_, fd_);
     const off_t length = ::lseek(fd_, 0, SEEK_END);
+    if (length == 0) ::unlink(path_.c_str()); // a run without a sample is no run
+    // The marker goes while the lock is still held: whoever finds the lock free finds the run finished.
+    ::unlink(OpenMarker(path_).c_str());
+    SyncFolder(fs::path(path_).parent_path().string());
     ::close(fd_);
     fd_ = -1;
-    std::error_code ec;
-    if (length == 0) fs::remove(path_, ec); // a run without a sample is no run
-    fs::remove(OpenMarker(path_), ec);
+}
+
+bool RecoverJournalRun(const std::string& runPath) {
+    if (!Exists(OpenMarker(runPath))) return false;
+    const int fd = OpenRegular(runPath, O_RDWR);
+    if (fd < 0) return false;
+    const bool unfinished = TakeLock(fd);
+    if (unfinished) {
+        // Its writer cannot cut the room it reserved, nor join its channels, any more.
+        CutAndSync(fd);
+        MergeChannelFiles(runPath, fd);
+    }
+    ::close(fd);
+    return unfinished;
 }
 
 std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
     std::vector<JournalRun> runs;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-        if (e.path().extension() != ".mvx" || !e.is_regular_file(ec)) continue;
+        if (e.path().extension() != ".mvx" || !e.is_regular_file(ec) || e.is_symlink(ec)) continue;
         JournalRun r;
         r.Path = e.path().string();
         r.Name = e.path().stem().string();
@@ -226,21 +318,11 @@ std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
             for (std::size_t i = cut + 1; i < r.Name.size() && i < cut + 9; ++i)
                 if (r.Name[i] == '-') r.Name[i] = ':';
         }
-        r.Bytes = e.file_size(ec);
+        r.Saved = Exists(SavedMarker(r.Path));
+        if (Exists(OpenMarker(r.Path))) (RecoverJournalRun(r.Path) ? r.Unfinished : r.Running) = true;
+        r.Bytes = fs::file_size(r.Path, ec);
+        if (ec) r.Bytes = 0;
         r.Records = ItemRecordCount(r.Bytes);
-        r.Saved = fs::exists(SavedMarker(r.Path), ec);
-        if (fs::exists(OpenMarker(r.Path), ec))
-            (WriterAlive(OpenMarker(r.Path)) ? r.Running : r.Unfinished) = true;
-        if (r.Unfinished) {
-            // Its writer cannot cut the room it reserved, nor join its channels, any more.
-            if (const int fd = ::open(r.Path.c_str(), O_RDWR | O_CLOEXEC); fd >= 0) {
-                CutAndSync(fd);
-                MergeChannelFiles(r.Path, fd);
-                ::close(fd);
-            }
-            r.Bytes = fs::file_size(r.Path, ec);
-            r.Records = ItemRecordCount(r.Bytes);
-        }
         runs.push_back(std::move(r));
     }
     std::sort(runs.begin(), runs.end(),
@@ -249,12 +331,20 @@ std::vector<JournalRun> ListJournalRuns(const std::string& folder) {
 }
 
 void MarkJournalRunSaved(const std::string& runPath) {
-    std::ofstream(SavedMarker(runPath), std::ios::trunc);
+    const std::string marker = SavedMarker(runPath);
+    int fd = CreatePrivate(marker);
+    if (fd < 0 && errno == EEXIST && (fd = OpenRegular(marker, O_RDONLY)) < 0) {
+        ::unlink(marker.c_str()); // not a plain file: a link planted at the name goes, its target stays
+        fd = CreatePrivate(marker);
+    }
+    if (fd >= 0) ::close(fd);
 }
 
 void AcknowledgeJournalRun(const std::string& runPath) {
-    std::error_code ec;
-    if (!WriterAlive(OpenMarker(runPath))) fs::remove(OpenMarker(runPath), ec);
+    const int fd = OpenRegular(runPath, O_RDONLY);
+    if (fd < 0) return;
+    if (TakeLock(fd)) ::unlink(OpenMarker(runPath).c_str());
+    ::close(fd);
 }
 
 std::vector<std::string> TrimJournal(const std::string& folder, std::size_t keepRuns,
@@ -268,9 +358,13 @@ std::vector<std::string> TrimJournal(const std::string& folder, std::size_t keep
     for (const JournalRun& r : runs) {
         if (count <= keepRuns && bytes <= keepBytes) break;
         if (!r.Saved || r.Running || r.Unfinished) continue;
-        std::error_code ec;
-        if (!fs::remove(r.Path, ec)) continue;
-        fs::remove(SavedMarker(r.Path), ec);
+        // Under the run's lock: a run someone still holds is never deleted.
+        const int fd = OpenRegular(r.Path, O_RDONLY);
+        if (fd < 0) continue;
+        const bool gone = TakeLock(fd) && ::unlink(r.Path.c_str()) == 0;
+        ::close(fd);
+        if (!gone) continue;
+        ::unlink(SavedMarker(r.Path).c_str());
         deleted.push_back(r.Path);
         --count;
         bytes -= r.Bytes;
@@ -285,7 +379,7 @@ std::uint64_t FreeBytes(const std::string& folder) {
 }
 
 std::uint64_t CutZeroTail(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    const int fd = OpenRegular(path, O_RDWR);
     if (fd < 0) return 0;
     const off_t length = CutAndSync(fd);
     ::close(fd);
@@ -293,13 +387,37 @@ std::uint64_t CutZeroTail(const std::string& path) {
 }
 
 void MergeChannelFiles(const std::string& runPath, int fd) {
+    // A merge cut short left where the channel it was joining begins in the run: that channel is joined
+    // again from there. A channel whose file is gone was joined whole.
+    const std::string progress = MergeProgress(runPath);
+    int resumeChannel = 0;
+    long long resumeBase = -1;
+    if (const int in = OpenRegular(progress, O_RDONLY); in >= 0) {
+        char text[64] = {};
+        if (::read(in, text, sizeof text - 1) > 0 &&
+            std::sscanf(text, "%d %lld", &resumeChannel, &resumeBase) != 2)
+            resumeChannel = 0;
+        ::close(in);
+    }
     for (int channel = 1; channel < kMaxChannelFiles; ++channel) {
         const std::string path = ChannelPath(runPath, channel);
-        const int from = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        const int from = OpenRegular(path, O_RDWR);
         if (from < 0) continue;
+        const off_t end = ::lseek(fd, 0, SEEK_END);
+        const off_t base = channel == resumeChannel && resumeBase >= 0 && resumeBase <= end
+                               ? static_cast<off_t>(resumeBase)
+                               : end;
+        if (base != end && ::ftruncate(fd, base) != 0) {
+            ::close(from);
+            break; // the run cannot be put back to where the channel begins: it stays as it is
+        }
+        if (!PutSmallFile(progress, std::to_string(channel) + ' ' + std::to_string(base) + '\n')) {
+            ::close(from);
+            break; // without a record of its progress a merge could join a channel twice
+        }
         off_t left = CutAndSync(from);
         off_t in = 0;
-        const off_t base = ::lseek(fd, 0, SEEK_END);
+        ::lseek(fd, base, SEEK_SET);
         std::vector<char> chunk(1 << 20);
         bool whole = true;
         while (left > 0 && whole) {
@@ -312,10 +430,10 @@ void MergeChannelFiles(const std::string& runPath, int fd) {
         ::close(from);
         // A channel that could not be joined stays beside the run, and the run as it was.
         if (whole && ::fdatasync(fd) == 0) {
-            std::error_code ec;
-            fs::remove(path, ec);
+            ::unlink(path.c_str());
         } else if (::ftruncate(fd, base) != 0) {
             // The run keeps the part; its records are whole all the same.
         }
     }
+    ::unlink(progress.c_str());
 }

@@ -41,8 +41,10 @@ public:
     // $XDG_DATA_HOME/mevrant, else ~/.local/share/mevrant.
     static std::string DefaultFolder();
 
-    // Starts a run in the folder (made when missing): a new file named by the local start time. Throws
-    // EJournalError; the journal is then inactive.
+    // Starts a run in the folder (made when missing, private to the user): a new file named by the local
+    // start time. The journal holds a lock on the run's file for as long as the run goes on: that lock,
+    // not the process id beside it, tells a running run from one whose writer is gone, whatever process
+    // namespace or machine the writer runs in. Throws EJournalError; the journal is then inactive.
     void Begin(const std::string& folder, std::time_t start);
     bool Active() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
@@ -52,16 +54,23 @@ public:
     // empty on first use. When the run ends its records are appended to the run's file, channel after
     // channel, so a finished run is one plain file. Throws EJournalError.
     int ChannelFd(int channel);
+    // The list of a channel (0: the run's file) lives in the run from now on (TItemStore::BackWithFile).
+    // The journal keeps it until the run ends and then seals it; when the run fails, it first moves every
+    // such list into memory, so that no list goes on writing into a file the journal cuts. A list must
+    // outlive the run or be cleared first. Throws EJournalError (the list then stays in memory).
+    void Back(TItemStore& list, int channel);
 
     // Has what the lists wrote put on the disk (fdatasync of every file of the run) on the journal's
     // own thread and returns at once; a sync still under way is followed by one more. A failure of an
     // earlier sync ends the journal and throws EJournalError here.
     void Sync();
-    // Called after the list grew: when it could not go on in the file and went on in memory, the
-    // journal ends, keeping what the file holds, and throws (once) the EJournalError the user is told.
+    // Called after the lists grew: when one of them could not go on in the file and went on in memory,
+    // the journal ends, keeping what the files hold, and throws (once) the EJournalError the user is told.
+    void Follow();
+    // The same for a list backed without Back (it is not sealed or moved by the journal).
     void FollowList(const TItemStore& list);
-    // Flushes, cuts the zero tail, closes and marks the run finished; a run without a record is removed.
-    // Never throws.
+    // Seals every list, flushes, cuts the zero tail, joins the channels, closes and marks the run
+    // finished; a run without a record is removed. Never throws.
     void End();
 
 private:
@@ -70,13 +79,22 @@ private:
 
     int fd_ = -1;
     std::string path_;
+    std::vector<TItemStore*> lists_; // those backed through Back
     std::vector<int> channelFds_;    // [c − 1]: channel c's file, −1 until used
     std::unique_ptr<Syncer> syncer_; // from the first Sync to End
 };
 
 // Appends the channel files of a run ("<run>.ch2" …) to the run's file in channel order, each without
 // its zero tail, and removes them. fd is the run's file, open for writing, already cut to its records.
+// Its progress is kept in "<run>.merge", so that a merge cut short at any point (a kill, a power cut)
+// is finished by the next one exactly once: no channel is lost or joined twice.
 void MergeChannelFiles(const std::string& runPath, int fd);
+
+// A run whose writer is gone (its open marker stays, its lock is free) is made whole: its zero tail is
+// cut and its channels are joined, under its lock, so two recoveries never run at once and a running
+// run is never touched. The marker stays (the run is still offered as unfinished). Returns whether the
+// run was unfinished.
+bool RecoverJournalRun(const std::string& runPath);
 
 // Cuts the zero records at the end of a file (room reserved but never written). Returns the records left.
 std::uint64_t CutZeroTail(const std::string& path);
@@ -92,7 +110,7 @@ struct JournalRun {
     bool Unfinished = false; // its writer ended without finishing it (a crash, a kill, a power cut)
 };
 
-// The runs of a folder, oldest first.
+// The runs of a folder, oldest first. Unfinished runs are recovered (RecoverJournalRun) on the way.
 std::vector<JournalRun> ListJournalRuns(const std::string& folder);
 
 // Marks a run saved; it may then go when the folder holds more than it should keep.

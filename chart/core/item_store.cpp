@@ -46,8 +46,13 @@ void TItemStore::SetClassDefault(std::uint8_t c) {
 TChartItem& TItemStore::NextSlot() {
     const int capacity = Capacity();
     if (count_ >= capacity) {
+        constexpr int kFirstFileSlots = 4096;
         if (capacity > INT_MAX - allocSize_) throw std::length_error("chart item list is full");
-        const auto wanted = static_cast<std::size_t>(capacity + allocSize_);
+        // A list in a file starts small and doubles up to its step: a disk with little room still takes
+        // a short run, and a channel that sends little reserves little.
+        const bool inFile = backingFd_ >= 0 || (block_ && block_->FileBacked());
+        const int step = inFile ? std::min(allocSize_, std::max(capacity, kFirstFileSlots)) : allocSize_;
+        const auto wanted = static_cast<std::size_t>(capacity + step);
         std::string reason; // why the list leaves its file, when it does
         if (!block_ && backingFd_ >= 0) {
             try {
@@ -92,6 +97,14 @@ void TItemStore::BackWithFile(int fd) {
 
 void TItemStore::SealBacking() {
     if (block_ && block_->FileBacked()) block_->Seal(static_cast<std::size_t>(count_));
+    EndBacking();
+}
+
+void TItemStore::LeaveFile() {
+    if (block_ && block_->FileBacked()) {
+        Detach();
+        Publish(); // partners leave the mapping too
+    }
     EndBacking();
 }
 

@@ -63,6 +63,9 @@ public:
     void BackWithFile(int fd);
     // The backing ends: the file is cut to the records the list holds.
     void SealBacking();
+    // The backing ends without touching the file: the list goes on in memory with a copy of its items
+    // (what a journal that failed needs before it cuts the file).
+    void LeaveFile();
     bool BackedByFile() const { return block_ && block_->FileBacked(); }
     const std::string& BackingError() const { return backingError_; }
 
