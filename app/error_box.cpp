@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 
 #include <deque>
 
@@ -72,6 +73,10 @@ void Show(const QString& message, const QString& detail) {
         box.exec();
         s.box = nullptr;
     }
+}
+
+void ShowLater(const QString& message, const QString& detail) {
+    QTimer::singleShot(0, qApp, [message, detail] { Show(message, detail); });
 }
 
 } // namespace errorbox

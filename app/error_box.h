@@ -20,6 +20,11 @@ void SetShow(ShowFn fn);
 // another message is shown after it; such calls return at once.
 void Show(const QString& message, const QString& detail = {});
 
+// The same, from the event loop once the current handler has returned: for errors met on the receive
+// path, where a modal box would hold up the port's event thread (and so the reading of the device) for
+// as long as it is open.
+void ShowLater(const QString& message, const QString& detail = {});
+
 // Runs a handler; an exception that escapes it is shown in the error box.
 template <typename Fn> void Guard(Fn&& fn) {
     try {

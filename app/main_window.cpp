@@ -176,9 +176,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     sink_ = std::make_unique<KartexSink>(*Kartex1);
     // A further channel lives in the journal beside the first.
     sink_->OnNewSeries = [this](int channel, TItemStore& list) {
-        if (!journal_.Active()) return;
         try {
-            list.BackWithFile(journal_.ChannelFd(channel));
+            journal_.Back(list, channel);
         } catch (const EJournalError& e) {
             JournalFault(e);
         }
@@ -590,7 +589,7 @@ void TForm1::EndAcquisition() {
     if (waiting_) PortStatusLabel->clear();
     StopWaiting();
     TakePendingLine();
-    EndJournal(journal_, *Kartex1);
+    journal_.End();
     journalTimer_->stop();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
@@ -644,12 +643,13 @@ void TForm1::ShowWaiting() {
 
 // The first loss of an acquisition is shown in the error box, a later one only in the status bar; what
 // else the port meets goes to the box.
+// The port reports from inside its reactions: the box opens once the reaction has returned.
 void TForm1::PortError(const QString& message, const QString& detail) {
-    if (!lossReportDue_) return errorbox::Show(message, detail);
+    if (!lossReportDue_) return errorbox::ShowLater(message, detail);
     lossReportDue_ = false;
     lossMessage_ = message;
     if (waiting_) ShowWaiting();
-    if (losses_ == 1) errorbox::Show(message, detail);
+    if (losses_ == 1) errorbox::ShowLater(message, detail);
 }
 
 // Once a tick while waiting: the device is back when its node is there and opens. A node that does not
@@ -1064,25 +1064,44 @@ void TForm1::RememberSettings(std::unique_ptr<QSettings> settings, bool port) {
 
 void TForm1::LoadSettings() {
     QSettings& st = *settings_;
-    if (st.contains("window/geometry")) restoreGeometry(st.value("window/geometry").toByteArray());
+    // A remembered value that cannot be applied (a hand-edited file, an older version's value) is passed
+    // over and named in the status bar; the window starts with what it would choose itself.
+    QStringList passedOver;
+    const auto apply = [&](const char* key, const auto& fn) {
+        if (!st.contains(key)) return;
+        try {
+            fn(st.value(key));
+        } catch (const std::exception&) {
+            passedOver << QString::fromLatin1(key);
+        }
+    };
+    apply("window/geometry", [&](const QVariant& v) { restoreGeometry(v.toByteArray()); });
     // A device that is gone leaves the port as the list chose it.
-    const QString port = st.value("port/name").toString();
-    std::error_code ec;
-    if (!port.isEmpty() && std::filesystem::exists(host::DevicePath(port.toStdString()), ec))
-        SelectPort(port);
-    if (st.contains("port/baud")) SelectBaudRate(st.value("port/baud").toString());
+    apply("port/name", [&](const QVariant& v) {
+        const QString port = v.toString();
+        std::error_code ec;
+        if (!port.isEmpty() && std::filesystem::exists(host::DevicePath(port.toStdString()), ec))
+            SelectPort(port);
+    });
+    apply("port/baud", [&](const QVariant& v) { SelectBaudRate(v.toString()); });
     const auto loadFields = [&] {
         for (const auto& f : kFields)
-            if (st.contains(f.Key)) (this->*f.Member)->setText(st.value(f.Key).toString());
+            apply(f.Key, [&](const QVariant& v) { (this->*f.Member)->setText(v.toString()); });
     };
     loadFields();
     for (const auto& c : kChecks)
-        if (st.contains(c.Key)) (this->*c.Member)->setChecked(st.value(c.Key).toBool());
+        apply(c.Key, [&](const QVariant& v) { (this->*c.Member)->setChecked(v.toBool()); });
     loadFields(); // "Y  Log" fills Graph Y min
-    if (st.contains("view/zoom") && ZoomRadioButton->isEnabled())
-        (st.value("view/zoom").toBool() ? ZoomRadioButton : NormalRadioButton)->setChecked(true);
-    if (st.contains("view/xAxis"))
-        XAxisComboBox->setCurrentIndex(std::clamp(st.value("view/xAxis").toInt(), 0, 1));
+    if (ZoomRadioButton->isEnabled())
+        apply("view/zoom", [&](const QVariant& v) {
+            (v.toBool() ? ZoomRadioButton : NormalRadioButton)->setChecked(true);
+        });
+    apply("view/xAxis",
+          [&](const QVariant& v) { XAxisComboBox->setCurrentIndex(std::clamp(v.toInt(), 0, 1)); });
+    if (!passedOver.isEmpty())
+        statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
+                                     .arg(passedOver.join(QStringLiteral(", "))),
+                                 10000);
 }
 
 void TForm1::SaveSettings() {
@@ -1091,7 +1110,10 @@ void TForm1::SaveSettings() {
     st.setValue("window/geometry", saveGeometry());
     if (rememberPort_) {
         st.setValue("port/name", QString::fromStdString(port_->Port()));
-        st.setValue("port/baud", QString::fromStdString(ComComboBox1->Text()));
+        // A rate outside the list is kept as its number ("Custom" alone could not be selected again).
+        st.setValue("port/baud", port_->BaudRate() == brCustom
+                                     ? QString::number(port_->CustomBaudRate())
+                                     : QString::fromStdString(ComComboBox1->Text()));
     }
     for (const auto& f : kFields)
         st.setValue(f.Key, (this->*f.Member)->text());
@@ -1112,16 +1134,23 @@ constexpr std::uint64_t kLowSpace = 1'000'000'000;
 
 void TForm1::KeepJournal(const std::string& folder) {
     journalFolder_ = folder;
-    const int runs = settings_ ? settings_->value("journal/keepRuns", kKeepRuns).toInt() : kKeepRuns;
-    const double gigabytes =
-        settings_ ? settings_->value("journal/keepGigabytes", kKeepGigabytes).toDouble() : kKeepGigabytes;
+    // A limit that is no number, or none a folder can keep to, is the default: a hostile value must not
+    // make the trim delete every saved run.
+    int runs = kKeepRuns;
+    double gigabytes = kKeepGigabytes;
+    if (settings_) {
+        bool ok = false;
+        const int r = settings_->value("journal/keepRuns", kKeepRuns).toInt(&ok);
+        if (ok && r >= 1) runs = r;
+        const double g = settings_->value("journal/keepGigabytes", kKeepGigabytes).toDouble(&ok);
+        if (ok && std::isfinite(g) && g >= 0 && g <= 1e9) gigabytes = g;
+    }
     if (settings_ && !settings_->contains("journal/keepRuns")) {
         // Written once, so that the limits can be found and changed in the settings file.
         settings_->setValue("journal/keepRuns", runs);
         settings_->setValue("journal/keepGigabytes", gigabytes);
     }
-    TrimJournal(folder, static_cast<std::size_t>(std::max(1, runs)),
-                static_cast<std::uint64_t>(std::max(0.0, gigabytes) * 1e9));
+    TrimJournal(folder, static_cast<std::size_t>(runs), static_cast<std::uint64_t>(gigabytes * 1e9));
     for (const JournalRun& r : ListJournalRuns(folder)) {
         if (!r.Unfinished) continue;
         const QString question =
@@ -1151,7 +1180,7 @@ void TForm1::BeginJournal() {
     if (journalFolder_.empty()) return;
     try {
         journal_.Begin(journalFolder_, std::time(nullptr));
-        Kartex1->Store().BackWithFile(journal_.Fd());
+        journal_.Back(Kartex1->Store(), 0);
         chartRun_ = QString::fromStdString(journal_.Path());
         JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
         journalTimer_->start();
@@ -1165,7 +1194,7 @@ void TForm1::BeginJournal() {
 // list went on in memory and the user is told.
 void TForm1::WriteJournal() {
     try {
-        FollowJournal(journal_, *Kartex1);
+        journal_.Follow();
     } catch (const EJournalError& e) {
         JournalFault(e);
     }
@@ -1184,12 +1213,13 @@ void TForm1::SyncJournal() {
                                         .arg(QLocale().toString(static_cast<double>(free) / 1e9, 'f', 2)));
 }
 
-// Told once, at once: the acquisition goes on in memory, unprotected.
+// Told once: the acquisition goes on in memory, unprotected. The fault is met while samples arrive; the
+// box opens after the receive handler returned, so the device is read on while it is open.
 void TForm1::JournalFault(const EJournalError& e) {
     journalTimer_->stop();
     chartRun_.clear();
     JournalStatusLabel->setText(QStringLiteral("Nicht gesichert"));
-    errorbox::Show(QString::fromStdString(e.what()), {});
+    errorbox::ShowLater(QString::fromStdString(e.what()), {});
 }
 
 void TForm1::FillRecentRuns() {

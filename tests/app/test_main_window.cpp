@@ -31,6 +31,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -683,6 +684,59 @@ TEST_F(MainWindow, SettingsComeBackInTheNextRunButNotAPortThatIsGone) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
+// A rate outside the list comes back as itself; a remembered value that cannot be applied is passed over
+// and named, never a crash, and no limit read from the file makes the journal delete saved runs.
+TEST_F(MainWindow, RemembersACustomRateAndPassesOverHostileValues) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    const auto store = [&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+    form->RememberSettings(store());
+    form->SelectBaudRate("250000");
+    form->close();
+    form = std::make_unique<TForm1>();
+    form->RememberSettings(store());
+    EXPECT_EQ(form->ComPort1().BaudRate(), brCustom);
+    EXPECT_EQ(form->ComPort1().CustomBaudRate(), 250000u);
+
+    const std::string journal = dir.filePath("journal").toStdString();
+    std::filesystem::create_directories(journal);
+    for (const char* run : {"/2026-01-01_00-00-00.mvx", "/2026-01-02_00-00-00.mvx"}) {
+        std::ofstream(journal + run) << std::string(kChartItemSize, '\1');
+        MarkJournalRunSaved(journal + run);
+    }
+    const struct {
+        const char* key;
+        QVariant value;
+        bool named; // said in the status bar
+    } hostile[] = {
+        {"port/baud", "Custom", true},
+        {"port/baud", "-5", true},
+        {"port/baud", "99999999999", true},
+        {"port/baud", QVariant(), true},
+        {"port/name", "/dev/../\x01\n", false},
+        {"window/geometry", "\xff\xfe garbage", false},
+        {"fields/xmax", QString(100000, '9'), false},
+        {"view/xAxis", "-7", false},
+        {"view/zoom", "vielleicht", false},
+        {"journal/keepRuns", "abc", false},
+        {"journal/keepRuns", "-3", false},
+        {"journal/keepGigabytes", "nan", false},
+        {"journal/keepGigabytes", "-1", false},
+        {"journal/keepGigabytes", "1e300", false},
+    };
+    for (const auto& h : hostile) {
+        QFile::remove(ini);
+        store()->setValue(h.key, h.value);
+        form = std::make_unique<TForm1>();
+        form->RememberSettings(store());
+        form->KeepJournal(journal);
+        const QString said = form->statusBar()->currentMessage();
+        EXPECT_EQ(said.contains(h.key), h.named) << h.key << ": " << said.toStdString();
+        EXPECT_EQ(ListJournalRuns(journal).size(), 2u) << h.key;
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
 // Every run is kept from its first sample; a saved one is marked, an unfinished one offered at the next
 // start, and a journal that cannot be written is reported once while the acquisition goes on.
 TEST_F(MainWindow, TheJournalKeepsEveryRun) {
@@ -748,6 +802,52 @@ TEST_F(MainWindow, TheJournalKeepsEveryRun) {
     ASSERT_EQ(errors.size(), 1) << errors.join("; ").toStdString();
     EXPECT_TRUE(errors[0].contains("nicht gegen Absturz gesichert")) << errors[0].toStdString();
     EXPECT_EQ(form->JournalStatusLabel->text(), "Nicht gesichert");
+}
+
+// A journal that fails while three channels arrive: the error box opens after the receive handler
+// returned, the device is read on while it is open, and every channel goes on in memory (with the box
+// shown inside the handler reading stopped until OK; with the lists still in their files, OK crashed).
+TEST_F(MainWindow, AJournalFaultIsToldWhileReadingGoesOn) {
+    QTemporaryDir dir;
+    form->KeepJournal(dir.filePath("journal").toStdString());
+    SimProcess sim({"--rate", "2000", "--wave", "ramp", "--channels", "3"});
+    errorbox::SetShow({}); // the real box
+    TKartex& k = *form->Kartex1;
+    int atBox = -1, whileOpen = -1;
+    QElapsedTimer open;
+    QTimer probe;
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        if (atBox < 0) {
+            atBox = k.ItemCount();
+            open.start();
+        } else if (k.ItemCount() >= atBox + 500 || open.elapsed() > 3000) {
+            whileOpen = k.ItemCount() - atBox;
+            errors << box->text();
+            box->accept();
+        }
+    });
+    probe.start();
+    {
+        FileSizeLimit full(2000 * kChartItemSize);
+        form->SelectPort(sim.Path());
+        form->StartButton->click();
+        ASSERT_TRUE(WaitFor([&] { return whileOpen >= 0; }));
+        ASSERT_TRUE(WaitFor([&] { return k.SeriesCount() == 3 && k.SeriesStore(2).ItemCount() >= 3000; }));
+    }
+    form->StopButton->click();
+    EXPECT_GE(whileOpen, 500);
+    ASSERT_EQ(errors.size(), 1) << errors.join("; ").toStdString();
+    EXPECT_TRUE(errors[0].contains("nicht gegen Absturz gesichert")) << errors[0].toStdString();
+    for (int c = 0; c < 3; ++c) {
+        const TItemStore& list = k.SeriesStore(c);
+        EXPECT_FALSE(list.BackedByFile());
+        ASSERT_EQ(list.ItemCount(), form->Acq().State().SampleCount) << c;
+        for (int i = 1; i < list.ItemCount(); ++i)
+            ASSERT_GT(list.Item(i).X, list.Item(i - 1).X) << c << " " << i;
+    }
 }
 
 int main(int argc, char** argv) {
