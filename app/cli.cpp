@@ -6,6 +6,7 @@
 #include "app/core/journal.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
+#include "app/termination.h"
 #include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "serial/core/comport.h"
@@ -202,10 +203,20 @@ int Record(const QStringList& args) {
             QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         }
     };
+    // A signal stops the recording as reaching --count does: -o is written and the status is 0. A second
+    // one ends the process at once (the journal keeps what came).
+    HandleTerminationSignals(
+        &sync,
+        [&] {
+            stopping = true;
+            QCoreApplication::exit(0);
+        },
+        130);
     chart.ClearItems();
     chart.SetDataColor(kDataColor);
     acq.Restart();
     try {
+        ListJournalRuns(Journal::DefaultFolder()); // recovers the runs of recorders that were killed
         journal.Begin(Journal::DefaultFolder(), std::time(nullptr));
         journal.Back(chart.Store(), 0);
         sync.start(1000);
@@ -269,6 +280,7 @@ int Render(const QStringList& args) {
     }
     if (o.Has("--no-grid")) chart.SetGridStyle(gsNone);
     if (o.Has("--time-axis")) chart.Scale1X()->SetLabelType(ftTime);
+    RecoverJournalRun(o.positional[0].toStdString()); // a run of a killed writer is made whole first
     chart.LoadItemFile(o.positional[0].toStdString(), true);
     chart.ExportBitmap(o.Get("-o")->toStdString(), true);
     return 0;
@@ -281,6 +293,7 @@ int Csv(const QStringList& args) {
         return 0;
     }
     if (o.positional.size() != 1) throw UsageError(kCsvHelp);
+    RecoverJournalRun(o.positional[0].toStdString()); // a run of a killed writer is made whole first
     const std::vector<TChartItem> items = LoadItems(o.positional[0].toStdString());
     std::ofstream file;
     std::ostream* out = &std::cout;
@@ -296,16 +309,41 @@ int Csv(const QStringList& args) {
     return 0;
 }
 
+const char* kJournalHelp =
+    "usage: mevrant journal [--folder DIR]\n"
+    "Lists the runs the journal keeps ($XDG_DATA_HOME/mevrant, else ~/.local/share/mevrant), oldest first,\n"
+    "one a line: the file, the start time, the samples' records and the state (running, unfinished,\n"
+    "saved or kept). A run whose writer was killed is made whole on the way: the room it reserved is\n"
+    "cut and its channels are joined, as the window does at its start; a running run is never touched.\n";
+
+int JournalCommand(const QStringList& args) {
+    const Options o = Parse(args, {"--folder"}, {"--help"});
+    if (o.Has("--help")) {
+        std::cout << kJournalHelp;
+        return 0;
+    }
+    if (!o.positional.isEmpty()) throw UsageError(kJournalHelp);
+    const std::string folder =
+        o.Get("--folder") ? o.Get("--folder")->toStdString() : Journal::DefaultFolder();
+    for (const JournalRun& r : ListJournalRuns(folder)) {
+        const char* state = r.Running ? "running" : r.Unfinished ? "unfinished" : r.Saved ? "saved" : "kept";
+        std::cout << r.Path << '\t' << r.Name << '\t' << r.Records << '\t' << state << '\n';
+    }
+    return 0;
+}
+
 } // namespace
 
 bool IsSubcommand(const QStringList& args) {
-    return !args.isEmpty() && (args[0] == "record" || args[0] == "render" || args[0] == "csv");
+    return !args.isEmpty() &&
+           (args[0] == "record" || args[0] == "render" || args[0] == "csv" || args[0] == "journal");
 }
 
 int RunSubcommand(const QStringList& args) {
     try {
         if (args[0] == "record") return Record(args);
         if (args[0] == "render") return Render(args);
+        if (args[0] == "journal") return JournalCommand(args);
         return Csv(args);
     } catch (const UsageError& e) {
         std::cerr << e.what() << (std::string(e.what()).ends_with('\n') ? "" : "\n");

@@ -1,5 +1,7 @@
 #include "app/error_box.h"
 
+#include "app/termination.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -63,7 +65,7 @@ void Show(const QString& message, const QString& detail) {
         return;
     }
     s.waiting.push_back({message, detail});
-    while (!s.waiting.empty()) {
+    while (!s.waiting.empty() && !TerminationRequested()) {
         s.shown = std::move(s.waiting.front());
         s.waiting.pop_front();
         QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), s.shown.Text(),

@@ -6,19 +6,16 @@
 #include "app/error_box.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
+#include "app/termination.h"
 #include "app/version.h"
 #include "serial/core/comport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSettings>
-#include <QSocketNotifier>
+#include <QWidget>
 
-#include <csignal>
-#include <functional>
 #include <memory>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -46,7 +43,8 @@ struct WindowOptions {
             "(--count N | --seconds S) -o FILE.mvx\n"
             "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
             "[--no-grid] [--log-y] [--time-axis]\n"
-            "  mevrant csv FILE.mvx [-o FILE.csv]"));
+            "  mevrant csv FILE.mvx [-o FILE.csv]\n"
+            "  mevrant journal [--folder DIR]"));
         parser.addHelpOption();
         parser.addVersionOption();
         parser.addOptions({demo, port, baud, start, channels});
@@ -56,32 +54,6 @@ struct WindowOptions {
 void NameApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Mevrant"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MEVRANT_VERSION));
-}
-
-// SIGTERM, SIGINT and SIGHUP end the program as "Beenden" does. The handler only writes a byte; the
-// user-interface thread reads it and quits there.
-int signalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
-
-void QuitOnTerminationSignals(QObject* parent, std::function<void()> quit) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent, [quit = std::move(quit)] {
-        char byte;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-        }
-        quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace
@@ -133,7 +105,14 @@ int main(int argc, char** argv) {
         form.raise();
         form.activateWindow();
     };
-    QuitOnTerminationSignals(&form, [&form] {
+    // SIGTERM, SIGINT and SIGHUP end the program as "Beenden" does, also while a start-up question or an
+    // error box is open: the box goes, the run is sealed, the settings are kept.
+    HandleTerminationSignals(&form, [&form] {
+        for (int open = 0; open < 8; ++open) {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) break;
+            modal->close();
+        }
         try {
             form.Einstellungen1Click();
         } catch (const std::exception&) {
@@ -141,7 +120,6 @@ int main(int argc, char** argv) {
         }
         QApplication::quit();
     });
-
     // The user's settings of the last run; the command line's port and baud rate win over them.
     form.RememberSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                       QStringLiteral("mevrant"), QStringLiteral("mevrant")),
@@ -156,8 +134,13 @@ int main(int argc, char** argv) {
         if (parser.isSet(options.port)) form.SelectPort(parser.value(options.port));
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });
+    // A signal during a start-up step ends the program there: quitting before the main loop runs would
+    // be forgotten by it.
+    if (TerminationRequested()) return 0;
     form.show();
     errorbox::Guard([&] { form.KeepJournal(Journal::DefaultFolder()); });
+    if (TerminationRequested()) return 0;
     if (parser.isSet(options.start)) errorbox::Guard([&] { form.StartButtonClick(); });
+    if (TerminationRequested()) return 0;
     return QApplication::exec();
 }

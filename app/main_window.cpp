@@ -9,6 +9,7 @@
 #include "app/main_chart.h"
 #include "app/port_settings.h"
 #include "app/raw_pane.h"
+#include "app/termination.h"
 #include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
@@ -1163,6 +1164,7 @@ void TForm1::KeepJournal(const std::string& folder) {
             QStringLiteral("Nicht beendete Erfassung: %1").arg(QString::fromStdString(r.Name)));
         const bool open =
             ask_ ? ask_(question) : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+        if (TerminationRequested()) return; // not answered: offered again at the next start
         AcknowledgeJournalRun(r.Path);
         if (open) errorbox::Guard([&] { OpenJournalRun(QString::fromStdString(r.Path)); });
     }
