@@ -191,6 +191,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     journalTimer_ = new QTimer(this);
     journalTimer_->setInterval(1000);
     connect(journalTimer_, &QTimer::timeout, this, [this] { SyncJournal(); });
+    rateTimer_ = new QTimer(this);
+    rateTimer_->setInterval(1000);
+    connect(rateTimer_, &QTimer::timeout, this, [this] { ShowRate(); });
     reconnectTimer_ = new QTimer(this);
     reconnectTimer_->setInterval(kReconnectMs);
     connect(reconnectTimer_, &QTimer::timeout, this, [this] { errorbox::Guard([&] { TryReconnect(); }); });
@@ -295,7 +298,11 @@ void TForm1::BuildControls() {
     Label13 = label(Panel1, QStringLiteral("Aktiv"), 480, 11);
     ComLed1 = new TComLed(Panel1);
     ComLed1->setGeometry(S(520), S(8), S(25), S(25));
-    Label11 = label(Panel1, QStringLiteral("Max. 50 Messwerte/s"), 656, 11);
+    // The rate the device sends at, measured once a second during an acquisition (the window takes far
+    // more than any serial device sends: it states no limit). Its width is fixed, so a new figure does
+    // not move anything.
+    Label11 = label(Panel1, QString(), 656, 11);
+    Label11->setFixedWidth(S(134));
     // How the view follows the data: beside the lamp and after the rate, where they stay usable while an
     // acquisition runs (the parameter groups are disabled then).
     const auto viewCheck = [this](const QString& caption, int x, bool checked) {
@@ -572,7 +579,20 @@ void TForm1::StartButtonClick() {
     acquisition_.Restart();
     ApplyAxisRange(xmax, ymax, ymin);
     BeginJournal();
+    rateSamples_ = 0;
+    rateClock_.start();
+    Label11->setText(QStringLiteral("0 Messwerte/s"));
+    rateTimer_->start();
     QApplication::processEvents();
+}
+
+void TForm1::ShowRate() {
+    const std::int64_t samples = acquisition_.State().SampleCount;
+    const double seconds = static_cast<double>(rateClock_.restart()) / 1000;
+    if (seconds <= 0) return;
+    Label11->setText(QStringLiteral("%1 Messwerte/s")
+                         .arg(std::llround(static_cast<double>(samples - rateSamples_) / seconds)));
+    rateSamples_ = samples;
 }
 
 void TForm1::StopButtonClick() {
@@ -592,6 +612,8 @@ void TForm1::EndAcquisition() {
     TakePendingLine();
     journal_.End();
     journalTimer_->stop();
+    rateTimer_->stop();
+    Label11->clear();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
 }
@@ -762,6 +784,13 @@ bool TForm1::FollowData() {
 
 void TForm1::UpdateStatus() {
     TKartex& k = *Kartex1;
+    // A loaded file that another program cut short while shown: said once per file.
+    if (k.Store().FileCut() && cutToldFor_ != k.Store().Generation()) {
+        cutToldFor_ = k.Store().Generation();
+        statusBar()->showMessage(
+            QStringLiteral("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: "
+                           "was ihr fehlt, wird leer gezeigt"));
+    }
     CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
     NoSampleStatusLabel->setText(
         QStringLiteral("Zeilen ohne Messwert: %1").arg(acquisition_.State().NoSampleLines));
@@ -1295,8 +1324,45 @@ void TForm1::UpdateLegend(const std::vector<ChannelSpan>& channels) {
         rows.push_back(std::move(row));
     }
     Legend->SetRows(std::move(rows));
-    Legend->move(k.LRim() + k.PlotWidth() - Legend->width() - 6, k.TRim() + 6);
+    Legend->move(LegendPlace(channels));
     Legend->show();
+}
+
+// The legend goes into the corner of the plot where it covers the fewest samples, never over the newest
+// sample's x (where a following view draws), and stays where it is unless another corner is clearly
+// better: a legend that jumped from frame to frame would be harder to read than one that covers a little.
+QPoint TForm1::LegendPlace(const std::vector<ChannelSpan>& channels) {
+    TKartex& k = *Kartex1;
+    constexpr int kInset = 6;
+    const int w = Legend->width(), h = Legend->height();
+    const int left = k.LRim() + kInset, right = k.LRim() + k.PlotWidth() - w - kInset;
+    const int top = k.TRim() + kInset, bottom = k.TRim() + k.PlotHeight() - h - kInset;
+    const QPoint corners[] = {{right, top}, {left, top}, {right, bottom}, {left, bottom}};
+    const auto covered = [&](QPoint at) {
+        double xl = 0, yl = 0, xh = 0, yh = 0;
+        k.PixelToWorld(1, at.x(), at.y() + h, xl, yl);
+        k.PixelToWorld(1, at.x() + w, at.y(), xh, yh);
+        double samples = 0;
+        for (const ChannelSpan& c : channels) {
+            if (c.End <= c.Begin || !k.ClassVisible(c.Class)) continue;
+            const double newest = k.SeriesStore(c.Series).Item(c.End - 1).X;
+            if (newest >= std::min(xl, xh) && newest <= std::max(xl, xh)) samples += 1e12;
+            const TYRange r = SamplesInView(k, c, std::min(xl, xh), std::max(xl, xh));
+            if (r.Count > 0 && r.Max >= std::min(yl, yh) && r.Min <= std::max(yl, yh)) samples += r.Count;
+        }
+        return samples;
+    };
+    const std::size_t now = std::min<std::size_t>(legendCorner_, std::size(corners) - 1);
+    const double here = covered(corners[now]);
+    std::size_t best = now;
+    double fewest = here;
+    for (std::size_t i = 0; i < std::size(corners); ++i)
+        if (const double n = covered(corners[i]); n < fewest) {
+            best = i;
+            fewest = n;
+        }
+    if (fewest < here / 2 || here >= 1e12) legendCorner_ = best;
+    return corners[legendCorner_];
 }
 
 void TForm1::ToggleChannel(int index) {

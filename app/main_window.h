@@ -9,8 +9,10 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -188,6 +190,8 @@ private:
     QString ChannelLabel(const ChannelSpan& channel, int index) const;
     void UpdateLegend(const std::vector<ChannelSpan>& channels);
     void ToggleChannel(int index);
+    QPoint LegendPlace(const std::vector<ChannelSpan>& channels);
+    void ShowRate();
     void BeginJournal();
     void WriteJournal();
     void SyncJournal();
@@ -223,5 +227,10 @@ private:
     QString chartRun_; // the journal run the chart holds, if any
     QTimer* journalTimer_ = nullptr;
     AskFn ask_;
-    bool droppedTold_ = false; // more values per line than channels: said once per acquisition
+    bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
+    std::size_t legendCorner_ = 0; // top right, top left, bottom right, bottom left
+    QTimer* rateTimer_ = nullptr;  // the rate label, once a second during an acquisition
+    QElapsedTimer rateClock_;
+    std::int64_t rateSamples_ = 0;
+    std::uint64_t cutToldFor_ = ~std::uint64_t{0}; // the list whose file was cut short, once told
 };

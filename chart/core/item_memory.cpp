@@ -1,8 +1,11 @@
 #include "chart/core/item_memory.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <mutex>
@@ -15,6 +18,13 @@
 #define MADV_POPULATE_WRITE 23 // Linux 5.14; older kernels refuse it and the writer faults as before
 #endif
 
+// One loaded mapping the SIGBUS guard knows (see OnBusError).
+struct TMappingGuard {
+    std::atomic<std::uintptr_t> begin{0};
+    std::atomic<std::uintptr_t> end{0};
+    std::atomic<bool> cut{false};
+};
+
 namespace {
 // A file block grows by at least this much at a time: 64 MiB of records.
 constexpr std::size_t kFileStep = (64u << 20) / kChartItemSize;
@@ -23,6 +33,55 @@ constexpr std::size_t kFileStep = (64u << 20) / kChartItemSize;
 constexpr std::size_t kReadyAhead = 16u << 20;
 constexpr std::size_t kReadyStretch = 1u << 20;
 const std::size_t kPage = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+
+// Loaded files are mapped, and another program may cut one short while it is shown: a read beyond its
+// new end raises SIGBUS, which ended the program. The guard knows the loaded mappings; a fault inside
+// one puts zero pages over the rest of that mapping (zero records draw nothing) and notes it, and the
+// read goes on. A fault anywhere else is passed to whoever handled SIGBUS before.
+std::array<TMappingGuard, 64> guarded;
+struct sigaction previousBusAction {};
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (TMappingGuard& g : guarded) {
+        const std::uintptr_t begin = g.begin.load(), end = g.end.load();
+        if (begin == 0 || at < begin || at >= end) continue;
+        const std::uintptr_t from = at / kPage * kPage;
+        if (::mmap(reinterpret_cast<void*>(from), end - from, PROT_READ,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+            g.cut.store(true);
+            return;
+        }
+    }
+    if (previousBusAction.sa_flags & SA_SIGINFO) {
+        if (previousBusAction.sa_sigaction) return previousBusAction.sa_sigaction(signal, info, context);
+    } else if (previousBusAction.sa_handler != SIG_DFL && previousBusAction.sa_handler != SIG_IGN) {
+        return previousBusAction.sa_handler(signal);
+    }
+    // Not ours and no one else's: the fault is fatal as it would have been.
+    ::signal(SIGBUS, SIG_DFL);
+    ::raise(SIGBUS);
+}
+
+TMappingGuard* Guard(void* data, std::size_t bytes) {
+    static const bool installed = [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        return ::sigaction(SIGBUS, &action, &previousBusAction) == 0;
+    }();
+    if (!installed) return nullptr;
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    for (TMappingGuard& g : guarded) {
+        std::uintptr_t free = 0;
+        if (!g.begin.compare_exchange_strong(free, begin)) continue;
+        g.cut.store(false);
+        g.end.store(begin + bytes);
+        return &g;
+    }
+    return nullptr; // more loaded files at once than the guard keeps: this one is unguarded
+}
 } // namespace
 
 // Faults the pages ahead of the writer in (MADV_POPULATE_WRITE: allocated and writable, contents
@@ -120,8 +179,17 @@ void TItemBlock::WrittenTo(std::size_t slots) {
 }
 
 void TItemBlock::Unmap() {
+    if (guard_) {
+        guard_->end.store(0);
+        guard_->begin.store(0);
+        guard_ = nullptr;
+    }
     if (kind_ != Kind::Heap && mapped_ > 0) ::munmap(data_, mapped_);
     mapped_ = 0;
+}
+
+bool TItemBlock::FileCut() const {
+    return guard_ && guard_->cut.load();
 }
 
 std::unique_ptr<TItemBlock> TItemBlock::InFile(int fd, std::size_t slots) {
@@ -139,13 +207,17 @@ std::unique_ptr<TItemBlock> TItemBlock::InFile(int fd, std::size_t slots) {
 std::unique_ptr<TItemBlock> TItemBlock::MapFile(int fd, std::size_t records) {
     auto block = std::make_unique<TItemBlock>();
     if (records == 0) return block;
+    // Read-only and shared: the file's own pages, which the kernel may drop and read again, and no
+    // commitment of memory (a private writable mapping counted the whole file, so a file larger than
+    // memory could not be loaded). A loaded list is never written: an append copies it first.
     const std::size_t bytes = records * kChartItemSize;
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    void* p = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED, fd, 0);
     if (p == MAP_FAILED) throw std::system_error(errno, std::generic_category());
     block->kind_ = Kind::Loaded;
     block->data_ = static_cast<TChartItem*>(p);
     block->size_ = records;
     block->mapped_ = bytes;
+    block->guard_ = Guard(p, bytes);
     return block;
 }
 

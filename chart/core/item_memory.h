@@ -13,6 +13,8 @@
 // time in page faults.
 void ReserveItems(std::vector<TChartItem>& items, std::size_t capacity);
 
+struct TMappingGuard;
+
 // The slots of an item list, zero where unused: on the heap; or a shared mapping of a file, which then
 // holds the list's records at their offsets, so the list lives on the disk and the kernel pages it in
 // and out (only the pages in use are resident, none of them anonymous); or a copy-on-write mapping of a
@@ -43,6 +45,9 @@ public:
     // A block in a file ends there: the file is cut to its first `records` records, and the block no
     // longer grows in place.
     void Seal(std::size_t records);
+    // A loaded file was cut short by someone else while mapped: the records beyond its new end read as
+    // zero from then on.
+    bool FileCut() const;
     // The writer has come to slot `slots` of a file block: the pages of the stretch ahead are made ready
     // on a thread of the block's own, so the writer does not stop in a page fault for each new page.
     void WrittenTo(std::size_t slots);
@@ -60,4 +65,5 @@ private:
     std::size_t mapped_ = 0; // bytes mapped
     int fd_ = -1;
     std::unique_ptr<PageReadier> readier_;
+    TMappingGuard* guard_ = nullptr; // a loaded file's entry in the SIGBUS guard
 };

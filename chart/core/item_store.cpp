@@ -100,6 +100,10 @@ void TItemStore::SealBacking() {
     EndBacking();
 }
 
+bool TItemStore::FileCut() const {
+    return block_ && block_->FileCut();
+}
+
 void TItemStore::LeaveFile() {
     if (block_ && block_->FileBacked()) {
         Detach();

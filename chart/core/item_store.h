@@ -68,6 +68,8 @@ public:
     void LeaveFile();
     bool BackedByFile() const { return block_ && block_->FileBacked(); }
     const std::string& BackingError() const { return backingError_; }
+    // The loaded file the list shows was cut short by someone else (see TItemBlock::FileCut).
+    bool FileCut() const;
 
     int ItemCount() const { return count_; }
     // Changes whenever items already in the list may have changed (cleared, replaced, a partner's other

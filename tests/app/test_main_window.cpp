@@ -302,6 +302,9 @@ TEST_F(MainWindow, TheLegendShowsEveryChannelAndHidesOneOnAClick) {
     ASSERT_EQ(legend.Rows().size(), 3u);
     EXPECT_EQ(legend.Rows()[1].Name, "Kanal 2");
     EXPECT_EQ(legend.Rows()[1].Color, ChannelColor(1));
+    // The view follows: the newest samples are at the right, and the legend is not over them.
+    const int newest = k.WorldToPixel(1, k.Item(k.ItemCount() - 1).X, 0).X;
+    EXPECT_FALSE(newest >= legend.x() && newest < legend.x() + legend.width()) << newest << " " << legend.x();
     const QImage before = k.PlotBitmap().copy();
     const int rowHeight = legend.height() / 3;
     QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight * 3 / 2));

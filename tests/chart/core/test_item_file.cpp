@@ -252,3 +252,47 @@ TEST(ItemFile, SaveOnAFullDiskLeavesTheOldFileIntact) {
     EXPECT_EQ(ReadBytes(name), AsBytes(old));
     EXPECT_EQ(FolderEntries(mnt), std::vector<std::string>{"run.mvx"});
 }
+
+namespace {
+// Memory the kernel has promised, in kB (/proc/meminfo's Committed_AS).
+long long CommittedKilobytes() {
+    std::ifstream in("/proc/meminfo");
+    for (std::string key; in >> key;) {
+        long long value = 0;
+        in >> value;
+        if (key == "Committed_AS:") return value;
+        in.ignore(INT_MAX, '\n');
+    }
+    return -1;
+}
+} // namespace
+
+// A large file is the file's own pages, not memory promised: a run larger than memory loads. And a
+// mapped file that someone cuts short while it is shown is noted and reads as zero beyond its new end,
+// where it killed the program with SIGBUS.
+TEST(ItemFile, ALargeFileIsMappedWithoutMemoryAndMayBeCutShortWhileShown) {
+    TempDir dir;
+    const std::string huge = (dir / "huge.mvx").string();
+    const std::vector<TChartItem> first = {MakeItem(ikMoveTo, 1, 2, 3, 4, 5)};
+    SaveItems(huge, first);
+    std::filesystem::resize_file(huge, 32ULL << 30); // sparse: 32 GiB, more than this machine's memory
+    {
+        const long long before = CommittedKilobytes();
+        const std::shared_ptr<TItemBlock> block = LoadItemBlock(huge);
+        ASSERT_EQ(block->Size(), (32ULL << 30) / kChartItemSize);
+        EXPECT_LT(CommittedKilobytes() - before, 1LL << 20) << "kB promised for a mapped file";
+        EXPECT_EQ(block->Data()[0].X, 1);
+        EXPECT_EQ(block->Data()[block->Size() - 1].Kind, 0);
+    }
+
+    const std::string cut = (dir / "cut.mvx").string();
+    std::vector<TChartItem> items(700000, MakeItem(ikLineTo, 7, 8, 0, 0, 0xFF)); // 72.8 MB: mapped
+    SaveItems(cut, items);
+    const std::shared_ptr<TItemBlock> block = LoadItemBlock(cut);
+    ASSERT_EQ(block->Size(), items.size());
+    EXPECT_FALSE(block->FileCut());
+    std::filesystem::resize_file(cut, 10000 * kChartItemSize);
+    EXPECT_EQ(block->Data()[699999].Kind, 0);
+    EXPECT_EQ(block->Data()[5].Kind, ikLineTo);
+    EXPECT_TRUE(block->FileCut());
+}
