@@ -477,27 +477,6 @@ TEST_F(MainWindow, ALocaleSeparatorBeyondLatin1StillConverts) {
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
 
-TEST(ErrorBox, RepeatsAreCountedInTheOneOpenBox) {
-    // The real box: a handler failing on every notification must not stack boxes.
-    QStringList shown;
-    const auto answer = [&shown] {
-        QList<QMessageBox*> boxes;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible()) boxes << b;
-        ASSERT_EQ(boxes.size(), 1);
-        shown << boxes[0]->text();
-        boxes[0]->accept();
-    };
-    QTimer::singleShot(0, [&] {
-        for (const char* m : {"Fehler A", "Fehler B", "Fehler A", "Fehler B"})
-            errorbox::Show(m);
-        answer();
-        QTimer::singleShot(0, answer); // the waiting message comes next, once
-    });
-    errorbox::Show("Fehler A");
-    EXPECT_EQ(shown, (QStringList{"Fehler A (3 ×)", "Fehler B (2 ×)"}));
-}
-
 TEST_F(MainWindow, PortAndBaudListsFollowThePort) {
     EXPECT_EQ(form->ComComboBox1->currentText(), "115200");
     const int index9600 = form->ComComboBox1->findText("9600");
