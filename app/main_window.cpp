@@ -3,6 +3,7 @@
 #include "app/channel_legend.h"
 #include "app/core/conversions.h"
 #include "app/core/csv_export.h"
+#include "app/core/follow.h"
 #include "app/error_box.h"
 #include "app/glyphs.h"
 #include "app/info_window.h"
@@ -10,6 +11,7 @@
 #include "app/port_settings.h"
 #include "app/raw_pane.h"
 #include "app/termination.h"
+#include "app/value_label.h"
 #include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
@@ -64,91 +66,6 @@ constexpr int kPaneLines = 100000;
 void ShowInErrorBox(const std::string& message, const std::string& detail) {
     errorbox::Show(QString::fromStdString(message), QString::fromStdString(detail));
 }
-
-// The large value: its text changes with every sample, what lies beneath it (group box and window
-// background) does not. Once it has a picture of that it paints its text on it, so a new value repaints
-// the label alone rather than the group box under it as well. The picture is taken from the event loop,
-// not while the window paints; until then, and after anything beneath may have changed, the label paints
-// as any label does.
-class ValueLabel : public QLabel {
-public:
-    explicit ValueLabel(QWidget* parent) : QLabel(parent) {
-        for (QWidget* w = parent; w; w = w->parentWidget())
-            w->installEventFilter(this);
-    }
-
-protected:
-    void paintEvent(QPaintEvent* event) override {
-        if (capturing_) return;
-        const qreal ratio = devicePixelRatioF();
-        if (!beneath_.isNull() && (beneath_.devicePixelRatio() != ratio || beneath_.size() != size() * ratio))
-            Forget();
-        if (beneath_.isNull()) {
-            if (!captureDue_) {
-                captureDue_ = true;
-                QMetaObject::invokeMethod(
-                    this, [this] { Capture(); }, Qt::QueuedConnection);
-            }
-        } else {
-            QPainter p(this);
-            p.drawPixmap(0, 0, beneath_);
-        }
-        QLabel::paintEvent(event);
-    }
-    bool event(QEvent* event) override {
-        if (ChangesBeneath(event->type())) Forget();
-        return QLabel::event(event);
-    }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (ChangesBeneath(event->type())) Forget();
-        return QLabel::eventFilter(watched, event);
-    }
-
-private:
-    static bool ChangesBeneath(QEvent::Type t) {
-        switch (t) {
-        case QEvent::Move:
-        case QEvent::Resize:
-        case QEvent::Show:
-        case QEvent::PaletteChange:
-        case QEvent::StyleChange:
-        case QEvent::FontChange:
-        case QEvent::EnabledChange:
-        case QEvent::ActivationChange:
-        case QEvent::WindowStateChange:
-        case QEvent::ParentChange:
-        case QEvent::LayoutDirectionChange:
-        case QEvent::ApplicationPaletteChange:
-            return true;
-        default:
-            return false;
-        }
-    }
-    void Forget() {
-        beneath_ = QPixmap();
-        setAttribute(Qt::WA_OpaquePaintEvent, false); // the widgets beneath paint their part again
-    }
-    // What the window paints where the label is, the label left out.
-    void Capture() {
-        captureDue_ = false;
-        if (!isVisible() || !beneath_.isNull()) return;
-        QWidget* top = window();
-        const qreal ratio = devicePixelRatioF();
-        QPixmap picture(size() * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(top->palette().color(QPalette::Window)); // opaque: the pixmap stays without alpha
-        capturing_ = true;
-        top->render(&picture, QPoint(), QRegion(QRect(mapTo(top, QPoint(0, 0)), size())),
-                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
-        capturing_ = false;
-        beneath_ = picture;
-        setAttribute(Qt::WA_OpaquePaintEvent);
-    }
-
-    QPixmap beneath_;
-    bool capturing_ = false;
-    bool captureDue_ = false;
-};
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
@@ -747,38 +664,22 @@ bool TForm1::FollowData() {
     if (channels.empty()) return false;
     const TScalePropsHoriz& sx = *k.Scale1X();
     const TScalePropsVert& sy = *k.Scale1Y();
-    double xl = sx.RangeLow(), xh = sx.RangeHigh(), yl = sy.RangeLow(), yh = sy.RangeHigh();
+    const ViewRange now{sx.RangeLow(), sx.RangeHigh(), sy.RangeLow(), sy.RangeHigh()};
+    ViewRange v = now;
     if (follow) {
         double newest = -std::numeric_limits<double>::infinity();
         for (const ChannelSpan& c : channels)
             newest = std::max(newest, k.SeriesStore(c.Series).Item(c.End - 1).X);
-        const double width = xh - xl;
-        if (std::isfinite(newest) && width > 0) {
-            xl = newest <= width ? 0.0 : newest - width;
-            xh = xl + width;
-        }
+        FollowNewest(v, newest);
     }
     if (yAuto) {
         TYRange r;
         for (const ChannelSpan& c : channels)
-            r.Add(SamplesInView(k, c, xl, xh));
-        const bool log = sy.Logarithmic();
-        const double low = log ? r.MinAbove : r.Min, high = r.Max;
-        if (std::isfinite(low) && std::isfinite(high) && low <= high) {
-            if (log) {
-                const double margin = std::pow(10.0, (high > low ? std::log10(high / low) : 1.0) / 20);
-                yl = low / margin;
-                yh = high * margin;
-            } else {
-                const double margin = (high > low ? high - low : std::max(std::fabs(high), 1.0)) / 20;
-                yl = low - margin;
-                yh = high + margin;
-            }
-        }
+            r.Add(SamplesInView(k, c, v.XLow, v.XHigh));
+        FitY(v, sy.Logarithmic() ? r.MinAbove : r.Min, r.Max, sy.Logarithmic());
     }
-    if (xl == sx.RangeLow() && xh == sx.RangeHigh() && yl == sy.RangeLow() && yh == sy.RangeHigh())
-        return false;
-    k.SetScaleRange(1, xl, yl, xh, yh);
+    if (v == now) return false;
+    k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
     return true;
 }
 
