@@ -12,6 +12,7 @@
 #include "app/raw_pane.h"
 #include "app/termination.h"
 #include "app/value_label.h"
+#include "app/view_texts.h"
 #include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
@@ -704,14 +705,8 @@ void TForm1::UpdateStatus() {
         ViewStatusLabel->setText(QStringLiteral("Im Bild: keine Messwerte"));
         return;
     }
-    const auto text = [this](double v) {
-        return QString::fromStdString(FormatPlotValue(static_cast<float>(v), decimalSeparator_));
-    };
-    // The mean to six digits: more would be noise of the summation.
-    QString mean = QString::number(r.Mean(), 'g', 6);
-    mean.replace(QChar('.'), QString::fromStdString(std::string(decimalSeparator_.Text())));
-    ViewStatusLabel->setText(
-        QStringLiteral("Im Bild: Min %1   Max %2   Mittel %3").arg(text(r.Min), text(r.Max), mean));
+    ViewStatusLabel->setText(QStringLiteral("Im Bild: ") +
+                             StatsText(r, decimalSeparator_, QStringLiteral("   ")));
 }
 
 // A crosshair through the sample nearest to the mouse's x, and beside it the sample's number (or time)
@@ -1202,9 +1197,6 @@ QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
 void TForm1::UpdateLegend(const std::vector<ChannelSpan>& channels) {
     TKartex& k = *Kartex1;
     if (channels.size() < 2) return Legend->hide();
-    const auto text = [this](double v) {
-        return QString::fromStdString(FormatPlotValue(static_cast<float>(v), decimalSeparator_));
-    };
     std::vector<TChannelLegend::Row> rows;
     for (std::size_t i = 0; i < channels.size(); ++i) {
         const ChannelSpan& c = channels[i];
@@ -1214,14 +1206,10 @@ void TForm1::UpdateLegend(const std::vector<ChannelSpan>& channels) {
         row.Shown = k.ClassVisible(c.Class);
         if (c.End > c.Begin) {
             row.Color = list.Item(c.Begin).Color;
-            row.Value = text(list.Item(c.End - 1).Y);
+            row.Value = ValueText(list.Item(c.End - 1).Y, decimalSeparator_);
         }
         const TYRange r = SamplesInView(k, c, k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh());
-        if (r.Count > 0) {
-            QString mean = QString::number(r.Mean(), 'g', 6);
-            mean.replace(QChar('.'), QString::fromStdString(std::string(decimalSeparator_.Text())));
-            row.Stats = QStringLiteral("Min %1  Max %2  Mittel %3").arg(text(r.Min), text(r.Max), mean);
-        }
+        if (r.Count > 0) row.Stats = StatsText(r, decimalSeparator_, QStringLiteral("  "));
         rows.push_back(std::move(row));
     }
     Legend->SetRows(std::move(rows));
