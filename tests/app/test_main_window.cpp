@@ -819,7 +819,13 @@ TEST_F(MainWindow, AJournalFaultIsToldWhileReadingGoesOn) {
         ASSERT_TRUE(WaitFor([&] { return whileOpen >= 0; }));
         ASSERT_TRUE(WaitFor([&] { return k.SeriesCount() == 3 && k.SeriesStore(2).ItemCount() >= 3000; }));
     }
+    // The top bar gives the measured rate during an acquisition, and claims no limit.
+    ASSERT_TRUE(WaitFor([&] { return form->Label11->text() != "0 Messwerte/s"; }));
+    const int rate = form->Label11->text().section(' ', 0, 0).toInt();
+    EXPECT_TRUE(rate > 1000 && rate < 3000 && form->Label11->text().endsWith(" Messwerte/s"))
+        << form->Label11->text().toStdString();
     form->StopButton->click();
+    EXPECT_TRUE(form->Label11->text().isEmpty());
     EXPECT_GE(whileOpen, 500);
     ASSERT_EQ(errors.size(), 1) << errors.join("; ").toStdString();
     EXPECT_TRUE(errors[0].contains("nicht gegen Absturz gesichert")) << errors[0].toStdString();
