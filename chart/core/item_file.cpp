@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <system_error>
@@ -21,6 +22,8 @@ namespace {
 std::string ErrnoText(int err) {
     return std::generic_category().message(err);
 }
+
+constexpr const char* kNotRegular = "it is not a regular file";
 
 // Closes the descriptor when it goes out of scope; Close() reports the error of an explicit close.
 class FileDescriptor {
@@ -137,7 +140,7 @@ namespace {
 // Rewrites an existing file in place, for a folder in which no temporary file can be made. The room is
 // taken before the first byte changes, so a full disk leaves the old contents as they were.
 void SaveInPlace(const std::string& fileName, const std::filesystem::path& target,
-                 std::span<const std::span<const TChartItem>> parts, std::size_t size) {
+                 const std::function<int(int fd)>& write, std::size_t size) {
     FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if (size > 0) {
@@ -145,8 +148,10 @@ void SaveInPlace(const std::string& fileName, const std::filesystem::path& targe
         if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
             throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     }
-    int err = WriteParts(fd.Get(), parts);
-    if (err == 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) err = errno;
+    int err = write(fd.Get());
+    const off_t written = err == 0 ? ::lseek(fd.Get(), 0, SEEK_CUR) : 0;
+    if (err == 0 && written < 0) err = errno;
+    if (err == 0 && ::ftruncate(fd.Get(), written) != 0) err = errno;
     if (err == 0 && ::fsync(fd.Get()) != 0) err = errno;
     if (err == 0) err = fd.Close();
     if (err != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
@@ -160,15 +165,22 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
 }
 
 void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts) {
-    const std::filesystem::path target = ResolveTarget(fileName);
     std::size_t size = 0;
     for (const std::span<const TChartItem>& part : parts)
         size += part.size_bytes();
+    SaveWholeFile(
+        fileName, [parts](int fd) { return WriteParts(fd, parts); }, [size] { return size; });
+}
 
+void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>& write,
+                   const std::function<std::size_t()>& size) {
+    const std::filesystem::path target = ResolveTarget(fileName);
     struct stat old {};
     bool targetExists = ::stat(target.c_str(), &old) == 0;
     if (targetExists && S_ISDIR(old.st_mode))
         throw EItemFileError("Cannot create", fileName, ErrnoText(EISDIR));
+    // A device or a pipe would be replaced by a plain file (or, written in place, never be whole).
+    if (targetExists && !S_ISREG(old.st_mode)) throw EItemFileError("Cannot write", fileName, kNotRegular);
     // The rename could replace a file the user may not write; such a file stays protected.
     if (targetExists && ::access(target.c_str(), W_OK) != 0)
         throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
@@ -178,22 +190,21 @@ void SaveItemParts(const std::string& fileName, std::span<const std::span<const 
     FileDescriptor fd = CreateTemporaryBeside(target, tempPath, err);
     if (fd.Get() < 0) {
         // A writable file in a folder the user may not write: it can only be written where it is.
-        if (targetExists && S_ISREG(old.st_mode) && (err == EACCES || err == EPERM))
-            return SaveInPlace(fileName, target, parts, size);
+        if (targetExists && (err == EACCES || err == EPERM))
+            return SaveInPlace(fileName, target, write, size());
         throw EItemFileError("Cannot create", fileName, ErrnoText(err));
     }
     TemporaryFile temp(tempPath);
 
     // Replacing a file keeps its owner and group where the user may set them (the owner only as root, a
     // group the user belongs to), then the permissions the user gave it.
-    if (targetExists && S_ISREG(old.st_mode)) {
+    if (targetExists) {
         if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
             ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
         ::fchmod(fd.Get(), old.st_mode & 07777);
     }
 
-    if ((err = WriteParts(fd.Get(), parts)) != 0)
-        throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    if ((err = write(fd.Get())) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::fsync(fd.Get()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if ((err = fd.Close()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::rename(temp.Path().c_str(), target.c_str()) != 0)

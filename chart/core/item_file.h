@@ -8,6 +8,7 @@
 // and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -33,6 +34,15 @@ private:
 void SaveItems(const std::string& fileName, std::span<const TChartItem> items);
 // Writes the lists one after the other, as one file.
 void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts);
+
+// Writes any file whole or not at all, as SaveItems does: write(fd) puts the contents into a new file
+// beside the target and returns 0 or the errno of its failure; that file is flushed to the disk and
+// renamed over the target. Where no file can be made beside it (a writable file in a folder the user may
+// not write), the target is rewritten in place once size() bytes, what write writes, are reserved. A
+// target that is a folder, a device or a pipe is refused. Throws EItemFileError; what write throws
+// passes on, and the target stays as it was in every case.
+void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>& write,
+                   const std::function<std::size_t()>& size);
 
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
