@@ -27,10 +27,64 @@ bool IsSample(const TChartItem& item) {
 }
 
 void WriteTime(std::ostream& out, double time) {
-    // Years beyond four digits are no ISO 8601 basic dates: such a field stays empty as well.
-    if (std::isfinite(time) && time != 0 && std::fabs(time) < 253402300800.0) out << IsoUtcMilliseconds(time);
+    // Years of other than four digits (before year 0, from 10000 on) are no ISO 8601 basic dates: such a
+    // field stays empty as well; a year before 0 would also start the field with '-'.
+    if (std::isfinite(time) && time != 0 && time >= -62167219200.0 &&
+        std::round(static_cast<long double>(time) * 1000.0L) < 253402300800000.0L)
+        out << IsoUtcMilliseconds(time);
+}
+
+// The length of the UTF-8 sequence at the start of s (1 to 4), or 0 when it is none: a stray or missing
+// continuation byte, an overlong form, a surrogate or a code point beyond U+10FFFF.
+std::size_t Utf8Length(std::string_view s, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t n = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF)
+        n = 2, code = lead & 0x1Fu;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        n = 3, code = lead & 0x0Fu;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        n = 4, code = lead & 0x07u;
+    else
+        return 0;
+    if (s.size() < n) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(i) & 0x3Fu);
+    }
+    const bool overlong = (n == 3 && code < 0x800) || (n == 4 && code < 0x10000);
+    if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    return n;
 }
 } // namespace
+
+std::string CsvTextCell(std::string_view text) {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    // What a spreadsheet would take as a formula is made text by a leading apostrophe.
+    const bool formula =
+        !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    std::string cell = formula ? "'" : "";
+    while (!text.empty()) {
+        char32_t code = 0;
+        const std::size_t n = Utf8Length(text, code);
+        // Control characters (C0, DEL, C1) would move a terminal's cursor or end the row in some reader.
+        if (n == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            cell += kReplacement;
+        else
+            cell.append(text.substr(0, n));
+        text.remove_prefix(n == 0 ? 1 : n);
+    }
+    if (!formula && cell.find_first_of(",\"") == std::string::npos) return cell;
+    std::string quoted = "\"";
+    for (const char ch : cell)
+        quoted += ch == '"' ? std::string_view("\"\"") : std::string_view(&ch, 1);
+    return quoted + '"';
+}
 
 std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
     const int n = static_cast<int>(items.size());
@@ -79,19 +133,10 @@ void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartIt
         return;
     }
     out << "sample,time";
-    for (std::size_t c = 0; c < channels.size(); ++c) {
-        const std::string name =
-            c < names.size() && !names[c].empty() ? names[c] : "value" + std::to_string(c + 1);
-        // A name is letters, digits, '_' and '.', but one from elsewhere is quoted where it must be.
-        if (name.find_first_of(",\"\r\n") == std::string::npos) {
-            out << ',' << name;
-        } else {
-            std::string quoted;
-            for (const char ch : name)
-                quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-            out << ",\"" << quoted << '"';
-        }
-    }
+    for (std::size_t c = 0; c < channels.size(); ++c)
+        out << ','
+            << CsvTextCell(c < names.size() && !names[c].empty() ? names[c]
+                                                                 : "value" + std::to_string(c + 1));
     out << "\r\n";
     // The channels' samples merged by x: a row for each x, its samples side by side.
     std::vector<std::size_t> at(channels.size(), 0);

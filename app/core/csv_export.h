@@ -7,20 +7,27 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 // A header row "sample,time,value", then one row per sample record (move-to or line-to) in order: its
 // number from 1, its receive time (X2, seconds since 1970-01-01 UTC) as ISO 8601 UTC with milliseconds,
-// empty where the record holds none (X2 = 0 or not finite), and its value with a period as decimal
-// point. Rows end in CR LF.
+// empty where the record holds none (X2 = 0, not finite, or not in a year of four digits), and its
+// value with a period as decimal point. Rows end in CR LF.
 // A list of several channels (see ChannelRanges) gives a value column per channel instead, named by the
-// channel's name or "value<N>": "sample,time,temp,hum"; one row per x, in rising x, its number from 1,
-// the time of its first sample, and an empty field where a channel has no sample at that x.
+// channel's name (a text cell, see CsvTextCell) or "value<N>": "sample,time,temp,hum"; one row per x, in
+// rising x, its number from 1, the time of its first sample, and an empty field where a channel has no
+// sample at that x.
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items);
 // The same for channels held apart (a chart's series): channels[c] with its name names[c].
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
                      std::span<const std::string> names);
+
+// A text cell: valid UTF-8 as it is, every invalid byte and every control character replaced by U+FFFD;
+// a cell a spreadsheet would take as a formula (starting with '=', '+', '-', '@', a tab or a CR) is made
+// text by a leading apostrophe. Such a cell and one holding ',' or '"' is quoted (RFC 4180).
+std::string CsvTextCell(std::string_view text);
 
 // The channels of an item list as an acquisition writes them, one after the other: stretches of rising
 // item class (the channel − 1), found by bisection. A list whose last item's class is not above its
