@@ -16,11 +16,13 @@
 
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace {
 
@@ -125,7 +127,9 @@ const char* kCsvHelp =
     "the sample number from 1, its receive time in ISO 8601 UTC (empty where the file holds none) and\n"
     "its value, with a period as decimal point. A file of several channels gives a row per x and a\n"
     "column per channel, named as the channel (or value1, value2, ...); a channel without a sample at\n"
-    "that x leaves its field empty.\n";
+    "that x leaves its field empty. Names that a spreadsheet would take as formulas are made text. The\n"
+    "file is read as the CSV is written, so its size is not limited by memory; an -o file is replaced\n"
+    "only by a whole CSV.\n";
 
 int Record(const QStringList& args) {
     const Options o = Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"},
@@ -281,18 +285,22 @@ int Csv(const QStringList& args) {
         return 0;
     }
     if (o.positional.size() != 1) throw UsageError(kCsvHelp);
-    const std::vector<TChartItem> items = LoadItems(o.positional[0].toStdString());
-    std::ofstream file;
-    std::ostream* out = &std::cout;
+    // The file is read a piece at a time as the CSV is written: memory does not grow with it.
+    const ItemFileReader file(o.positional[0].toStdString());
     const auto target = o.Get("-o");
-    if (target) {
-        file.open(target->toStdString(), std::ios::binary | std::ios::trunc);
-        if (!file) throw std::runtime_error("cannot write \"" + target->toStdString() + "\"");
-        out = &file;
+    if (!target) {
+        if (const int err = WriteSamplesCsv(STDOUT_FILENO, file))
+            throw std::runtime_error(std::string("Cannot write the standard output: ") + std::strerror(err));
+        return 0;
     }
-    WriteSamplesCsv(*out, items);
-    out->flush();
-    if (!*out) throw std::runtime_error("writing the CSV failed");
+    // A file is replaced only by a whole CSV.
+    SaveWholeFile(
+        target->toStdString(), [&file](int fd) { return WriteSamplesCsv(fd, file); },
+        [&file] {
+            std::size_t bytes = 0;
+            WriteSamplesCsv(-1, file, &bytes);
+            return bytes;
+        });
     return 0;
 }
 

@@ -3,9 +3,14 @@
 #include "app/core/conversions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <streambuf>
+
+#include <unistd.h>
 
 std::string IsoUtcMilliseconds(double seconds) {
     // Whole milliseconds, rounded; the carry goes into the second.
@@ -86,49 +91,86 @@ std::string CsvTextCell(std::string_view text) {
     return quoted + '"';
 }
 
-std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
-    const int n = static_cast<int>(items.size());
+namespace {
+// The channels of a list of n items whose item class classAt(i) gives, as ChannelRanges finds them.
+template <typename ClassAt>
+std::vector<std::pair<std::uint64_t, std::uint64_t>> Ranges(std::uint64_t n, const ClassAt& classAt) {
     if (n == 0) return {};
-    if (items[static_cast<std::size_t>(n - 1)].ItemClass <= items[0].ItemClass) return {{0, n}};
-    std::vector<std::pair<int, int>> ranges;
-    for (int begin = 0; begin < n;) {
-        const std::uint8_t c = items[static_cast<std::size_t>(begin)].ItemClass;
-        const auto end = std::partition_point(items.begin() + begin, items.end(),
-                                              [c](const TChartItem& it) { return it.ItemClass <= c; });
-        const int e = std::max(begin + 1, static_cast<int>(end - items.begin()));
-        ranges.emplace_back(begin, e);
-        begin = e;
+    if (classAt(n - 1) <= classAt(0)) return {{0, n}};
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (std::uint64_t begin = 0; begin < n;) {
+        const std::uint8_t c = classAt(begin);
+        // The first item past begin whose class is above c (bisection).
+        std::uint64_t low = begin, high = n;
+        while (low < high) {
+            const std::uint64_t mid = low + (high - low) / 2;
+            if (classAt(mid) <= c)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        const std::uint64_t end = std::max(begin + 1, low);
+        ranges.emplace_back(begin, end);
+        begin = end;
     }
     return ranges;
 }
 
-std::string RecordText(const TChartItem& item) {
-    const int length = std::min<int>(item.Text[0], 17);
-    return std::string(reinterpret_cast<const char*>(item.Text + 1), static_cast<std::size_t>(length));
-}
-
-void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items) {
-    std::vector<std::span<const TChartItem>> channels;
-    std::vector<std::string> names;
-    for (const auto& [begin, end] : ChannelRanges(items)) {
-        channels.push_back(
-            items.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
-        names.push_back(RecordText(channels.back().front()));
+// A channel of a list in memory, sample by sample.
+class ListChannel {
+public:
+    explicit ListChannel(std::span<const TChartItem> items) : items_(items) {}
+    // The next sample, nullptr after the last.
+    const TChartItem* Sample() {
+        while (at_ < items_.size() && !IsSample(items_[at_]))
+            ++at_;
+        return at_ < items_.size() ? &items_[at_] : nullptr;
     }
-    WriteSamplesCsv(out, channels, names);
-}
+    void Take() { ++at_; }
 
-void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
-                     std::span<const std::string> names) {
+private:
+    std::span<const TChartItem> items_;
+    std::size_t at_ = 0;
+};
+
+// Records [begin, end) of a file, read a piece at a time.
+class FileChannel {
+public:
+    FileChannel(const ItemFileReader& file, std::uint64_t begin, std::uint64_t end)
+        : file_(file), next_(begin), end_(end) {}
+    const TChartItem* Sample() {
+        for (;;) {
+            while (at_ < piece_.size() && !IsSample(piece_[at_]))
+                ++at_;
+            if (at_ < piece_.size()) return &piece_[at_];
+            if (next_ >= end_) return nullptr;
+            piece_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, end_ - next_)));
+            file_.Read(next_, piece_);
+            next_ += piece_.size();
+            at_ = 0;
+        }
+    }
+    void Take() { ++at_; }
+
+private:
+    static constexpr std::uint64_t kPiece = 1024; // records: 104 KiB
+
+    const ItemFileReader& file_;
+    std::uint64_t next_, end_;
+    std::vector<TChartItem> piece_;
+    std::size_t at_ = 0;
+};
+
+template <typename Channel>
+void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<const std::string> names) {
     if (channels.size() <= 1) {
         out << "sample,time,value\r\n";
         long long number = 0;
-        for (const auto& list : channels)
-            for (const TChartItem& item : list) {
-                if (!IsSample(item)) continue;
+        for (Channel& channel : channels)
+            for (const TChartItem* item; out && (item = channel.Sample()); channel.Take()) {
                 out << ++number << ',';
-                WriteTime(out, item.X2);
-                out << ',' << LocaleFloatText(item.Y, '.') << "\r\n";
+                WriteTime(out, item->X2);
+                out << ',' << LocaleFloatText(item->Y, '.') << "\r\n";
             }
         return;
     }
@@ -139,30 +181,126 @@ void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartIt
                                                                  : "value" + std::to_string(c + 1));
     out << "\r\n";
     // The channels' samples merged by x: a row for each x, its samples side by side.
-    std::vector<std::size_t> at(channels.size(), 0);
-    const auto next = [&](std::size_t c) -> const TChartItem* {
-        while (at[c] < channels[c].size() && !IsSample(channels[c][at[c]]))
-            ++at[c];
-        return at[c] < channels[c].size() ? &channels[c][at[c]] : nullptr;
-    };
     long long number = 0;
-    for (;;) {
+    while (out) { // a stream that failed takes nothing more: the rest of the file is not read for it
         const TChartItem* lowest = nullptr;
+        std::size_t first = 0; // the channel of the lowest
         for (std::size_t c = 0; c < channels.size(); ++c)
-            if (const TChartItem* it = next(c); it && (!lowest || it->X < lowest->X || std::isnan(lowest->X)))
-                lowest = it;
+            if (const TChartItem* it = channels[c].Sample();
+                it && (!lowest || it->X < lowest->X || std::isnan(lowest->X)))
+                lowest = it, first = c;
         if (!lowest) break;
         const double x = lowest->X;
         out << ++number << ',';
         WriteTime(out, lowest->X2);
         for (std::size_t c = 0; c < channels.size(); ++c) {
             out << ',';
-            const TChartItem* it = next(c);
-            if (it && (it == lowest || it->X == x)) {
+            const TChartItem* it = channels[c].Sample();
+            if (it && (c == first || it->X == x)) {
                 out << LocaleFloatText(it->Y, '.');
-                ++at[c];
+                channels[c].Take();
             }
         }
         out << "\r\n";
     }
+}
+} // namespace
+
+std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
+    std::vector<std::pair<int, int>> ranges;
+    for (const auto& [begin, end] : Ranges(
+             items.size(), [items](std::uint64_t i) { return items[static_cast<std::size_t>(i)].ItemClass; }))
+        ranges.emplace_back(static_cast<int>(begin), static_cast<int>(end));
+    return ranges;
+}
+
+std::string RecordText(const TChartItem& item) {
+    const int length = std::min<int>(item.Text[0], 17);
+    return std::string(reinterpret_cast<const char*>(item.Text + 1), static_cast<std::size_t>(length));
+}
+
+void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items) {
+    std::vector<ListChannel> channels;
+    std::vector<std::string> names;
+    for (const auto& [begin, end] : ChannelRanges(items)) {
+        const auto part =
+            items.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+        channels.emplace_back(part);
+        names.push_back(RecordText(part.front()));
+    }
+    WriteChannels(out, std::span(channels), names);
+}
+
+void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
+                     std::span<const std::string> names) {
+    std::vector<ListChannel> lists(channels.begin(), channels.end());
+    WriteChannels(out, std::span(lists), names);
+}
+
+void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file) {
+    const auto classAt = [&file](std::uint64_t i) { return file.Record(i).ItemClass; };
+    std::vector<FileChannel> channels;
+    std::vector<std::string> names;
+    for (const auto& [begin, end] : Ranges(file.Records(), classAt)) {
+        channels.emplace_back(file, begin, end);
+        names.push_back(RecordText(file.Record(begin)));
+    }
+    WriteChannels(out, std::span(channels), names);
+}
+
+namespace {
+// An output stream's buffer that writes to a descriptor, or only counts without one (fd < 0). Error()
+// is the errno of the first write that failed.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd), buffer_(1 << 16) {
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+    int Error() const { return error_; }
+    std::size_t Count() const { return count_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!Drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain() {
+        const char* p = pbase();
+        auto n = static_cast<std::size_t>(pptr() - pbase());
+        count_ += n;
+        while (fd_ >= 0 && n > 0 && error_ == 0) {
+            const ssize_t written = ::write(fd_, p, n);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                error_ = written < 0 ? errno : EIO;
+                break;
+            }
+            p += written;
+            n -= static_cast<std::size_t>(written);
+        }
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        return error_ == 0;
+    }
+
+    int fd_;
+    int error_ = 0;
+    std::size_t count_ = 0;
+    std::vector<char> buffer_;
+};
+} // namespace
+
+int WriteSamplesCsv(int fd, const ItemFileReader& file, std::size_t* bytes) {
+    DescriptorBuffer buffer(fd);
+    std::ostream out(&buffer);
+    WriteSamplesCsv(out, file);
+    out.flush();
+    if (bytes) *bytes = buffer.Count();
+    return buffer.Error() != 0 ? buffer.Error() : out ? 0 : EIO;
 }

@@ -3,7 +3,9 @@
 // "mevrant csv". Plain C++.
 
 #include "chart/core/item.h"
+#include "chart/core/item_file.h"
 
+#include <cstddef>
 #include <ostream>
 #include <span>
 #include <string>
@@ -23,6 +25,14 @@ void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items);
 // The same for channels held apart (a chart's series): channels[c] with its name names[c].
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
                      std::span<const std::string> names);
+
+// The same for an acquisition file, read a piece at a time as the CSV is written: memory does not grow
+// with the file, and the text is byte for byte what the list of its records (LoadItems) gives. Throws
+// EItemFileError.
+void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file);
+// The same written to a descriptor (standard output, a file), or with fd < 0 only measured: bytes is
+// set to the length of the CSV. Returns 0 or the errno of the write that failed.
+int WriteSamplesCsv(int fd, const ItemFileReader& file, std::size_t* bytes = nullptr);
 
 // A text cell: valid UTF-8 as it is, every invalid byte and every control character replaced by U+FFFD;
 // a cell a spreadsheet would take as a formula (starting with '=', '+', '-', '@', a tab or a CR) is made

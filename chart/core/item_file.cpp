@@ -12,6 +12,7 @@
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +36,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
     // Returns 0 or the errno of a failed close; the descriptor is released either way.
     int Close() {
         int fd = fd_;
@@ -250,6 +252,44 @@ std::vector<TChartItem> LoadItems(const std::string& fileName) {
         remaining -= static_cast<std::size_t>(n);
     }
     return items;
+}
+
+ItemFileReader::ItemFileReader(const std::string& fileName) : fileName_(fileName) {
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+    if (S_ISDIR(st.st_mode)) throw EItemFileError("Cannot read", fileName, ErrnoText(EISDIR));
+    length_ = static_cast<std::uint64_t>(st.st_size);
+    fd_ = fd.Release();
+}
+
+ItemFileReader::~ItemFileReader() {
+    ::close(fd_);
+}
+
+TChartItem ItemFileReader::Record(std::uint64_t index) const {
+    TChartItem item;
+    Read(index, std::span(&item, 1));
+    return item;
+}
+
+void ItemFileReader::Read(std::uint64_t first, std::span<TChartItem> into) const {
+    auto* data = reinterpret_cast<std::byte*>(into.data());
+    std::size_t remaining = into.size_bytes();
+    auto offset = static_cast<off_t>(first * kChartItemSize);
+    while (remaining > 0) {
+        const ssize_t n = ::pread(fd_, data, remaining, offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EItemFileError("Cannot read", fileName_, ErrnoText(errno));
+        }
+        if (n == 0)
+            throw EItemFileError("Cannot read", fileName_, "the file became shorter while it was read");
+        data += n;
+        offset += n;
+        remaining -= static_cast<std::size_t>(n);
+    }
 }
 
 std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {

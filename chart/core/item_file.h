@@ -8,6 +8,7 @@
 // and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -47,6 +48,28 @@ void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
 std::vector<TChartItem> LoadItems(const std::string& fileName);
+
+// An acquisition file open for reading a record or a stretch of records at a time: a pass over a file
+// larger than memory ("mevrant csv"). It holds the whole records the file has when it is opened, as
+// LoadItems takes them (any number of them). Throws EItemFileError, also when the file has become shorter.
+class ItemFileReader {
+public:
+    explicit ItemFileReader(const std::string& fileName);
+    ~ItemFileReader();
+    ItemFileReader(const ItemFileReader&) = delete;
+    ItemFileReader& operator=(const ItemFileReader&) = delete;
+
+    std::uint64_t Length() const { return length_; } // in bytes
+    std::uint64_t Records() const { return length_ / kChartItemSize; }
+    TChartItem Record(std::uint64_t index) const;
+    // Records first, first + 1, ... into the span, which must lie within the file's records.
+    void Read(std::uint64_t first, std::span<TChartItem> into) const;
+
+private:
+    std::string fileName_;
+    int fd_ = -1;
+    std::uint64_t length_ = 0;
+};
 
 // Reads a file as LoadItems does, but a large one (from kMapFrom bytes) is mapped copy-on-write instead of
 // read into memory: its pages come from the file as they are drawn, and only the ones in use stay.

@@ -1,6 +1,8 @@
+#include "app/core/csv_export.h"
 #include "app/core/journal.h"
 #include "chart/core/item_file.h"
 #include "sim_process.h"
+#include "tests/reliability/sanitized.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -19,6 +21,8 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <span>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -350,6 +354,56 @@ TEST(Cli, AKilledAcquisitionLeavesItsSamplesInTheJournal) {
         }
         EXPECT_FALSE(QFileInfo::exists(out));
     }
+}
+
+// On a full disk the CSV and the picture say why they could not be written (no "Unknown error"), and the
+// files they were to replace stay whole. The disk is a tiny tmpfs in a mount namespace of its own.
+TEST(Cli, AFullDiskNamesTheCauseAndKeepsTheOldFiles) {
+    QTemporaryDir dir;
+    const QString full = dir.filePath("full"), mvx = dir.filePath("in.mvx");
+    ASSERT_TRUE(QDir().mkpath(full));
+    if (QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full}) != 0)
+        GTEST_SKIP() << "no mount namespace here for a tmpfs";
+    std::vector<TChartItem> items;
+    for (int i = 0; i < 5000; ++i)
+        items.push_back(Sample(i ? ikLineTo : ikMoveTo, i, i * 0.5));
+    SaveItems(mvx.toStdString(), items);
+    const QString script = "mount -t tmpfs -o size=64k tmpfs " + full + " && cd " + full +
+                           " && echo old > a.csv && echo old > a.bmp && " + Mevrant() + " csv " + mvx +
+                           " -o a.csv; echo $?; " + Mevrant() + " render " + mvx +
+                           " -o a.bmp; echo $?; cat a.csv a.bmp; ls -A";
+    const Result r = RunMevrant({}, 60000, QProcessEnvironment::systemEnvironment(),
+                                {"unshare", {"-rm", "sh", "-c", script}});
+    EXPECT_EQ(r.out, "1\n1\nold\nold\na.bmp\na.csv\n");
+    EXPECT_EQ(r.err.count("No space left on device"), 2) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Unknown error")) << r.err.toStdString();
+}
+
+// The CSV of a file far larger than the memory the program may take: it is read as it is written.
+TEST(Cli, CsvStreamsAFileLargerThanItsMemory) {
+#ifdef MEVRANT_SANITIZED
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+#endif
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("large.mvx");
+    constexpr qint64 kRecords = (qint64{512} << 20) / 104; // 512 MiB, sparse: records of zeros are no samples
+    const std::vector<TChartItem> samples{Sample(ikMoveTo, 0, 1), Sample(ikLineTo, 1, -2),
+                                          Sample(ikLineTo, 2, 3)};
+    {
+        QFile f(mvx);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(kRecords * 104));
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_TRUE(f.seek(static_cast<qint64>(i) * (kRecords - 1) / 2 * 104));
+            f.write(reinterpret_cast<const char*>(&samples[i]), sizeof(TChartItem));
+        }
+    }
+    std::ostringstream expected;
+    WriteSamplesCsv(expected, samples);
+    const Result r = RunMevrant({}, 60000, QProcessEnvironment::systemEnvironment(),
+                                {"sh", {"-c", "ulimit -v 400000 && exec " + Mevrant() + " csv " + mvx}});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), expected.str());
 }
 
 int main(int argc, char** argv) {
