@@ -306,3 +306,15 @@ std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
         throw EItemFileError("Cannot read", fileName, ErrnoText(e.code().value()));
     }
 }
+
+std::string ItemFileLengthNote(std::uint64_t fileLength) {
+    const std::uint64_t rest = fileLength % kChartItemSize;
+    if (fileLength < kChartItemSize)
+        return "holds no record (" + std::to_string(fileLength) + " bytes, a record has " +
+               std::to_string(kChartItemSize) + ")";
+    if (rest != 0)
+        return "ends in " + std::to_string(rest) +
+               " bytes that are no whole record (its length is not a multiple of " +
+               std::to_string(kChartItemSize) + "); they are passed over";
+    return {};
+}

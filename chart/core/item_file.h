@@ -80,3 +80,9 @@ std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName);
 constexpr std::size_t ItemRecordCount(std::size_t fileLength) {
     return fileLength / kChartItemSize;
 }
+
+// Loading takes a file whose length is no multiple of a record, or that holds no record at all, as it
+// is (the whole records, or none), but such a file is worth a word to the user: what is odd about a file
+// of that length ("holds no record (50 bytes, a record has 104)", "ends in 7 bytes that are no whole
+// record ..."), empty for a file of one record or more and nothing else.
+std::string ItemFileLengthNote(std::uint64_t fileLength);
