@@ -8,6 +8,7 @@
 #include "app/port_settings.h"
 #include "app/termination.h"
 #include "chart/core/item_file.h"
+#include "chart/export.h"
 #include "chart/kartex.h"
 #include "serial/core/comport.h"
 #include "serial/core/comtext.h"
@@ -16,12 +17,17 @@
 #include <QTimer>
 
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <optional>
 #include <stdexcept>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -79,6 +85,31 @@ long long CountOption(const Options& o, const QString& name) {
     return n;
 }
 
+// A duration in seconds: a positive finite number ("60", "0.5", "1e6").
+double DurationOption(const Options& o, const QString& name) {
+    const std::optional<double> v = ReceivedLoneNumber(o.Get(name)->toStdString());
+    if (!v || !std::isfinite(*v) || *v <= 0)
+        throw UsageError(("option " + name + " needs a positive number of seconds, e.g. 60 or 0.5, not '" +
+                          *o.Get(name) + "'")
+                             .toStdString());
+    return *v;
+}
+
+// An output that is there but is no regular file (a folder, a device, a pipe) is refused before any
+// work is done: it would be replaced by a file or never be written whole.
+void RefuseIrregularOutput(const QString& name) {
+    struct stat st {};
+    if (::stat(name.toLocal8Bit().constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw std::runtime_error("Cannot write \"" + name.toStdString() + "\": " +
+                                 (S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file"));
+}
+
+// A file that loads although its length is odd (see ItemFileLengthNote) is worth a line on stderr.
+void NoteOddLength(const char* command, const std::string& fileName, std::uint64_t length) {
+    if (const std::string note = ItemFileLengthNote(length); !note.empty())
+        std::cerr << "mevrant " << command << ": warning: \"" << fileName << "\" " << note << std::endl;
+}
+
 // Takes lines of samples until a limit; later lines of the same notification are ignored.
 class LimitedSink : public SampleSink {
 public:
@@ -109,7 +140,8 @@ const char* kRecordHelp =
     "number. Each sample is also kept, as it arrives, in the journal folder $XDG_DATA_HOME/mevrant (see\n"
     "\"Letzte Erfassungen\"), so a killed recording loses none. When the device goes away, what was\n"
     "received is saved, the port's error is printed and the exit status is 3. A line of several values\n"
-    "(\"23.5,45.1\", \"temp:23.5 hum:45.1\") gives one sample per channel; --count counts lines.\n";
+    "(\"23.5,45.1\", \"temp:23.5 hum:45.1\") gives one sample per channel; --count counts lines. --seconds\n"
+    "takes any positive number of seconds. An -o that is a folder, a device or a pipe is refused.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
@@ -118,7 +150,8 @@ const char* kRenderHelp =
     "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
     "the\n"
     "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y. --time-axis labels x\n"
-    "as times, for a file recorded with x in seconds.\n";
+    "as times, for a file recorded with x in seconds. The picture is written under the name given, which\n"
+    "ends in .bmp, and replaces an older file only when it is whole.\n";
 
 const char* kCsvHelp =
     "usage: mevrant csv FILE.mvx [-o FILE.csv]\n"
@@ -126,7 +159,9 @@ const char* kCsvHelp =
     "the sample number from 1, its receive time in ISO 8601 UTC (empty where the file holds none) and\n"
     "its value, with a period as decimal point. A file of several channels gives a row per x and a\n"
     "column per channel, named as the channel (or value1, value2, ...); a channel without a sample at\n"
-    "that x leaves its field empty.\n";
+    "that x leaves its field empty. Names that a spreadsheet would take as formulas are made text. The\n"
+    "file is read as the CSV is written, so its size is not limited by memory; an -o file is replaced\n"
+    "only by a whole CSV.\n";
 
 int Record(const QStringList& args) {
     const Options o = Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"},
@@ -138,7 +173,8 @@ int Record(const QStringList& args) {
     if (!o.Get("--port") || !o.Get("-o") || (o.Get("--count").has_value() == o.Get("--seconds").has_value()))
         throw UsageError(kRecordHelp);
     const long long count = o.Get("--count") ? CountOption(o, "--count") : (1LL << 62);
-    const double seconds = NumberOption(o, "--seconds", 0);
+    const double seconds = o.Get("--seconds") ? DurationOption(o, "--seconds") : 0;
+    RefuseIrregularOutput(*o.Get("-o"));
 
     TKartex chart;
     ConfigureMainChart(chart);
@@ -224,11 +260,19 @@ int Record(const QStringList& args) {
         journalFault(e);
     }
     port.SetConnected(true);
-    if (seconds > 0)
-        QTimer::singleShot(static_cast<int>(seconds * 1000), [&] {
-            stopping = true;
-            QCoreApplication::exit(0);
-        });
+    // --seconds of any length: the steady clock decides, looked at after waits a timer can take.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    const auto started = std::chrono::steady_clock::now();
+    QObject::connect(&deadline, &QTimer::timeout, [&] {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        if (const auto wait = RecordingWait(seconds, elapsed.count()); wait.count() > 0)
+            return deadline.start(wait);
+        stopping = true;
+        QCoreApplication::exit(0);
+    });
+    if (seconds > 0) deadline.start(RecordingWait(seconds, 0));
     QCoreApplication::exec();
     stopping = true;
     port.SetConnected(false);
@@ -256,6 +300,12 @@ int Render(const QStringList& args) {
         return 0;
     }
     if (o.positional.size() != 1 || !o.Get("-o")) throw UsageError(kRenderHelp);
+    RefuseIrregularOutput(*o.Get("-o"));
+    // The picture is a BMP and is written under the name given, or not at all.
+    const std::string out = o.Get("-o")->toStdString();
+    if (BitmapFileName(out) != out)
+        throw UsageError("mevrant render: -o \"" + out + "\": the picture is a BMP file; name it \"" +
+                         BitmapFileName(out) + "\"");
     int w = 449, h = 361;
     if (const auto size = o.Get("--size")) {
         const QStringList parts = size->split('x');
@@ -280,9 +330,13 @@ int Render(const QStringList& args) {
     }
     if (o.Has("--no-grid")) chart.SetGridStyle(gsNone);
     if (o.Has("--time-axis")) chart.Scale1X()->SetLabelType(ftTime);
-    RecoverJournalRun(o.positional[0].toStdString()); // a run of a killed writer is made whole first
-    chart.LoadItemFile(o.positional[0].toStdString(), true);
-    chart.ExportBitmap(o.Get("-o")->toStdString(), true);
+    const std::string in = o.positional[0].toStdString();
+    RecoverJournalRun(in); // a run of a killed writer is made whole first
+    chart.LoadItemFile(in, true);
+    struct stat st {};
+    if (::stat(in.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        NoteOddLength("render", in, static_cast<std::uint64_t>(st.st_size));
+    chart.ExportBitmap(out, true);
     return 0;
 }
 
@@ -294,18 +348,24 @@ int Csv(const QStringList& args) {
     }
     if (o.positional.size() != 1) throw UsageError(kCsvHelp);
     RecoverJournalRun(o.positional[0].toStdString()); // a run of a killed writer is made whole first
-    const std::vector<TChartItem> items = LoadItems(o.positional[0].toStdString());
-    std::ofstream file;
-    std::ostream* out = &std::cout;
+    // The file is read a piece at a time as the CSV is written: memory does not grow with it.
+    const ItemFileReader file(o.positional[0].toStdString());
+    NoteOddLength("csv", o.positional[0].toStdString(), file.Length());
     const auto target = o.Get("-o");
-    if (target) {
-        file.open(target->toStdString(), std::ios::binary | std::ios::trunc);
-        if (!file) throw std::runtime_error("cannot write \"" + target->toStdString() + "\"");
-        out = &file;
+    if (!target) {
+        if (const int err = WriteSamplesCsv(STDOUT_FILENO, file))
+            throw std::runtime_error(std::string("Cannot write the standard output: ") + std::strerror(err));
+        return 0;
     }
-    WriteSamplesCsv(*out, items);
-    out->flush();
-    if (!*out) throw std::runtime_error("writing the CSV failed");
+    // A file is replaced only by a whole CSV.
+    RefuseIrregularOutput(*target);
+    SaveWholeFile(
+        target->toStdString(), [&file](int fd) { return WriteSamplesCsv(fd, file); },
+        [&file] {
+            std::size_t bytes = 0;
+            WriteSamplesCsv(-1, file, &bytes);
+            return bytes;
+        });
     return 0;
 }
 

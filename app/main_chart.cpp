@@ -150,6 +150,15 @@ void KartexSink::LineToPoint(int channel, double x, double y, double time) {
 
 void KartexSink::ChannelsChanged(const AcquisitionState& state) {
     state_ = &state;
+    if (state.ChannelCount < 2) return;
+    // A name that comes after a channel's first sample (a header line later in the stream) goes into that
+    // first record, where every reader of the file and the journal looks for it: the newest name wins.
+    for (int c = 0; c < std::min(state.ChannelCount, chart_.SeriesCount()); ++c) {
+        TItemStore& list = chart_.SeriesStore(c);
+        const std::string& name = state.ChannelNames[static_cast<std::size_t>(c)];
+        if (list.ItemCount() > 0 && !name.empty() && RecordText(list.Item(0)) != name.substr(0, 17))
+            list.SetItemText(0, name);
+    }
 }
 
 std::vector<ChannelSpan> ChartChannels(const TKartex& k) {

@@ -26,7 +26,8 @@ TColor ChannelColor(int channel);
 
 // Samples go to the chart through its append operations: channel 1 to the item list, channel c + 1 to
 // series c, each in its colour and with its channel in the item class. When the acquisition knows two
-// channels or more, the first record of a channel's line carries its name in the record's text.
+// channels or more, the first record of a channel's line carries its name in the record's text; a name
+// that comes later (a header line after the first samples) is written into that record then.
 class KartexSink : public SampleSink {
 public:
     explicit KartexSink(TKartex& chart) : chart_(chart) {}

@@ -1,15 +1,19 @@
 #include "chart/export.h"
 
 #include "chart/core/colors.h"
+#include "chart/core/item_file.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
 
+#include <QBuffer>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -67,16 +71,30 @@ private:
 // The export draws into ChartBitmap, which is what the screen shows: the settings changes must not paint
 // meanwhile, and the chart's own picture is rendered again when the export ends (PaintSuppression).
 void WriteBmp(const QImage& picture, const std::string& name) {
-    QSaveFile file(QString::fromStdString(name));
-    if (!file.open(QIODevice::WriteOnly)) throw EBitmapError(name, file.errorString().toStdString());
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(picture)) {
-        const QString reason =
-            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        throw EBitmapError(name, reason.toStdString());
+    // Encoded in memory first, so that writing the file is the acquisition files' whole-or-nothing save
+    // and a failure names its cause (a full disk, a folder that is missing or not writable).
+    QBuffer encoded;
+    encoded.open(QIODevice::WriteOnly);
+    QImageWriter writer(&encoded, "bmp");
+    if (!writer.write(picture)) throw EBitmapError(name, writer.errorString().toStdString());
+    const QByteArray& bytes = encoded.data();
+    try {
+        SaveWholeFile(
+            name,
+            [&bytes](int fd) {
+                for (qsizetype done = 0; done < bytes.size();) {
+                    const ssize_t n =
+                        ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
+                    if (n < 0 && errno == EINTR) continue;
+                    if (n <= 0) return n < 0 ? errno : EIO;
+                    done += n;
+                }
+                return 0;
+            },
+            [&bytes] { return static_cast<std::size_t>(bytes.size()); });
+    } catch (const EItemFileError& e) {
+        throw EBitmapError(name, e.Reason());
     }
-    if (!file.commit()) throw EBitmapError(name, file.errorString().toStdString());
 }
 
 } // namespace

@@ -3,9 +3,14 @@
 #include "app/core/conversions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <streambuf>
+
+#include <unistd.h>
 
 std::string IsoUtcMilliseconds(double seconds) {
     // Whole milliseconds, rounded; the carry goes into the second.
@@ -27,24 +32,185 @@ bool IsSample(const TChartItem& item) {
 }
 
 void WriteTime(std::ostream& out, double time) {
-    // Years beyond four digits are no ISO 8601 basic dates: such a field stays empty as well.
-    if (std::isfinite(time) && time != 0 && std::fabs(time) < 253402300800.0) out << IsoUtcMilliseconds(time);
+    // Years of other than four digits (before year 0, from 10000 on) are no ISO 8601 basic dates: such a
+    // field stays empty as well; a year before 0 would also start the field with '-'.
+    if (std::isfinite(time) && time != 0 && time >= -62167219200.0 &&
+        std::round(static_cast<long double>(time) * 1000.0L) < 253402300800000.0L)
+        out << IsoUtcMilliseconds(time);
+}
+
+// The length of the UTF-8 sequence at the start of s (1 to 4), or 0 when it is none: a stray or missing
+// continuation byte, an overlong form, a surrogate or a code point beyond U+10FFFF.
+std::size_t Utf8Length(std::string_view s, char32_t& code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    std::size_t n = 0;
+    if (lead < 0x80) {
+        code = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF)
+        n = 2, code = lead & 0x1Fu;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        n = 3, code = lead & 0x0Fu;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        n = 4, code = lead & 0x07u;
+    else
+        return 0;
+    if (s.size() < n) return 0;
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u) return 0;
+        code = (code << 6) | (byte(i) & 0x3Fu);
+    }
+    const bool overlong = (n == 3 && code < 0x800) || (n == 4 && code < 0x10000);
+    if (overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return 0;
+    return n;
+}
+} // namespace
+
+std::string CsvTextCell(std::string_view text) {
+    static constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    // What a spreadsheet would take as a formula is made text by a leading apostrophe.
+    const bool formula =
+        !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+    std::string cell = formula ? "'" : "";
+    while (!text.empty()) {
+        char32_t code = 0;
+        const std::size_t n = Utf8Length(text, code);
+        // Control characters (C0, DEL, C1) would move a terminal's cursor or end the row in some reader.
+        if (n == 0 || code < 0x20 || (code >= 0x7F && code <= 0x9F))
+            cell += kReplacement;
+        else
+            cell.append(text.substr(0, n));
+        text.remove_prefix(n == 0 ? 1 : n);
+    }
+    if (!formula && cell.find_first_of(",\"") == std::string::npos) return cell;
+    std::string quoted = "\"";
+    for (const char ch : cell)
+        quoted += ch == '"' ? std::string_view("\"\"") : std::string_view(&ch, 1);
+    return quoted + '"';
+}
+
+namespace {
+// The channels of a list of n items whose item class classAt(i) gives, as ChannelRanges finds them.
+template <typename ClassAt>
+std::vector<std::pair<std::uint64_t, std::uint64_t>> Ranges(std::uint64_t n, const ClassAt& classAt) {
+    if (n == 0) return {};
+    if (classAt(n - 1) <= classAt(0)) return {{0, n}};
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (std::uint64_t begin = 0; begin < n;) {
+        const std::uint8_t c = classAt(begin);
+        // The first item past begin whose class is above c (bisection).
+        std::uint64_t low = begin, high = n;
+        while (low < high) {
+            const std::uint64_t mid = low + (high - low) / 2;
+            if (classAt(mid) <= c)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        const std::uint64_t end = std::max(begin + 1, low);
+        ranges.emplace_back(begin, end);
+        begin = end;
+    }
+    return ranges;
+}
+
+// A channel of a list in memory, sample by sample.
+class ListChannel {
+public:
+    explicit ListChannel(std::span<const TChartItem> items) : items_(items) {}
+    // The next sample, nullptr after the last.
+    const TChartItem* Sample() {
+        while (at_ < items_.size() && !IsSample(items_[at_]))
+            ++at_;
+        return at_ < items_.size() ? &items_[at_] : nullptr;
+    }
+    void Take() { ++at_; }
+
+private:
+    std::span<const TChartItem> items_;
+    std::size_t at_ = 0;
+};
+
+// Records [begin, end) of a file, read a piece at a time.
+class FileChannel {
+public:
+    FileChannel(const ItemFileReader& file, std::uint64_t begin, std::uint64_t end)
+        : file_(file), next_(begin), end_(end) {}
+    const TChartItem* Sample() {
+        for (;;) {
+            while (at_ < piece_.size() && !IsSample(piece_[at_]))
+                ++at_;
+            if (at_ < piece_.size()) return &piece_[at_];
+            if (next_ >= end_) return nullptr;
+            piece_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, end_ - next_)));
+            file_.Read(next_, piece_);
+            next_ += piece_.size();
+            at_ = 0;
+        }
+    }
+    void Take() { ++at_; }
+
+private:
+    static constexpr std::uint64_t kPiece = 1024; // records: 104 KiB
+
+    const ItemFileReader& file_;
+    std::uint64_t next_, end_;
+    std::vector<TChartItem> piece_;
+    std::size_t at_ = 0;
+};
+
+template <typename Channel>
+void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<const std::string> names) {
+    if (channels.size() <= 1) {
+        out << "sample,time,value\r\n";
+        long long number = 0;
+        for (Channel& channel : channels)
+            for (const TChartItem* item; out && (item = channel.Sample()); channel.Take()) {
+                out << ++number << ',';
+                WriteTime(out, item->X2);
+                out << ',' << LocaleFloatText(item->Y, '.') << "\r\n";
+            }
+        return;
+    }
+    out << "sample,time";
+    for (std::size_t c = 0; c < channels.size(); ++c)
+        out << ','
+            << CsvTextCell(c < names.size() && !names[c].empty() ? names[c]
+                                                                 : "value" + std::to_string(c + 1));
+    out << "\r\n";
+    // The channels' samples merged by x: a row for each x, its samples side by side.
+    long long number = 0;
+    while (out) { // a stream that failed takes nothing more: the rest of the file is not read for it
+        const TChartItem* lowest = nullptr;
+        std::size_t first = 0; // the channel of the lowest
+        for (std::size_t c = 0; c < channels.size(); ++c)
+            if (const TChartItem* it = channels[c].Sample();
+                it && (!lowest || it->X < lowest->X || std::isnan(lowest->X)))
+                lowest = it, first = c;
+        if (!lowest) break;
+        const double x = lowest->X;
+        out << ++number << ',';
+        WriteTime(out, lowest->X2);
+        for (std::size_t c = 0; c < channels.size(); ++c) {
+            out << ',';
+            const TChartItem* it = channels[c].Sample();
+            if (it && (c == first || it->X == x)) {
+                out << LocaleFloatText(it->Y, '.');
+                channels[c].Take();
+            }
+        }
+        out << "\r\n";
+    }
 }
 } // namespace
 
 std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
-    const int n = static_cast<int>(items.size());
-    if (n == 0) return {};
-    if (items[static_cast<std::size_t>(n - 1)].ItemClass <= items[0].ItemClass) return {{0, n}};
     std::vector<std::pair<int, int>> ranges;
-    for (int begin = 0; begin < n;) {
-        const std::uint8_t c = items[static_cast<std::size_t>(begin)].ItemClass;
-        const auto end = std::partition_point(items.begin() + begin, items.end(),
-                                              [c](const TChartItem& it) { return it.ItemClass <= c; });
-        const int e = std::max(begin + 1, static_cast<int>(end - items.begin()));
-        ranges.emplace_back(begin, e);
-        begin = e;
-    }
+    for (const auto& [begin, end] : Ranges(
+             items.size(), [items](std::uint64_t i) { return items[static_cast<std::size_t>(i)].ItemClass; }))
+        ranges.emplace_back(static_cast<int>(begin), static_cast<int>(end));
     return ranges;
 }
 
@@ -54,70 +220,87 @@ std::string RecordText(const TChartItem& item) {
 }
 
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items) {
-    std::vector<std::span<const TChartItem>> channels;
+    std::vector<ListChannel> channels;
     std::vector<std::string> names;
     for (const auto& [begin, end] : ChannelRanges(items)) {
-        channels.push_back(
-            items.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin)));
-        names.push_back(RecordText(channels.back().front()));
+        const auto part =
+            items.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+        channels.emplace_back(part);
+        names.push_back(RecordText(part.front()));
     }
-    WriteSamplesCsv(out, channels, names);
+    WriteChannels(out, std::span(channels), names);
 }
 
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
                      std::span<const std::string> names) {
-    if (channels.size() <= 1) {
-        out << "sample,time,value\r\n";
-        long long number = 0;
-        for (const auto& list : channels)
-            for (const TChartItem& item : list) {
-                if (!IsSample(item)) continue;
-                out << ++number << ',';
-                WriteTime(out, item.X2);
-                out << ',' << LocaleFloatText(item.Y, '.') << "\r\n";
-            }
-        return;
+    std::vector<ListChannel> lists(channels.begin(), channels.end());
+    WriteChannels(out, std::span(lists), names);
+}
+
+void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file) {
+    const auto classAt = [&file](std::uint64_t i) { return file.Record(i).ItemClass; };
+    std::vector<FileChannel> channels;
+    std::vector<std::string> names;
+    for (const auto& [begin, end] : Ranges(file.Records(), classAt)) {
+        channels.emplace_back(file, begin, end);
+        names.push_back(RecordText(file.Record(begin)));
     }
-    out << "sample,time";
-    for (std::size_t c = 0; c < channels.size(); ++c) {
-        const std::string name =
-            c < names.size() && !names[c].empty() ? names[c] : "value" + std::to_string(c + 1);
-        // A name is letters, digits, '_' and '.', but one from elsewhere is quoted where it must be.
-        if (name.find_first_of(",\"\r\n") == std::string::npos) {
-            out << ',' << name;
-        } else {
-            std::string quoted;
-            for (const char ch : name)
-                quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-            out << ",\"" << quoted << '"';
+    WriteChannels(out, std::span(channels), names);
+}
+
+namespace {
+// An output stream's buffer that writes to a descriptor, or only counts without one (fd < 0). Error()
+// is the errno of the first write that failed.
+class DescriptorBuffer : public std::streambuf {
+public:
+    explicit DescriptorBuffer(int fd) : fd_(fd), buffer_(1 << 16) {
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+    }
+    int Error() const { return error_; }
+    std::size_t Count() const { return count_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!Drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
         }
+        return traits_type::not_eof(c);
     }
-    out << "\r\n";
-    // The channels' samples merged by x: a row for each x, its samples side by side.
-    std::vector<std::size_t> at(channels.size(), 0);
-    const auto next = [&](std::size_t c) -> const TChartItem* {
-        while (at[c] < channels[c].size() && !IsSample(channels[c][at[c]]))
-            ++at[c];
-        return at[c] < channels[c].size() ? &channels[c][at[c]] : nullptr;
-    };
-    long long number = 0;
-    for (;;) {
-        const TChartItem* lowest = nullptr;
-        for (std::size_t c = 0; c < channels.size(); ++c)
-            if (const TChartItem* it = next(c); it && (!lowest || it->X < lowest->X || std::isnan(lowest->X)))
-                lowest = it;
-        if (!lowest) break;
-        const double x = lowest->X;
-        out << ++number << ',';
-        WriteTime(out, lowest->X2);
-        for (std::size_t c = 0; c < channels.size(); ++c) {
-            out << ',';
-            const TChartItem* it = next(c);
-            if (it && (it == lowest || it->X == x)) {
-                out << LocaleFloatText(it->Y, '.');
-                ++at[c];
+    int sync() override { return Drain() ? 0 : -1; }
+
+private:
+    bool Drain() {
+        const char* p = pbase();
+        auto n = static_cast<std::size_t>(pptr() - pbase());
+        count_ += n;
+        while (fd_ >= 0 && n > 0 && error_ == 0) {
+            const ssize_t written = ::write(fd_, p, n);
+            if (written < 0 && errno == EINTR) continue;
+            if (written <= 0) {
+                error_ = written < 0 ? errno : EIO;
+                break;
             }
+            p += written;
+            n -= static_cast<std::size_t>(written);
         }
-        out << "\r\n";
+        setp(buffer_.data(), buffer_.data() + buffer_.size());
+        return error_ == 0;
     }
+
+    int fd_;
+    int error_ = 0;
+    std::size_t count_ = 0;
+    std::vector<char> buffer_;
+};
+} // namespace
+
+int WriteSamplesCsv(int fd, const ItemFileReader& file, std::size_t* bytes) {
+    DescriptorBuffer buffer(fd);
+    std::ostream out(&buffer);
+    WriteSamplesCsv(out, file);
+    out.flush();
+    if (bytes) *bytes = buffer.Count();
+    return buffer.Error() != 0 ? buffer.Error() : out ? 0 : EIO;
 }

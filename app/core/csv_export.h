@@ -3,24 +3,41 @@
 // "mevrant csv". Plain C++.
 
 #include "chart/core/item.h"
+#include "chart/core/item_file.h"
 
+#include <cstddef>
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 // A header row "sample,time,value", then one row per sample record (move-to or line-to) in order: its
 // number from 1, its receive time (X2, seconds since 1970-01-01 UTC) as ISO 8601 UTC with milliseconds,
-// empty where the record holds none (X2 = 0 or not finite), and its value with a period as decimal
-// point. Rows end in CR LF.
+// empty where the record holds none (X2 = 0, not finite, or not in a year of four digits), and its
+// value with a period as decimal point. Rows end in CR LF.
 // A list of several channels (see ChannelRanges) gives a value column per channel instead, named by the
-// channel's name or "value<N>": "sample,time,temp,hum"; one row per x, in rising x, its number from 1,
-// the time of its first sample, and an empty field where a channel has no sample at that x.
+// channel's name (a text cell, see CsvTextCell) or "value<N>": "sample,time,temp,hum"; one row per x, in
+// rising x, its number from 1, the time of its first sample, and an empty field where a channel has no
+// sample at that x.
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items);
 // The same for channels held apart (a chart's series): channels[c] with its name names[c].
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
                      std::span<const std::string> names);
+
+// The same for an acquisition file, read a piece at a time as the CSV is written: memory does not grow
+// with the file, and the text is byte for byte what the list of its records (LoadItems) gives. Throws
+// EItemFileError.
+void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file);
+// The same written to a descriptor (standard output, a file), or with fd < 0 only measured: bytes is
+// set to the length of the CSV. Returns 0 or the errno of the write that failed.
+int WriteSamplesCsv(int fd, const ItemFileReader& file, std::size_t* bytes = nullptr);
+
+// A text cell: valid UTF-8 as it is, every invalid byte and every control character replaced by U+FFFD;
+// a cell a spreadsheet would take as a formula (starting with '=', '+', '-', '@', a tab or a CR) is made
+// text by a leading apostrophe. Such a cell and one holding ',' or '"' is quoted (RFC 4180).
+std::string CsvTextCell(std::string_view text);
 
 // The channels of an item list as an acquisition writes them, one after the other: stretches of rising
 // item class (the channel − 1), found by bisection. A list whose last item's class is not above its

@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,6 +24,8 @@ std::string ErrnoText(int err) {
     return std::generic_category().message(err);
 }
 
+constexpr const char* kNotRegular = "it is not a regular file";
+
 // Closes the descriptor when it goes out of scope; Close() reports the error of an explicit close.
 class FileDescriptor {
 public:
@@ -32,6 +36,7 @@ public:
         if (fd_ >= 0) ::close(fd_);
     }
     int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
     // Returns 0 or the errno of a failed close; the descriptor is released either way.
     int Close() {
         int fd = fd_;
@@ -137,7 +142,7 @@ namespace {
 // Rewrites an existing file in place, for a folder in which no temporary file can be made. The room is
 // taken before the first byte changes, so a full disk leaves the old contents as they were.
 void SaveInPlace(const std::string& fileName, const std::filesystem::path& target,
-                 std::span<const std::span<const TChartItem>> parts, std::size_t size) {
+                 const std::function<int(int fd)>& write, std::size_t size) {
     FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.Get() < 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if (size > 0) {
@@ -145,8 +150,10 @@ void SaveInPlace(const std::string& fileName, const std::filesystem::path& targe
         if (err != 0 && err != EOPNOTSUPP && err != EINVAL)
             throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     }
-    int err = WriteParts(fd.Get(), parts);
-    if (err == 0 && ::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0) err = errno;
+    int err = write(fd.Get());
+    const off_t written = err == 0 ? ::lseek(fd.Get(), 0, SEEK_CUR) : 0;
+    if (err == 0 && written < 0) err = errno;
+    if (err == 0 && ::ftruncate(fd.Get(), written) != 0) err = errno;
     if (err == 0 && ::fsync(fd.Get()) != 0) err = errno;
     if (err == 0) err = fd.Close();
     if (err != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
@@ -160,15 +167,22 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items) {
 }
 
 void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts) {
-    const std::filesystem::path target = ResolveTarget(fileName);
     std::size_t size = 0;
     for (const std::span<const TChartItem>& part : parts)
         size += part.size_bytes();
+    SaveWholeFile(
+        fileName, [parts](int fd) { return WriteParts(fd, parts); }, [size] { return size; });
+}
 
+void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>& write,
+                   const std::function<std::size_t()>& size) {
+    const std::filesystem::path target = ResolveTarget(fileName);
     struct stat old {};
     bool targetExists = ::stat(target.c_str(), &old) == 0;
     if (targetExists && S_ISDIR(old.st_mode))
         throw EItemFileError("Cannot create", fileName, ErrnoText(EISDIR));
+    // A device or a pipe would be replaced by a plain file (or, written in place, never be whole).
+    if (targetExists && !S_ISREG(old.st_mode)) throw EItemFileError("Cannot write", fileName, kNotRegular);
     // The rename could replace a file the user may not write; such a file stays protected.
     if (targetExists && ::access(target.c_str(), W_OK) != 0)
         throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
@@ -178,22 +192,21 @@ void SaveItemParts(const std::string& fileName, std::span<const std::span<const 
     FileDescriptor fd = CreateTemporaryBeside(target, tempPath, err);
     if (fd.Get() < 0) {
         // A writable file in a folder the user may not write: it can only be written where it is.
-        if (targetExists && S_ISREG(old.st_mode) && (err == EACCES || err == EPERM))
-            return SaveInPlace(fileName, target, parts, size);
+        if (targetExists && (err == EACCES || err == EPERM))
+            return SaveInPlace(fileName, target, write, size());
         throw EItemFileError("Cannot create", fileName, ErrnoText(err));
     }
     TemporaryFile temp(tempPath);
 
     // Replacing a file keeps its owner and group where the user may set them (the owner only as root, a
     // group the user belongs to), then the permissions the user gave it.
-    if (targetExists && S_ISREG(old.st_mode)) {
+    if (targetExists) {
         if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
             ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
         ::fchmod(fd.Get(), old.st_mode & 07777);
     }
 
-    if ((err = WriteParts(fd.Get(), parts)) != 0)
-        throw EItemFileError("Cannot write", fileName, ErrnoText(err));
+    if ((err = write(fd.Get())) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::fsync(fd.Get()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(errno));
     if ((err = fd.Close()) != 0) throw EItemFileError("Cannot write", fileName, ErrnoText(err));
     if (::rename(temp.Path().c_str(), target.c_str()) != 0)
@@ -241,6 +254,44 @@ std::vector<TChartItem> LoadItems(const std::string& fileName) {
     return items;
 }
 
+ItemFileReader::ItemFileReader(const std::string& fileName) : fileName_(fileName) {
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+    if (S_ISDIR(st.st_mode)) throw EItemFileError("Cannot read", fileName, ErrnoText(EISDIR));
+    length_ = static_cast<std::uint64_t>(st.st_size);
+    fd_ = fd.Release();
+}
+
+ItemFileReader::~ItemFileReader() {
+    ::close(fd_);
+}
+
+TChartItem ItemFileReader::Record(std::uint64_t index) const {
+    TChartItem item;
+    Read(index, std::span(&item, 1));
+    return item;
+}
+
+void ItemFileReader::Read(std::uint64_t first, std::span<TChartItem> into) const {
+    auto* data = reinterpret_cast<std::byte*>(into.data());
+    std::size_t remaining = into.size_bytes();
+    auto offset = static_cast<off_t>(first * kChartItemSize);
+    while (remaining > 0) {
+        const ssize_t n = ::pread(fd_, data, remaining, offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EItemFileError("Cannot read", fileName_, ErrnoText(errno));
+        }
+        if (n == 0)
+            throw EItemFileError("Cannot read", fileName_, "the file became shorter while it was read");
+        data += n;
+        offset += n;
+        remaining -= static_cast<std::size_t>(n);
+    }
+}
+
 std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
     FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
@@ -254,4 +305,16 @@ std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
     } catch (const std::system_error& e) {
         throw EItemFileError("Cannot read", fileName, ErrnoText(e.code().value()));
     }
+}
+
+std::string ItemFileLengthNote(std::uint64_t fileLength) {
+    const std::uint64_t rest = fileLength % kChartItemSize;
+    if (fileLength < kChartItemSize)
+        return "holds no record (" + std::to_string(fileLength) + " bytes, a record has " +
+               std::to_string(kChartItemSize) + ")";
+    if (rest != 0)
+        return "ends in " + std::to_string(rest) +
+               " bytes that are no whole record (its length is not a multiple of " +
+               std::to_string(kChartItemSize) + "); they are passed over";
+    return {};
 }

@@ -8,6 +8,8 @@
 // and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -34,9 +36,40 @@ void SaveItems(const std::string& fileName, std::span<const TChartItem> items);
 // Writes the lists one after the other, as one file.
 void SaveItemParts(const std::string& fileName, std::span<const std::span<const TChartItem>> parts);
 
+// Writes any file whole or not at all, as SaveItems does: write(fd) puts the contents into a new file
+// beside the target and returns 0 or the errno of its failure; that file is flushed to the disk and
+// renamed over the target. Where no file can be made beside it (a writable file in a folder the user may
+// not write), the target is rewritten in place once size() bytes, what write writes, are reserved. A
+// target that is a folder, a device or a pipe is refused. Throws EItemFileError; what write throws
+// passes on, and the target stays as it was in every case.
+void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>& write,
+                   const std::function<std::size_t()>& size);
+
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
 std::vector<TChartItem> LoadItems(const std::string& fileName);
+
+// An acquisition file open for reading a record or a stretch of records at a time: a pass over a file
+// larger than memory ("mevrant csv"). It holds the whole records the file has when it is opened, as
+// LoadItems takes them (any number of them). Throws EItemFileError, also when the file has become shorter.
+class ItemFileReader {
+public:
+    explicit ItemFileReader(const std::string& fileName);
+    ~ItemFileReader();
+    ItemFileReader(const ItemFileReader&) = delete;
+    ItemFileReader& operator=(const ItemFileReader&) = delete;
+
+    std::uint64_t Length() const { return length_; } // in bytes
+    std::uint64_t Records() const { return length_ / kChartItemSize; }
+    TChartItem Record(std::uint64_t index) const;
+    // Records first, first + 1, ... into the span, which must lie within the file's records.
+    void Read(std::uint64_t first, std::span<TChartItem> into) const;
+
+private:
+    std::string fileName_;
+    int fd_ = -1;
+    std::uint64_t length_ = 0;
+};
 
 // Reads a file as LoadItems does, but a large one (from kMapFrom bytes) is mapped copy-on-write instead of
 // read into memory: its pages come from the file as they are drawn, and only the ones in use stay.
@@ -47,3 +80,9 @@ std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName);
 constexpr std::size_t ItemRecordCount(std::size_t fileLength) {
     return fileLength / kChartItemSize;
 }
+
+// Loading takes a file whose length is no multiple of a record, or that holds no record at all, as it
+// is (the whole records, or none), but such a file is worth a word to the user: what is odd about a file
+// of that length ("holds no record (50 bytes, a record has 104)", "ends in 7 bytes that are no whole
+// record ..."), empty for a file of one record or more and nothing else.
+std::string ItemFileLengthNote(std::uint64_t fileLength);

@@ -130,10 +130,15 @@ void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2)
 
 void TItemStore::MoveToPoint(double x, double y, double x2, std::string_view text) {
     AppendPoint(ikMoveTo, x, y, x2);
-    TChartItem& slot = block_->Data()[count_ - 1];
+    SetItemText(count_ - 1, text);
+}
+
+void TItemStore::SetItemText(int index, std::string_view text) {
+    TChartItem& slot = block_->Data()[index];
     const std::size_t length = std::min<std::size_t>(text.size(), sizeof slot.Text - 1);
     slot.Text[0] = static_cast<std::uint8_t>(length);
     std::memcpy(slot.Text + 1, text.data(), length);
+    std::memset(slot.Text + 1 + length, 0, sizeof slot.Text - 1 - length); // nothing of a longer name stays
 }
 
 void TItemStore::AppendItem(const TChartItem& item) {

@@ -48,6 +48,9 @@ public:
     // A move whose record carries a text (up to 17 characters; a line's name), which no reader draws.
     void MoveToPoint(double x, double y, double x2, std::string_view text);
     void LineToPoint(double x, double y, double x2 = 0) { AppendPoint(ikLineTo, x, y, x2); }
+    // Sets the text record index carries (up to 17 characters): a line's name that came after its first
+    // point. No reader draws the text of a point, so caches over the list stay valid (Generation keeps).
+    void SetItemText(int index, std::string_view text);
     // Appends a whole record as given (the kinds other than move-to and line-to have no append of
     // their own); the record is copied entirely, so no byte of an older slot survives.
     void AppendItem(const TChartItem& item);

@@ -3,7 +3,9 @@
 // list that draws and exports the same, and whose channels are found again with their names.
 #include "app/core/acquisition.h"
 #include "app/core/csv_export.h"
+#include "app/core/journal.h"
 #include "app/main_chart.h"
+#include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "tests/chart/kartex_test_app.h"
 #include "tests/temp_dir.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <sstream>
 
 namespace {
@@ -111,4 +114,84 @@ TEST(Channels, EachSeriesDrawsAsItsOwnChartAndTheFileAsTheSeries) {
     std::getline(rows, first);
     EXPECT_EQ(std::count(first.begin(), first.end(), ','), 6);
     EXPECT_NE(first.find(",,", 3), std::string::npos) << first;
+}
+
+// A header line that comes after the first samples names the channels all the same: in the journal's
+// run, the saved file, the loaded chart and the CSV, the newest name of each channel. A device of one
+// value keeps its file byte for byte.
+TEST(Channels, AHeaderThatComesLaterNamesTheChannels) {
+    struct Case {
+        std::string lines;
+        std::vector<std::string> names; // as the file's channels carry them
+        std::string plain;              // the same samples without names, for one channel
+    };
+    const std::vector<Case> cases = {
+        {"1,2\r3,4\rtemp,hum\r5,6\r", {"temp", "hum"}, {}},
+        {"temp,hum\r1,2\r3,4\r", {"temp", "hum"}, {}},
+        {"a,b\r1,2\rx,y\r3,4\r", {"x", "y"}, {}},
+        {"1,2\r3,4\rtemp:5,hum:6\r", {"temp", "hum"}, {}},
+        {"1\r2\rtemp,hum\r3,4\r", {"temp", "hum"}, {}},
+        {"1,2,3\rp,,q\r4,5,6\r", {"p", "", "q"}, {}},
+        {"1,2\rtemperature_outside,h\r3,4\r", {"temperature_outsi", "h"}, {}},
+        {"1\r2\rtemp: 3\rtemp,\r4\r", {""}, "1\r2\r3\r4\r"},
+    };
+    const auto acquire = [](const std::string& lines, TKartex& k, const std::string& folder) {
+        k.SetDataColor(kDataColor);
+        KartexSink sink(k);
+        Journal journal;
+        journal.Begin(folder, 1765251720);
+        journal.Back(k.Store(), 0);
+        sink.OnNewSeries = [&](int channel, TItemStore& list) { journal.Back(list, channel); };
+        Acquisition acq;
+        acq.SetClock([] { return ReceiveTime{1000, 1765251720.5}; });
+        acq.State().DataScale = 1;
+        acq.Restart();
+        for (std::size_t at = 0; at < lines.size();) { // a line per notification
+            const std::size_t end = lines.find('\r', at) + 1;
+            acq.Receive(std::string_view(lines).substr(at, end - at), sink, nullptr);
+            journal.Follow();
+            at = end;
+        }
+        const std::string run = journal.Path();
+        journal.End();
+        return run;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines);
+        TempDir dir;
+        TKartex k;
+        Show(k);
+        const std::string run = acquire(c.lines, k, (dir / "journal").string());
+        const std::string saved = (dir / "saved.mvx").string();
+        k.SaveItemFile(saved);
+        const std::vector<TChartItem> journaled = LoadItems(run), items = LoadItems(saved);
+        EXPECT_TRUE(std::equal(
+            journaled.begin(), journaled.end(), items.begin(), items.end(),
+            [](const TChartItem& a, const TChartItem& b) { return !std::memcmp(&a, &b, sizeof a); }));
+
+        TKartex loaded;
+        Show(loaded);
+        loaded.LoadItemFile(saved, true);
+        const std::vector<ChannelSpan> found = ChartChannels(loaded);
+        ASSERT_EQ(found.size(), c.names.size());
+        std::string header = c.names.size() > 1 ? "sample,time" : "sample,time,value";
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            EXPECT_EQ(ChannelName(loaded, found[i]), c.names[i]) << i;
+            if (c.names.size() > 1)
+                header += "," + (c.names[i].empty() ? "value" + std::to_string(i + 1) : c.names[i]);
+        }
+        std::ostringstream csv;
+        WriteSamplesCsv(csv, std::span(items));
+        EXPECT_EQ(csv.str().substr(0, csv.str().find('\r')), header);
+
+        if (!c.plain.empty()) {
+            TKartex plain;
+            Show(plain);
+            acquire(c.plain, plain, (dir / "plain").string());
+            plain.SaveItemFile((dir / "plain.mvx").string());
+            const std::vector<TChartItem> expected = LoadItems((dir / "plain.mvx").string());
+            ASSERT_EQ(items.size(), expected.size());
+            EXPECT_EQ(std::memcmp(items.data(), expected.data(), items.size() * sizeof(TChartItem)), 0);
+        }
+    }
 }

@@ -1,10 +1,14 @@
+#include "app/cli.h"
+#include "app/core/csv_export.h"
 #include "app/core/journal.h"
 #include "chart/core/item_file.h"
 #include "sim_process.h"
+#include "tests/reliability/sanitized.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -15,11 +19,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <functional>
 #include <set>
+#include <span>
+#include <sstream>
+#include <tuple>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -350,6 +360,166 @@ TEST(Cli, AKilledAcquisitionLeavesItsSamplesInTheJournal) {
         }
         EXPECT_FALSE(QFileInfo::exists(out));
     }
+}
+
+// --seconds takes a positive finite number of seconds, of any length: anything else is a usage error
+// before the port is opened, and a long recording waits in steps a timer can take.
+TEST(Cli, SecondsArePositiveAndOfAnyLength) {
+    for (const char* value : {"0", "-1", "-0", "nan", "inf", "1e400", "1e-400", "abc", "5s", ""}) {
+        SCOPED_TRACE(value);
+        const Result r =
+            RunMevrant({"record", "--port", "/nonexistent", "--seconds", value, "-o", "x.mvx"}, 20000);
+        EXPECT_EQ(r.exitCode, 2) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains("--seconds needs a positive number")) << r.err.toStdString();
+    }
+    using std::chrono::milliseconds;
+    const double days25 = 25 * 86400.0;
+    const std::vector<std::tuple<double, double, milliseconds>> waits = {
+        {1.5, 0, milliseconds(1500)},
+        {1.5, 1.4999, milliseconds(1)},
+        {1.5, 1.5, milliseconds(0)},
+        {1.5, 7, milliseconds(0)},
+        {1e-300, 0, milliseconds(1)},
+        {days25, 0, milliseconds(3600000)},
+        {days25, days25 - 0.0004, milliseconds(1)},
+        {days25, days25, milliseconds(0)},
+        {1e300, 1e9, milliseconds(3600000)},
+    };
+    for (const auto& [seconds, elapsed, wait] : waits)
+        EXPECT_EQ(RecordingWait(seconds, elapsed), wait) << seconds << " " << elapsed;
+
+    QTemporaryDir dir;
+    SimProcess sim({"--rate", "200"});
+    QElapsedTimer clock;
+    clock.start();
+    const Result r =
+        RunMevrant({"record", "--port", sim.Path(), "--seconds", "1.2", "-o", dir.filePath("s.mvx")}, 20000);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_GE(clock.elapsed(), 1200);
+    EXPECT_GT(r.out.trimmed().toLongLong(), 10);
+}
+
+// An -o that is a folder, a device or a pipe is refused, before a recording starts, and stays as it was.
+TEST(Cli, OutputsThatAreNoRegularFileAreRefused) {
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("in.mvx"), folder = dir.filePath("folder"), pipe = dir.filePath("pipe");
+    SaveItems(mvx.toStdString(), std::vector<TChartItem>{Sample(ikMoveTo, 0, 1)});
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+    for (const QString& out : {folder, pipe, QString("/dev/null")})
+        for (const QStringList& args : {QStringList{"render", mvx}, QStringList{"csv", mvx},
+                                        QStringList{"record", "--port", "/nonexistent", "--count", "1"}}) {
+            SCOPED_TRACE((args.join(' ') + " -o " + out).toStdString());
+            const Result r = RunMevrant(args + QStringList{"-o", out}, 20000);
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_TRUE(r.err.contains("Cannot write \"" + out + "\": it is ")) << r.err.toStdString();
+        }
+    struct stat st {};
+    EXPECT_TRUE(::stat(pipe.toLocal8Bit().constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(::stat("/dev/null", &st) == 0 && S_ISCHR(st.st_mode));
+    EXPECT_TRUE(QDir(folder).isEmpty());
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+        (QStringList{"folder", "in.mvx", "pipe"}));
+}
+
+// The picture is a BMP written under the name given: another name is refused, and no file appears.
+TEST(Cli, RenderWritesTheNameItIsGivenOrNone) {
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("in.mvx");
+    SaveItems(mvx.toStdString(), std::vector<TChartItem>{Sample(ikMoveTo, 0, 1)});
+    for (const char* name : {"pic.png", "pic.BMP", "pic"}) {
+        SCOPED_TRACE(name);
+        const Result r = RunMevrant({"render", mvx, "-o", dir.filePath(name)});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains("name it \"" + dir.filePath("pic.bmp") + "\"")) << r.err.toStdString();
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"in.mvx"});
+}
+
+// On a full disk the CSV and the picture say why they could not be written (no "Unknown error"), and the
+// files they were to replace stay whole. The disk is a tiny tmpfs in a mount namespace of its own.
+TEST(Cli, AFullDiskNamesTheCauseAndKeepsTheOldFiles) {
+    QTemporaryDir dir;
+    const QString full = dir.filePath("full"), mvx = dir.filePath("in.mvx");
+    ASSERT_TRUE(QDir().mkpath(full));
+    if (QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full}) != 0)
+        GTEST_SKIP() << "no mount namespace here for a tmpfs";
+    std::vector<TChartItem> items;
+    for (int i = 0; i < 5000; ++i)
+        items.push_back(Sample(i ? ikLineTo : ikMoveTo, i, i * 0.5));
+    SaveItems(mvx.toStdString(), items);
+    const QString script = "mount -t tmpfs -o size=64k tmpfs " + full + " && cd " + full +
+                           " && echo old > a.csv && echo old > a.bmp && " + Mevrant() + " csv " + mvx +
+                           " -o a.csv; echo $?; " + Mevrant() + " render " + mvx +
+                           " -o a.bmp; echo $?; cat a.csv a.bmp; ls -A";
+    const Result r = RunMevrant({}, 60000, QProcessEnvironment::systemEnvironment(),
+                                {"unshare", {"-rm", "sh", "-c", script}});
+    EXPECT_EQ(r.out, "1\n1\nold\nold\na.bmp\na.csv\n");
+    EXPECT_EQ(r.err.count("No space left on device"), 2) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Unknown error")) << r.err.toStdString();
+}
+
+// A file of no record, or with a part of a record at its end, loads as before and is reported.
+TEST(Cli, FilesOfOddLengthAreTakenAndReported) {
+    QTemporaryDir dir;
+    std::vector<TChartItem> three{Sample(ikMoveTo, 0, 1), Sample(ikLineTo, 2, 3), Sample(ikLineTo, 3, 4)};
+    const QByteArray records(reinterpret_cast<const char*>(three.data()), 3 * sizeof(TChartItem));
+    const std::vector<std::tuple<QByteArray, int, QString>> cases = {
+        {{}, 0, "holds no record (0 bytes"},
+        {QByteArray(50, 'x'), 0, "holds no record (50 bytes"},
+        {records + "1234567", 3, "ends in 7 bytes that are no whole record"},
+        {records, 3, {}},
+    };
+    for (const auto& [bytes, count, note] : cases) {
+        SCOPED_TRACE(bytes.size());
+        const QString mvx = dir.filePath("odd.mvx");
+        QFile f(mvx);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        std::ostringstream expected;
+        WriteSamplesCsv(expected, std::span(three).first(static_cast<std::size_t>(count)));
+        const Result csv = RunMevrant({"csv", mvx});
+        const Result render = RunMevrant({"render", mvx, "-o", dir.filePath("odd.bmp")});
+        EXPECT_EQ(csv.exitCode, 0);
+        EXPECT_EQ(csv.out.toStdString(), expected.str());
+        EXPECT_EQ(render.exitCode, 0);
+        EXPECT_FALSE(QImage(dir.filePath("odd.bmp")).isNull());
+        for (const Result* r : {&csv, &render}) {
+            EXPECT_EQ(r->err.contains("warning: \"" + mvx + "\" "), !note.isEmpty()) << r->err.toStdString();
+            if (!note.isEmpty()) {
+                EXPECT_TRUE(r->err.contains(note)) << r->err.toStdString();
+            }
+        }
+    }
+}
+
+// The CSV of a file far larger than the memory the program may take: it is read as it is written.
+TEST(Cli, CsvStreamsAFileLargerThanItsMemory) {
+#ifdef MEVRANT_SANITIZED
+    GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+#endif
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("large.mvx");
+    constexpr qint64 kRecords = (qint64{512} << 20) / 104; // 512 MiB, sparse: records of zeros are no samples
+    const std::vector<TChartItem> samples{Sample(ikMoveTo, 0, 1), Sample(ikLineTo, 1, -2),
+                                          Sample(ikLineTo, 2, 3)};
+    {
+        QFile f(mvx);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.resize(kRecords * 104));
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            ASSERT_TRUE(f.seek(static_cast<qint64>(i) * (kRecords - 1) / 2 * 104));
+            f.write(reinterpret_cast<const char*>(&samples[i]), sizeof(TChartItem));
+        }
+    }
+    std::ostringstream expected;
+    WriteSamplesCsv(expected, samples);
+    const Result r = RunMevrant({}, 60000, QProcessEnvironment::systemEnvironment(),
+                                {"sh", {"-c", "ulimit -v 400000 && exec " + Mevrant() + " csv " + mvx}});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.toStdString(), expected.str());
 }
 
 int main(int argc, char** argv) {

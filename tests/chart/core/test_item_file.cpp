@@ -172,6 +172,11 @@ TEST(ItemFile, SaveToAnImpossibleTargetFailsAndLeavesNothingBehind) {
     fs::create_directory(dir / "adir");
     EXPECT_THROW(SaveItems((dir / "adir").string(), PatternItems(1)), EItemFileError);
     EXPECT_TRUE(fs::is_directory(dir / "adir"));
+    // A pipe is no file to replace: it stays a pipe.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_THROW(SaveItems((dir / "pipe").string(), PatternItems(1)), EItemFileError);
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    fs::remove(dir / "pipe");
     EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"adir"});
 }
 
