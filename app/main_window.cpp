@@ -939,6 +939,22 @@ void TForm1::ErfassungladenClick() {
     if (name.isEmpty()) return;
     Kartex1->LoadItemFile(name.toStdString(), true);
     chartRun_.clear();
+    NoteOddFile(name);
+}
+
+// A file whose length is no multiple of a record, or that holds none, loads as it is; the user is told.
+void TForm1::NoteOddFile(const QString& name) {
+    const auto length = static_cast<std::uint64_t>(QFileInfo(name).size());
+    if (ItemFileLengthNote(length).empty()) return;
+    const QString file = QFileInfo(name).fileName();
+    statusBar()->showMessage(
+        length < kChartItemSize
+            ? QStringLiteral("Die Datei %1 enthält keinen Messwert-Datensatz").arg(file)
+            : QStringLiteral(
+                  "Die Datei %1 endet in %2 Bytes, die kein ganzer Datensatz sind: sie sind nicht geladen")
+                  .arg(file)
+                  .arg(length % kChartItemSize),
+        10000);
 }
 
 void TForm1::Einstellungen1Click() {
@@ -1099,6 +1115,7 @@ void TForm1::OpenJournalRun(const QString& path) {
     HideReadOut();
     Kartex1->LoadItemFile(path.toStdString(), true);
     chartRun_ = path;
+    NoteOddFile(path);
     JournalStatusLabel->setText(QStringLiteral("Geöffnet: %1").arg(QFileInfo(path).fileName()));
 }
 

@@ -192,6 +192,7 @@ private:
     void ToggleChannel(int index);
     QPoint LegendPlace(const std::vector<ChannelSpan>& channels);
     void ShowRate();
+    void NoteOddFile(const QString& name);
     void BeginJournal();
     void WriteJournal();
     void SyncJournal();

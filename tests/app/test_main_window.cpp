@@ -838,6 +838,28 @@ TEST_F(MainWindow, AJournalFaultIsToldWhileReadingGoesOn) {
     }
 }
 
+// A file that is no whole number of records loads what it holds, and the status bar says what is odd.
+TEST_F(MainWindow, AnOddFileLoadsAndIsToldInTheStatusBar) {
+    QTemporaryDir dir;
+    const struct {
+        std::size_t bytes;
+        const char* said;
+    } cases[] = {{50, "keinen Messwert-Datensatz"},
+                 {3 * kChartItemSize + 7, "endet in 7 Bytes"},
+                 {kChartItemSize, ""}};
+    for (const auto& c : cases) {
+        const QString name = dir.filePath(QString::number(c.bytes) + ".mvx");
+        std::ofstream(name.toStdString(), std::ios::binary) << std::string(c.bytes, '\1');
+        form->statusBar()->clearMessage();
+        form->SetFileDialog([&](bool, const QString&, const QString&) { return name; });
+        form->Erfassungladen->trigger();
+        EXPECT_EQ(form->Kartex1->ItemCount(), static_cast<int>(c.bytes / kChartItemSize));
+        const QString said = form->statusBar()->currentMessage();
+        EXPECT_TRUE(*c.said ? said.contains(c.said) : said.isEmpty()) << said.toStdString();
+    }
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
