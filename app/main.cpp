@@ -5,6 +5,7 @@
 #include "app/demo_device.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/version.h"
 #include "serial/core/comport.h"
@@ -118,6 +119,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     NameApplication();
+    InstallQtTranslations(QLocale::German); // the window is German, so are Qt's buttons and dialogs
     QApplication::setDesktopFileName(QStringLiteral("mevrant"));
 
     QCommandLineParser parser;

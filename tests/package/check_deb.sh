@@ -27,7 +27,7 @@ deb=$scratch/out/mevrant_${version}_$(dpkg --print-architecture).deb
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 fonts-dejavu-core; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 fonts-dejavu-core qt6-translations-l10n; do
   [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib"
 done
 
