@@ -14,8 +14,10 @@
 #include <QCommandLineParser>
 #include <QSettings>
 #include <QSocketNotifier>
+#include <QStatusBar>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <sys/socket.h>
@@ -128,6 +130,7 @@ int main(int argc, char** argv) {
 
     SingleInstance guard;
     if (!guard.Acquire()) return 0;
+    if (guard.HolderSilent()) std::fprintf(stderr, "%s\n", qPrintable(guard.SilentHolderMessage()));
 
     TForm1 form;
     guard.OnActivate = [&form] {
@@ -159,6 +162,7 @@ int main(int argc, char** argv) {
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });
     form.show();
+    if (guard.HolderSilent()) form.statusBar()->showMessage(guard.SilentHolderStatus(), 60'000);
     errorbox::Guard([&] { form.KeepJournal(Journal::DefaultFolder()); });
     if (parser.isSet(options.start)) errorbox::Guard([&] { form.StartButtonClick(); });
     return QApplication::exec();
