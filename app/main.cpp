@@ -5,6 +5,7 @@
 #include "app/demo_device.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
+#include "app/qt_translations.h"
 #include "app/single_instance.h"
 #include "app/termination.h"
 #include "app/version.h"
@@ -13,8 +14,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QSettings>
+#include <QStatusBar>
 #include <QWidget>
 
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -90,6 +93,7 @@ int main(int argc, char** argv) {
 
     QApplication app(argc, argv);
     NameApplication();
+    InstallQtTranslations(QLocale::German); // the window is German, so are Qt's buttons and dialogs
     QApplication::setDesktopFileName(QStringLiteral("mevrant"));
 
     QCommandLineParser parser;
@@ -98,6 +102,7 @@ int main(int argc, char** argv) {
 
     SingleInstance guard;
     if (!guard.Acquire()) return 0;
+    if (guard.HolderSilent()) std::fprintf(stderr, "%s\n", qPrintable(guard.SilentHolderMessage()));
 
     TForm1 form;
     guard.OnActivate = [&form] {
@@ -138,6 +143,7 @@ int main(int argc, char** argv) {
     // be forgotten by it.
     if (TerminationRequested()) return 0;
     form.show();
+    if (guard.HolderSilent()) form.statusBar()->showMessage(guard.SilentHolderStatus(), 60'000);
     errorbox::Guard([&] { form.KeepJournal(Journal::DefaultFolder()); });
     if (TerminationRequested()) return 0;
     if (parser.isSet(options.start)) errorbox::Guard([&] { form.StartButtonClick(); });

@@ -201,8 +201,9 @@ void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>
     // Replacing a file keeps its owner and group where the user may set them (the owner only as root, a
     // group the user belongs to), then the permissions the user gave it.
     if (targetExists) {
-        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
-            ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
+        if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
+            [[maybe_unused]] const int groupOnly = ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
+        }
         ::fchmod(fd.Get(), old.st_mode & 07777);
     }
 

@@ -10,7 +10,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include <csignal>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +73,58 @@ TEST(SingleInstance, TakesOverASocketLeftByACrashedInstance) {
     EXPECT_TRUE(first.Acquire());
     SingleInstance second(name);
     EXPECT_FALSE(second.Acquire());
+}
+
+TEST(SingleInstance, StartsWhenTheHolderIsStoppedAndNamesIt) {
+    const QString name = UniqueName();
+    const QByteArray path = (QDir::tempPath() + "/" + name).toLocal8Bit();
+    // A first instance that froze: its process listens on the name, then is stopped by SIGSTOP, so the
+    // kernel still queues connections that nobody takes.
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.constData(),
+                    std::min<size_t>(path.size(), sizeof address.sun_path - 1));
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 8) != 0)
+            ::_exit(1);
+        [[maybe_unused]] const ssize_t n = ::write(ready[1], "r", 1);
+        for (;;)
+            ::pause();
+    }
+    struct Reap {
+        pid_t pid;
+        ~Reap() {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    } reap{holder};
+    ::close(ready[1]);
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the holder did not listen";
+    ::close(ready[0]);
+    ASSERT_EQ(::kill(holder, SIGSTOP), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(holder, &status, WUNTRACED), holder);
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    SingleInstance second(name);
+    EXPECT_TRUE(second.Acquire());
+    EXPECT_TRUE(second.HolderSilent());
+    EXPECT_EQ(second.HolderPid(), holder);
+    EXPECT_TRUE(second.HolderStopped());
+    EXPECT_TRUE(second.SilentHolderMessage().contains(QString::number(holder)));
+    // The instance that runs now answers later starts in the stopped one's place.
+    int activations = 0;
+    second.OnActivate = [&] { ++activations; };
+    SingleInstance third(name);
+    EXPECT_FALSE(third.Acquire());
+    EXPECT_FALSE(third.HolderSilent());
+    EXPECT_EQ(activations, 1);
 }
 
 int main(int argc, char** argv) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package from the finished build, checks its name, Depends and contents, extracts it
-# into a scratch root and runs the programs from there without a display: version, help, and a
-# recording from the extracted simulator through the headless commands.
+# Builds the Debian package from the finished build, checks its name, Depends and contents and has
+# lintian check it, extracts it into a scratch root, checks the programs' hardening and runs them from
+# there without a display: version, help, and a recording from the extracted simulator through the
+# headless commands.
 # usage: check_deb.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
@@ -26,20 +27,32 @@ deb=$scratch/out/mevrant_${version}_$(dpkg --print-architecture).deb
 [[ $(dpkg-deb -f "$deb" Version) == "$version" ]] || fail "package version is not $version"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 fonts-dejavu-core; do
+for lib in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libc6 fonts-dejavu-core qt6-translations-l10n; do
   [[ ", $depends," == *", $lib"[\ ,]* ]] || fail "Depends lacks $lib"
 done
+
+# Debian's own checker: any error fails the test; its warnings and notes are shown in the log.
+command -v lintian >/dev/null || fail "lintian is missing (scripts/bootstrap installs it)"
+status=0
+report=$(lintian --display-info --fail-on error "$deb" 2>&1) || status=$?
+[[ -z $report ]] || echo "$report"
+((status == 0)) && ! grep -q '^E: ' <<<"$report" || fail "lintian reports errors (status $status)"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for f in bin/mevrant bin/mevrant-sim share/applications/mevrant.desktop \
   share/icons/hicolor/scalable/apps/mevrant.svg share/icons/hicolor/48x48/apps/mevrant.png \
   share/icons/hicolor/128x128/apps/mevrant.png share/icons/hicolor/256x256/apps/mevrant.png \
-  share/metainfo/de.mevrant.mevrant.metainfo.xml share/man/man1/mevrant.1.gz share/man/man1/mevrant-sim.1.gz; do
+  share/metainfo/de.mevrant.mevrant.metainfo.xml share/man/man1/mevrant.1.gz share/man/man1/mevrant-sim.1.gz \
+  share/doc/mevrant/copyright share/doc/mevrant/changelog.gz; do
   grep -qx "\./usr/$f" <<<"$contents" || fail "package lacks /usr/$f"
 done
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
+doc=$root/usr/share/doc/mevrant
+grep -qx 'License: GPL-3.0-or-later' "$doc/copyright" || fail "the copyright file names no GPL-3.0-or-later"
+[[ $(gzip -dc "$doc/changelog.gz" | head -1) == "mevrant ($version) "* ]] ||
+  fail "the changelog's entry is not of $version"
 for size in 48 128 256; do
   info=$(file -b "$root/usr/share/icons/hicolor/${size}x${size}/apps/mevrant.png")
   [[ $info == *"$size x $size"* ]] || fail "the $size px icon is $info"
@@ -50,6 +63,13 @@ if command -v man >/dev/null; then
     [[ -z $warnings ]] || fail "manual page $page: $warnings"
   done
 fi
+
+# The shipped programs carry Debian's hardening: PIE, stack protector, fortified calls (each program
+# calls some, so "only unprotected functions found" means it was built without), full RELRO. Control
+# flow protection is not among the flags this release of Debian builds with, so it is not asked.
+command -v hardening-check >/dev/null || fail "hardening-check is missing (scripts/bootstrap installs devscripts)"
+hardening-check --nocfprotection "$root/usr/bin/mevrant" "$root/usr/bin/mevrant-sim" ||
+  fail "a program lacks a hardening feature"
 
 # The extracted programs, with the libraries of this system, and no display: --version, --help and
 # the subcommands need none.
