@@ -6,6 +6,8 @@
 #include "app/core/journal.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
+#include "app/recording.h"
+#include "app/serial_source.h"
 #include "app/termination.h"
 #include "chart/core/item_file.h"
 #include "chart/export.h"
@@ -110,27 +112,6 @@ void NoteOddLength(const char* command, const std::string& fileName, std::uint64
         std::cerr << "mevrant " << command << ": warning: \"" << fileName << "\" " << note << std::endl;
 }
 
-// Takes lines of samples until a limit; later lines of the same notification are ignored.
-class LimitedSink : public SampleSink {
-public:
-    LimitedSink(SampleSink& inner, long long limit) : inner_(inner), limit_(limit) {}
-    void MoveToPoint(int channel, double x, double y, double time) override {
-        inner_.MoveToPoint(channel, x, y, time);
-    }
-    void LineToPoint(int channel, double x, double y, double time) override {
-        inner_.LineToPoint(channel, x, y, time);
-    }
-    void ChannelsChanged(const AcquisitionState& state) override { inner_.ChannelsChanged(state); }
-    bool TakesLine() override { return taken_ < limit_ && (++taken_, true); }
-    bool Full() const { return taken_ >= limit_; }
-    long long Taken() const { return taken_; }
-
-private:
-    SampleSink& inner_;
-    long long limit_;
-    long long taken_ = 0;
-};
-
 const char* kRecordHelp =
     "usage: mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] [--time-axis] (--count N | "
     "--seconds S) -o FILE.mvx\n"
@@ -183,83 +164,42 @@ int Record(const QStringList& args) {
     port.SetPort(o.Get("--port")->toStdString());
     if (const auto baud = o.Get("--baud")) SetBaudFromText(port, baud->toStdString());
 
-    Acquisition acq;
+    // The run as the window's Start would make it. The samples live in the journal's files as they
+    // arrive: a killed recording keeps what it received, and memory does not limit its length.
+    KartexSink chartSink(chart);
+    SerialSource source(port);
+    Recording recording(source, chartSink);
+    recording.SetReconnect(false); // a device that goes away ends the recording
+    recording.SetLineLimit(count);
+    Acquisition& acq = recording.Acq();
     acq.State().DataScale = static_cast<float>(NumberOption(o, "--scale", 1));
     acq.State().DataOffset = o.Get("--offset") ? TextToInt(o.Get("--offset")->toStdString()) : 0;
     acq.State().TimeAxis = o.Has("--time-axis");
-    KartexSink chartSink(chart);
-    LimitedSink sink(chartSink, count);
-
-    // The samples live in the journal's file as they arrive: a killed recording keeps what it received,
-    // and memory does not limit the length of a recording.
-    Journal journal;
-    const auto journalFault = [](const EJournalError& e) {
+    recording.OnJournalFault = [](const EJournalError& e) {
         std::cerr << "mevrant record: " << e.what() << std::endl;
     };
-    const auto writeJournal = [&] {
-        try {
-            journal.Follow();
-        } catch (const EJournalError& e) {
-            journalFault(e);
-        }
-    };
-    chartSink.OnNewSeries = [&](int channel, TItemStore& list) {
-        try {
-            journal.Back(list, channel);
-        } catch (const EJournalError& e) {
-            journalFault(e);
-        }
-    };
-    QTimer sync;
-    QObject::connect(&sync, &QTimer::timeout, [&] {
-        try {
-            journal.Sync();
-        } catch (const EJournalError& e) {
-            journalFault(e);
-        }
-    });
-
-    std::string portError;
-    bool stopping = false;
+    const auto quit = [] { QTimer::singleShot(0, [] { QCoreApplication::exit(0); }); };
+    recording.OnFull = quit;
     bool deviceGone = false;
+    recording.OnGone = [&] {
+        deviceGone = true;
+        quit();
+    };
+    std::string portError;
     SetErrorReporter([&](const std::string& message, const std::string&) { portError = message; });
-    port.OnRxChar = [&](TCustomComPort&, int n) {
-        std::string bytes;
-        port.ReadText(bytes, n);
-        acq.Receive(bytes, sink, nullptr);
-        writeJournal();
-        if (sink.Full() && !stopping) {
-            stopping = true;
-            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-        }
-    };
-    port.OnAfterClose = [&](TCustomComPort&) {
-        if (!stopping) {
-            deviceGone = true;
-            QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-        }
-    };
     // A signal stops the recording as reaching --count does: -o is written and the status is 0. A second
     // one ends the process at once (the journal keeps what came).
     HandleTerminationSignals(
-        &sync,
-        [&] {
-            stopping = true;
-            QCoreApplication::exit(0);
-        },
-        130);
+        &recording, [] { QCoreApplication::exit(0); }, 130);
     chart.ClearItems();
     chart.SetDataColor(kDataColor);
-    acq.Restart();
     try {
         ListJournalRuns(Journal::DefaultFolder()); // recovers the runs of recorders that were killed
-        journal.Begin(Journal::DefaultFolder(), std::time(nullptr));
-        journal.Back(chart.Store(), 0);
-        sync.start(1000);
+        recording.SetJournalFolder(Journal::DefaultFolder());
     } catch (const EJournalError& e) {
-        journalFault(e);
+        recording.OnJournalFault(e);
     }
-    port.SetConnected(true);
+    recording.Start();
     // --seconds of any length: the steady clock decides, looked at after waits a timer can take.
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -269,21 +209,14 @@ int Record(const QStringList& args) {
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
         if (const auto wait = RecordingWait(seconds, elapsed.count()); wait.count() > 0)
             return deadline.start(wait);
-        stopping = true;
         QCoreApplication::exit(0);
     });
     if (seconds > 0) deadline.start(RecordingWait(seconds, 0));
     QCoreApplication::exec();
-    stopping = true;
-    port.SetConnected(false);
-    if (!sink.Full()) acq.Finish(sink, nullptr);
-    writeJournal();
-    const bool journalWhole = journal.Active();
-    const std::string run = journal.Path();
-    journal.End();
+    const Recording::Ended ended = recording.Stop();
     chart.SaveItemFile(o.Get("-o")->toStdString());
-    if (journalWhole) MarkJournalRunSaved(run);
-    std::cout << sink.Taken() << std::endl;
+    if (ended.Whole) MarkJournalRunSaved(ended.Run);
+    std::cout << recording.LinesTaken() << std::endl;
     if (deviceGone) {
         std::cerr << "mevrant record: " << (portError.empty() ? "the device went away" : portError)
                   << std::endl;

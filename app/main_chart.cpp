@@ -115,19 +115,24 @@ TColor ChannelColor(int channel) {
     return kPalette[static_cast<std::size_t>(std::clamp(channel, 0, kMaxChannels - 1))];
 }
 
+void KartexSink::Restart() {
+    ready_.reset();
+}
+
+// A channel's list is set up on its first sample of the run, the same way for every channel: its colour,
+// its class, the chart's line style and step, and its backing (OnNewList).
 TItemStore& KartexSink::List(int channel) {
-    if (channel >= chart_.SeriesCount()) {
-        const int first = chart_.SeriesCount();
+    const auto c = static_cast<std::size_t>(channel);
+    if (!ready_.test(c)) {
         chart_.EnsureSeries(channel + 1);
-        for (int c = first; c <= channel; ++c) {
-            TItemStore& list = chart_.SeriesStore(c);
-            list.SetDataColor(ChannelColor(c));
-            list.SetClassDefault(static_cast<std::uint8_t>(c));
-            list.SetLineWidth(chart_.Store().LineWidth());
-            list.SetPenStyle(chart_.Store().PenStyle());
-            list.SetAllocSize(chart_.AllocSize());
-            if (OnNewSeries) OnNewSeries(c, list);
-        }
+        TItemStore& list = chart_.SeriesStore(channel);
+        list.SetDataColor(ChannelColor(channel));
+        list.SetClassDefault(static_cast<std::uint8_t>(channel));
+        list.SetLineWidth(chart_.Store().LineWidth());
+        list.SetPenStyle(chart_.Store().PenStyle());
+        list.SetAllocSize(chart_.AllocSize());
+        ready_.set(c);
+        if (OnNewList) OnNewList(channel, list);
     }
     return chart_.SeriesStore(channel);
 }
@@ -135,17 +140,11 @@ TItemStore& KartexSink::List(int channel) {
 void KartexSink::MoveToPoint(int channel, double x, double y, double time) {
     std::string_view name;
     if (state_ && state_->ChannelCount >= 2) name = state_->ChannelNames[static_cast<std::size_t>(channel)];
-    if (channel == 0 && name.empty())
-        chart_.MoveToPoint(x, y, time);
-    else
-        List(channel).MoveToPoint(x, y, time, name);
+    List(channel).MoveToPoint(x, y, time, name);
 }
 
 void KartexSink::LineToPoint(int channel, double x, double y, double time) {
-    if (channel == 0)
-        chart_.LineToPoint(x, y, time);
-    else
-        List(channel).LineToPoint(x, y, time);
+    List(channel).LineToPoint(x, y, time);
 }
 
 void KartexSink::ChannelsChanged(const AcquisitionState& state) {
@@ -163,14 +162,14 @@ void KartexSink::ChannelsChanged(const AcquisitionState& state) {
 
 std::vector<ChannelSpan> ChartChannels(const TKartex& k) {
     std::vector<ChannelSpan> spans;
-    if (k.SeriesCount() > 1) {
-        for (int s = 0; s < k.SeriesCount(); ++s)
-            spans.push_back({s, 0, k.SeriesStore(s).ItemCount(), s});
-        return spans;
+    if (k.SeriesCount() == 1 && k.ItemCount() == 0) return spans;
+    for (int s = 0; s < k.SeriesCount(); ++s) {
+        const TItemStore& list = k.SeriesStore(s);
+        // A series' class is that of its first record (a loaded file's channel), else the one it is
+        // given (a channel whose samples are all gaps so far).
+        const int itemClass = list.ItemCount() > 0 ? list.Item(0).ItemClass : list.ClassDefault();
+        spans.push_back({s, 0, list.ItemCount(), itemClass});
     }
-    for (const auto& [begin, end] :
-         ChannelRanges(std::span(k.Items(), static_cast<std::size_t>(k.ItemCount()))))
-        spans.push_back({0, begin, end, k.Item(begin).ItemClass});
     return spans;
 }
 

@@ -8,6 +8,7 @@
 #include "chart/core/colors.h"
 #include "chart/core/line_run_index.h"
 
+#include <bitset>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,29 +25,28 @@ inline constexpr int kDoubleTicks = 6;
 // stay apart for colour-blind eyes, then eight darker ones.
 TColor ChannelColor(int channel);
 
-// Samples go to the chart through its append operations: channel 1 to the item list, channel c + 1 to
-// series c, each in its colour and with its channel in the item class. When the acquisition knows two
+// Samples go to the chart's series: channel c + 1 to series c (series 0 is the chart's item list), each
+// in its colour and with its channel in the item class. When the acquisition knows two
 // channels or more, the first record of a channel's line carries its name in the record's text; a name
 // that comes later (a header line after the first samples) is written into that record then.
-class KartexSink : public SampleSink {
+class KartexSink : public ListSink {
 public:
     explicit KartexSink(TKartex& chart) : chart_(chart) {}
     void MoveToPoint(int channel, double x, double y, double time) override;
     void LineToPoint(int channel, double x, double y, double time) override;
     void ChannelsChanged(const AcquisitionState& state) override;
-    // Told when the series of a further channel is made (the window keeps it in the journal).
-    std::function<void(int channel, TItemStore& list)> OnNewSeries;
+    void Restart() override;
 
 private:
     TItemStore& List(int channel);
 
     TKartex& chart_;
     const AcquisitionState* state_ = nullptr;
+    std::bitset<kMaxChannels> ready_;
 };
 
-// Where one channel's samples are: items [Begin, End) of one of the chart's series. During an
-// acquisition channel c is series c; a loaded file holds its channels one after the other in the item
-// list, told apart by their item class.
+// Where one channel's samples are: items [Begin, End) of one of the chart's series. Channel c is series
+// c, during an acquisition and for a loaded file alike (loading splits a file into its channels).
 struct ChannelSpan {
     int Series = 0;
     int Begin = 0;
@@ -54,8 +54,7 @@ struct ChannelSpan {
     int Class = 0;
 };
 
-// The channels the chart holds, channel 1 first. A list whose item classes do not rise from first to last
-// item is one channel. Costs a bisection per channel.
+// The channels the chart holds, channel 1 first: one per series.
 std::vector<ChannelSpan> ChartChannels(const TKartex& chart);
 
 // The name a channel's first record carries (empty when none).

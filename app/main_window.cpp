@@ -10,6 +10,8 @@
 #include "app/main_chart.h"
 #include "app/port_settings.h"
 #include "app/raw_pane.h"
+#include "app/recording.h"
+#include "app/serial_source.h"
 #include "app/termination.h"
 #include "app/value_label.h"
 #include "app/view_texts.h"
@@ -90,31 +92,26 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         PortError(QString::fromStdString(message), QString::fromStdString(detail));
     });
     BuildControls();
+    sink_ = std::make_unique<KartexSink>(*Kartex1);
+    source_ = std::make_unique<SerialSource>(*port_);
+    recording_ = std::make_unique<Recording>(*source_, *sink_);
+    Recording& r = *recording_;
+    r.OnShown = [this](std::string_view raw, bool) {
+        shown_ << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
+    };
+    r.OnReceived = [this](int added) { Received(added); };
+    r.OnStateChanged = [this] { SourceStateChanged(); };
+    r.OnJournalFault = [this](const EJournalError& e) { JournalFault(e); };
+    r.OnSynced = [this] { JournalSynced(); };
     SetupChart();
     SetupPort();
-    sink_ = std::make_unique<KartexSink>(*Kartex1);
-    // A further channel lives in the journal beside the first.
-    sink_->OnNewSeries = [this](int channel, TItemStore& list) {
-        try {
-            journal_.Back(list, channel);
-        } catch (const EJournalError& e) {
-            JournalFault(e);
-        }
-    };
     frameTimer_ = new QTimer(this);
     frameTimer_->setSingleShot(true);
     frameTimer_->setTimerType(Qt::PreciseTimer);
     connect(frameTimer_, &QTimer::timeout, this, [this] { ChartFrame(); });
-    // What the journal wrote reaches the disk once a second.
-    journalTimer_ = new QTimer(this);
-    journalTimer_->setInterval(1000);
-    connect(journalTimer_, &QTimer::timeout, this, [this] { SyncJournal(); });
     rateTimer_ = new QTimer(this);
     rateTimer_->setInterval(1000);
     connect(rateTimer_, &QTimer::timeout, this, [this] { ShowRate(); });
-    reconnectTimer_ = new QTimer(this);
-    reconnectTimer_->setInterval(kReconnectMs);
-    connect(reconnectTimer_, &QTimer::timeout, this, [this] { errorbox::Guard([&] { TryReconnect(); }); });
 
     const int menuHeight = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -136,9 +133,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 TForm1::~TForm1() {
     SetErrorReporter(ShowInErrorBox);
     // Close the port before the chart and the controls it feeds are gone.
+    recording_.reset();
+    source_.reset();
     if (port_) {
-        port_->OnRxChar = nullptr;
-        port_->OnAfterClose = nullptr;
         try {
             port_->SetConnected(false);
         } catch (...) {
@@ -382,11 +379,6 @@ void TForm1::SetupChart() {
 void TForm1::SetupPort() {
     TComPort& p = *port_;
     ConfigureMainPort(p);
-    p.OnRxChar = [this](TCustomComPort&, int count) { ComPort1RxChar(count); };
-    // The port also closes itself when the device goes away: the acquisition then waits for it.
-    p.OnAfterClose = [this](TCustomComPort&) {
-        if (!closingPort_) DeviceGone();
-    };
 
     ComComboBox3->SetComPort(&p);
     ComComboBox3->SetComProperty(cpPort);
@@ -399,25 +391,13 @@ void TForm1::SetupPort() {
     ComLed1->SetComPort(&p);
 }
 
-namespace {
-// The port's closes within its scope are the window's own: no device went away.
-struct OwnClose {
-    bool& closing;
-    const bool was;
-    explicit OwnClose(bool& flag) : closing(flag), was(flag) { closing = true; }
-    ~OwnClose() { closing = was; }
-};
-} // namespace
-
 void TForm1::SelectPort(const QString& name) {
-    const OwnClose own(closingPort_); // an open port closes and opens on the new device
-    port_->SetPort(name.toStdString());
+    source_->SetPort(name.toStdString()); // an open port closes and opens on the new device
     ComComboBox3->SyncToPort();
 }
 
 void TForm1::ClosePort() {
-    const OwnClose own(closingPort_);
-    port_->SetConnected(false);
+    source_->Close();
 }
 
 void TForm1::SelectBaudRate(const QString& text) {
@@ -442,8 +422,8 @@ void TForm1::showEvent(QShowEvent* event) {
 
 void TForm1::FormShow() {
     FormInfo->hide();
-    acquisition_.State().DataScale = 1.0f;
-    acquisition_.State().DataOffset = 0;
+    Acq().State().DataScale = 1.0f;
+    Acq().State().DataOffset = 0;
 }
 
 void TForm1::ReadAxisFields(float& xmax, float& ymax, float& ymin) const {
@@ -453,7 +433,7 @@ void TForm1::ReadAxisFields(float& xmax, float& ymax, float& ymin) const {
 }
 
 void TForm1::ApplyAxisRange(float xmax, float ymax, float ymin) {
-    AcquisitionState& s = acquisition_.State();
+    AcquisitionState& s = Acq().State();
     s.GraphXmax = xmax;
     s.GraphYmax = ymax;
     s.GraphYmin = ymin;
@@ -461,7 +441,7 @@ void TForm1::ApplyAxisRange(float xmax, float ymax, float ymin) {
 }
 
 void TForm1::StartButtonClick() {
-    if (waiting_) return; // the acquisition goes on once the device is back; Stop ends it
+    if (WaitingForDevice()) return; // the acquisition goes on once the device is back; Stop ends it
     // Every field is converted before anything changes: a bad field leaves window, chart and pane as
     // they were.
     const float scale = LocaleTextToFloat(DatSkaleEdit->text().toStdString(), decimalSeparator_);
@@ -470,33 +450,33 @@ void TForm1::StartButtonClick() {
     ReadAxisFields(xmax, ymax, ymin);
 
     SetParameterGroupsEnabled(false);
+    recording_->SetJournalFolder(journalFolder_);
+    chartRun_.clear();
     try {
-        port_->SetConnected(true);
+        recording_->Start(); // only an opened port starts a new acquisition
     } catch (...) {
         SetParameterGroupsEnabled(true);
         throw;
     }
-    acquiring_ = true;
-    // The name the device will come back under, asked while it is there.
-    devicePath_ = host::StablePortName(port_->Port());
-    losses_ = 0;
     PortStatusLabel->clear();
     PortStatusLabel->setToolTip({});
+    if (RunJournal().Active()) {
+        chartRun_ = QString::fromStdString(RunJournal().Path());
+        JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
+    }
 
-    // Only an opened port starts a new acquisition.
     RichEdit1->clear();
     HideReadOut();
     Kartex1->ClearItems();
     Kartex1->SetDataColor(kDataColor);
     for (int c = 0; c < kMaxChannels; ++c)
         Kartex1->SetClassVisible(c, true);
+    chartLoaded_ = false;
     droppedTold_ = false;
-    AcquisitionState& s = acquisition_.State();
+    AcquisitionState& s = Acq().State();
     s.DataScale = scale;
     s.DataOffset = offset;
-    acquisition_.Restart();
     ApplyAxisRange(xmax, ymax, ymin);
-    BeginJournal();
     rateSamples_ = 0;
     rateClock_.start();
     Label11->setText(QStringLiteral("0 Messwerte/s"));
@@ -505,7 +485,7 @@ void TForm1::StartButtonClick() {
 }
 
 void TForm1::ShowRate() {
-    const std::int64_t samples = acquisition_.State().SampleCount;
+    const std::int64_t samples = Acq().State().SampleCount;
     const double seconds = static_cast<double>(rateClock_.restart()) / 1000;
     if (seconds <= 0) return;
     Label11->setText(QStringLiteral("%1 Messwerte/s")
@@ -523,109 +503,54 @@ void TForm1::StopButtonClick() {
 // Runs once when an acquisition ends: by Stop (also while it waits for the device), by "Beenden" or when
 // the window closes.
 void TForm1::EndAcquisition() {
-    if (!acquiring_) return;
-    acquiring_ = false;
-    if (waiting_) PortStatusLabel->clear();
-    StopWaiting();
-    TakePendingLine();
-    journal_.End();
-    journalTimer_->stop();
+    if (!Acquiring()) return;
+    recording_->Stop(); // takes a pending line and ends the journal's run
     rateTimer_->stop();
     Label11->clear();
     Kartex1->Redraw();
     SetParameterGroupsEnabled(true);
 }
 
-// A line that came without its line end is taken as a sample.
-void TForm1::TakePendingLine() {
-    QStringList shown;
-    acquisition_.Finish(*sink_, [&](std::string_view raw, bool) {
-        shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
-    });
-    AppendPane(std::move(shown));
-    ShowValue();
-    WriteJournal();
-}
-
-// The port closed itself: the device went away. The acquisition, its chart, pane and journal stay as
-// they are and wait for the device; its next sample starts a new stretch of the line.
-void TForm1::DeviceGone() {
-    if (!acquiring_) return;
-    TakePendingLine(); // the device sends no more of it
-    acquisition_.BreakLine();
-    ++losses_;
-    waiting_ = true;
-    StartButton->setEnabled(false);
-    ComLed1->SetBlinking(true);
-    lossMessage_.clear();
-    ShowWaiting();
-    reconnectTimer_->start();
-    Kartex1->Redraw();
-    // The port reports the loss next (PortError).
-    lossReportDue_ = true;
-}
-
-void TForm1::StopWaiting() {
-    waiting_ = false;
-    lossReportDue_ = false;
-    reconnectTimer_->stop();
-    ComLed1->SetBlinking(false);
-    StartButton->setEnabled(true);
-}
-
-void TForm1::ShowWaiting() {
-    PortStatusLabel->setText(losses_ > 1
-                                 ? QStringLiteral("Warte auf das Gerät … (%1 × getrennt)").arg(losses_)
-                                 : QStringLiteral("Warte auf das Gerät …"));
-    QString tip = QString::fromStdString(devicePath_);
-    if (!lossMessage_.isEmpty()) tip += QChar('\n') + lossMessage_;
-    PortStatusLabel->setToolTip(tip);
+// The device went away (the acquisition, its chart, pane and journal stay as they are and wait for it),
+// a try to open it again failed, or it is back.
+void TForm1::SourceStateChanged() {
+    const bool waiting = WaitingForDevice();
+    StartButton->setEnabled(!waiting);
+    ComLed1->SetBlinking(waiting);
+    if (waiting) {
+        PortStatusLabel->setText(
+            recording_->Losses() > 1
+                ? QStringLiteral("Warte auf das Gerät … (%1 × getrennt)").arg(recording_->Losses())
+                : QStringLiteral("Warte auf das Gerät …"));
+        QString tip = QString::fromStdString(source_->Where());
+        if (!recording_->LossMessage().empty())
+            tip += QChar('\n') + QString::fromStdString(recording_->LossMessage());
+        PortStatusLabel->setToolTip(tip);
+        if (!wasWaiting_) Kartex1->Redraw();
+    } else if (wasWaiting_ && Acquiring()) {
+        ComComboBox3->SyncToPort();
+        PortStatusLabel->setText(
+            QStringLiteral("Wieder verbunden (%1 × getrennt)").arg(recording_->Losses()));
+        PortStatusLabel->setToolTip(QString::fromStdString(source_->Where()));
+    } else if (wasWaiting_) {
+        PortStatusLabel->clear(); // stopped while waiting
+    }
+    wasWaiting_ = waiting;
 }
 
 // The first loss of an acquisition is shown in the error box, a later one only in the status bar; what
 // else the port meets goes to the box.
 // The port reports from inside its reactions: the box opens once the reaction has returned.
 void TForm1::PortError(const QString& message, const QString& detail) {
-    if (!lossReportDue_) return errorbox::ShowLater(message, detail);
-    lossReportDue_ = false;
-    lossMessage_ = message;
-    if (waiting_) ShowWaiting();
-    if (losses_ == 1) errorbox::ShowLater(message, detail);
+    if (!recording_->TakeLossReport(message.toStdString())) return errorbox::ShowLater(message, detail);
+    if (recording_->Losses() == 1) errorbox::ShowLater(message, detail);
 }
 
-// Once a tick while waiting: the device is back when its node is there and opens. A node that does not
-// open yet (still being set up, say) is tried again at the next tick.
-void TForm1::TryReconnect() {
-    if (!waiting_) return reconnectTimer_->stop();
-    lossReportDue_ = false; // the report came with the loss, or none will
-    std::error_code ec;
-    if (!std::filesystem::exists(host::DevicePath(devicePath_), ec)) return;
-    try {
-        if (port_->Port() != devicePath_) SelectPort(QString::fromStdString(devicePath_));
-        port_->SetConnected(true);
-    } catch (...) {
-        lossMessage_ = QString::fromStdString(DescribeException(std::current_exception()).message);
-        ShowWaiting();
-    }
-    if (!port_->Connected()) return;
-    StopWaiting();
-    PortStatusLabel->setText(QStringLiteral("Wieder verbunden (%1 × getrennt)").arg(losses_));
-    PortStatusLabel->setToolTip(QString::fromStdString(devicePath_));
-}
-
-void TForm1::ComPort1RxChar(int count) {
-    std::string bytes;
-    port_->ReadText(bytes, count);
-    QStringList shown;
-    const int added = acquisition_.Receive(bytes, *sink_, [&](std::string_view raw, bool) {
-        shown << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
-    });
-    AppendPane(std::move(shown));
-    if (added > 0) {
-        ShowValue();
-        WriteJournal();
-    }
-    if (acquisition_.State().ValuesDropped && !droppedTold_) {
+// After each notification's lines: pane, value and (within a display frame) chart.
+void TForm1::Received(int added) {
+    AppendPane(std::exchange(shown_, {}));
+    if (added > 0) ShowValue();
+    if (Acq().State().ValuesDropped && !droppedTold_) {
         droppedTold_ = true;
         statusBar()->showMessage(QStringLiteral("Mehr als %1 Werte in einer Zeile: die weiteren werden "
                                                 "nicht gezeigt")
@@ -694,8 +619,7 @@ void TForm1::UpdateStatus() {
                            "was ihr fehlt, wird leer gezeigt"));
     }
     CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
-    NoSampleStatusLabel->setText(
-        QStringLiteral("Zeilen ohne Messwert: %1").arg(acquisition_.State().NoSampleLines));
+    NoSampleStatusLabel->setText(QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
     const std::vector<ChannelSpan> channels = Channels();
     UpdateLegend(channels);
     const TYRange r = channels.empty() ? TYRange{}
@@ -735,8 +659,8 @@ void TForm1::ShowReadOut(double x) {
     hair.SetPosY(it.Y);
     hair.SetMode(chBoth);
     TTextLabel& label = k.TextLabel(1);
-    label.SetCaption(ReadOutX(acquisition_.State().TimeAxis, i - first.Begin, it.X, decimalSeparator_) +
-                     ": " + values);
+    label.SetCaption(ReadOutX(Acq().State().TimeAxis, i - first.Begin, it.X, decimalSeparator_) + ": " +
+                     values);
     const bool right = p.X < k.LRim() + k.PlotWidth() / 2;
     label.SetAlignment(right ? taLeftJustify : taRightJustify);
     label.SetPosX(right ? p.X + kGap : p.X - kGap);
@@ -758,9 +682,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::ShowValue() {
-    if (acquisition_.State().SampleCount == 0) return;
-    Label10->setText(
-        QString::fromStdString(FormatPlotValue(acquisition_.State().PlotValue, decimalSeparator_)));
+    if (Acq().State().SampleCount == 0) return;
+    Label10->setText(QString::fromStdString(FormatPlotValue(Acq().State().PlotValue, decimalSeparator_)));
 }
 
 void TForm1::AppendPane(QStringList lines) {
@@ -802,7 +725,7 @@ void TForm1::YAutoCheckBoxClick() {
 // In seconds the x scale labels times; the next Start numbers the samples by their receive time.
 void TForm1::XAxisComboBoxChange() {
     const bool time = XAxisComboBox->currentIndex() == 1;
-    acquisition_.State().TimeAxis = time;
+    Acq().State().TimeAxis = time;
     TScalePropsHoriz& x = *Kartex1->Scale1X();
     PaintSuppression once(*Kartex1);
     x.SetLabelType(time ? ftTime : ftNum);
@@ -928,7 +851,7 @@ void TForm1::ErfassungSpeichernClick() {
     if (name.isEmpty()) return;
     Kartex1->SaveItemFile(name.toStdString());
     // The run the chart holds whole is saved: the journal may let it go when it has to.
-    if (!chartRun_.isEmpty() && !journal_.Active() &&
+    if (!chartRun_.isEmpty() && !RunJournal().Active() &&
         ItemRecordCount(QFileInfo(chartRun_).size()) == ChartRecordCount(*Kartex1))
         MarkJournalRunSaved(chartRun_.toStdString());
 }
@@ -938,6 +861,7 @@ void TForm1::ErfassungladenClick() {
         RunFileDialog(false, QStringLiteral("Mevrant Files (*.mvx *.MVX)"), QStringLiteral("mvx"));
     if (name.isEmpty()) return;
     Kartex1->LoadItemFile(name.toStdString(), true);
+    chartLoaded_ = true;
     chartRun_.clear();
     NoteOddFile(name);
 }
@@ -1114,43 +1038,13 @@ void TForm1::KeepJournal(const std::string& folder) {
 void TForm1::OpenJournalRun(const QString& path) {
     HideReadOut();
     Kartex1->LoadItemFile(path.toStdString(), true);
+    chartLoaded_ = true;
     chartRun_ = path;
     NoteOddFile(path);
     JournalStatusLabel->setText(QStringLiteral("Geöffnet: %1").arg(QFileInfo(path).fileName()));
 }
 
-void TForm1::BeginJournal() {
-    chartRun_.clear();
-    if (journalFolder_.empty()) return;
-    try {
-        journal_.Begin(journalFolder_, std::time(nullptr));
-        journal_.Back(Kartex1->Store(), 0);
-        chartRun_ = QString::fromStdString(journal_.Path());
-        JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
-        journalTimer_->start();
-        SyncJournal();
-    } catch (const EJournalError& e) {
-        JournalFault(e);
-    }
-}
-
-// The samples are in the journal's file as they are appended; when the file could take no more, the
-// list went on in memory and the user is told.
-void TForm1::WriteJournal() {
-    try {
-        journal_.Follow();
-    } catch (const EJournalError& e) {
-        JournalFault(e);
-    }
-}
-
-void TForm1::SyncJournal() {
-    if (!journal_.Active()) return;
-    try {
-        journal_.Sync();
-    } catch (const EJournalError& e) {
-        return JournalFault(e);
-    }
+void TForm1::JournalSynced() {
     const std::uint64_t free = FreeBytes(journalFolder_);
     if (free < kLowSpace)
         JournalStatusLabel->setText(QStringLiteral("Wenig Platz: %1 GB frei")
@@ -1160,7 +1054,6 @@ void TForm1::SyncJournal() {
 // Told once: the acquisition goes on in memory, unprotected. The fault is met while samples arrive; the
 // box opens after the receive handler returned, so the device is read on while it is open.
 void TForm1::JournalFault(const EJournalError& e) {
-    journalTimer_->stop();
     chartRun_.clear();
     JournalStatusLabel->setText(QStringLiteral("Nicht gesichert"));
     errorbox::ShowLater(QString::fromStdString(e.what()), {});
@@ -1201,8 +1094,9 @@ std::vector<ChannelSpan> TForm1::VisibleChannels() const {
 }
 
 QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
-    const AcquisitionState& s = acquisition_.State();
-    std::string name = Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels
+    const AcquisitionState& s = Acq().State();
+    // A loaded file's names are its records' own; the acquisition's are longer than a record takes.
+    std::string name = !chartLoaded_ && Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels
                            ? s.ChannelNames[static_cast<std::size_t>(channel.Class)]
                            : std::string();
     if (name.empty()) name = ChannelName(*Kartex1, channel);

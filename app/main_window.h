@@ -6,11 +6,14 @@
 #include "app/core/conversions.h"
 #include "app/core/journal.h"
 #include "app/main_chart.h"
+#include "app/recording.h"
+#include "app/serial_source.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -91,12 +94,13 @@ public:
     QAction* Info1 = nullptr;
 
     TComPort& ComPort1() { return *port_; }
-    Acquisition& Acq() { return acquisition_; }
-    bool Acquiring() const { return acquiring_; }
+    Acquisition& Acq() { return recording_->Acq(); }
+    const Acquisition& Acq() const { return recording_->Acq(); }
+    bool Acquiring() const { return recording_->Running(); }
     // The device went away during the acquisition, which goes on once the same device is back (polled
     // every kReconnectMs): the same /dev/serial/by-id name when it had one, else the same path.
-    bool WaitingForDevice() const { return waiting_; }
-    static constexpr int kReconnectMs = 200;
+    bool WaitingForDevice() const { return recording_->Waiting(); }
+    static constexpr int kReconnectMs = Recording::kReconnectMs;
 
     // The decimal separator of the user's locale; fields and the value display use it.
     const LocaleSeparator& DecimalSeparator() const { return decimalSeparator_; }
@@ -123,7 +127,7 @@ public:
     // remembered limits (20 runs, 5 GB; saved runs go first, unsaved ones never). A run that did not end
     // properly is offered to be opened.
     void KeepJournal(const std::string& folder);
-    const Journal& RunJournal() const { return journal_; }
+    const Journal& RunJournal() const { return recording_->RunJournal(); }
     // The question at start-up; tests answer it. Returns true for yes.
     using AskFn = std::function<bool(const QString& question)>;
     void SetAsk(AskFn fn) { ask_ = std::move(fn); }
@@ -133,7 +137,6 @@ public:
     void FormShow();
     void StartButtonClick();
     void StopButtonClick();
-    void ComPort1RxChar(int count);
     void ClearGraphButtonClick();
     void ResetAxisButtonClick();
     void GridCheckBox1Click();
@@ -167,13 +170,10 @@ private:
     void ReadAxisFields(float& xmax, float& ymax, float& ymin) const;
     void ApplyAxisRange(float xmax, float ymax, float ymin);
     void EndAcquisition();
-    void TakePendingLine();
     void ClosePort();
-    void DeviceGone();
-    void TryReconnect();
-    void StopWaiting();
-    void ShowWaiting();
+    void SourceStateChanged();
     void PortError(const QString& message, const QString& detail);
+    void Received(int added);
     void ShowValue();
     void AppendPane(QStringList lines);
     void ScheduleChartFrame();
@@ -193,9 +193,7 @@ private:
     QPoint LegendPlace(const std::vector<ChannelSpan>& channels);
     void ShowRate();
     void NoteOddFile(const QString& name);
-    void BeginJournal();
-    void WriteJournal();
-    void SyncJournal();
+    void JournalSynced();
     void JournalFault(const EJournalError& e);
     void FillRecentRuns();
     QString RunFileDialog(bool save, const QString& filter, const QString& suffix);
@@ -204,29 +202,20 @@ private:
     QWidget* client_ = nullptr;
     std::unique_ptr<TComPort> port_;
     std::unique_ptr<KartexSink> sink_;
-    Acquisition acquisition_;
+    std::unique_ptr<SerialSource> source_;
+    std::unique_ptr<Recording> recording_;
+    QStringList shown_; // the lines of the notification under way, for the pane
     // The chart renders received samples at most once per display frame.
     QTimer* frameTimer_ = nullptr;
     QElapsedTimer sinceFrame_;
-    bool acquiring_ = false;
-    // Reconnecting: the device's lasting name, taken at Start; how often it went away in this
-    // acquisition; whether the window is closing the port itself (then no device went away); whether the
-    // report of a loss is due, which the port makes right after closing.
-    QTimer* reconnectTimer_ = nullptr;
-    bool waiting_ = false;
-    std::string devicePath_;
-    int losses_ = 0;
-    bool closingPort_ = false;
-    bool lossReportDue_ = false;
-    QString lossMessage_;
+    bool wasWaiting_ = false; // the device was away when the recording last changed its state
     LocaleSeparator decimalSeparator_{','};
     FileDialogFn fileDialog_;
     std::unique_ptr<QSettings> settings_;
     bool rememberPort_ = true;
-    Journal journal_;
     std::string journalFolder_;
-    QString chartRun_; // the journal run the chart holds, if any
-    QTimer* journalTimer_ = nullptr;
+    QString chartRun_;         // the journal run the chart holds, if any
+    bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
     std::size_t legendCorner_ = 0; // top right, top left, bottom right, bottom left

@@ -18,7 +18,18 @@ void TKartex::SaveItemFile(const std::string& fileName) const {
 void TKartex::LoadItemFile(const std::string& fileName, bool /*keep*/) {
     // The records are read into a new list first, so a failure cannot leave the chart half loaded. The
     // keep flag only ever decided whether the old list's memory was reused; a new list serves both.
-    store_.AssignBlock(LoadItemBlock(fileName));
+    // A file of several channels becomes a series per channel, each a stretch of the one block: the
+    // order of drawing is the file's, so the picture is the one the single list gave.
+    TLoadedChannels loaded = LoadItemChannels(fileName);
     series_.clear();
+    if (loaded.Channels.size() <= 1) {
+        store_.AssignBlock(std::move(loaded.Block));
+    } else {
+        EnsureSeries(static_cast<int>(loaded.Channels.size()));
+        for (std::size_t c = 0; c < loaded.Channels.size(); ++c) {
+            const auto [begin, end] = loaded.Channels[c];
+            SeriesStore(static_cast<int>(c)).AssignBlock(loaded.Block, begin, end - begin);
+        }
+    }
     Paint();
 }

@@ -1,8 +1,8 @@
 // An acquisition file of arbitrary bytes: loaded, handed to an item store, saved again and compared, then
-// loaded into a shown chart and rendered in full, once over the default range and once over a range
-// taken from the first record. Whatever the file holds, loading gives exactly its whole records, the
-// store keeps them unchanged, saving writes the same bytes back (the trailing partial record dropped),
-// and rendering neither crashes nor hangs.
+// loaded into a shown chart (a series per channel, together the file) and rendered in full, once over
+// the default range and once over a range taken from the first record. Whatever the file holds, loading
+// gives exactly its whole records, the store keeps them unchanged, saving writes the same bytes back (the
+// trailing partial record dropped), and rendering neither crashes nor hangs.
 
 #include "chart/core/item_file.h"
 #include "chart/core/item_store.h"
@@ -100,7 +100,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TKartex& chart = Chart();
     chart.SetScaleRange(0, 0, -10, 100, 110);
     chart.LoadItemFile(scratch.In(), size % 2 == 0);
-    Check(static_cast<std::size_t>(chart.ItemCount()) * kChartItemSize == whole);
+    // A file of several channels becomes a series per channel: one after the other they are the file.
+    std::size_t at = 0;
+    for (int s = 0; s < chart.SeriesCount(); ++s) {
+        const TItemStore& list = chart.SeriesStore(s);
+        const std::size_t bytes = static_cast<std::size_t>(list.ItemCount()) * kChartItemSize;
+        Check(at + bytes <= whole && (bytes == 0 || std::memcmp(list.Items(), data + at, bytes) == 0));
+        at += bytes;
+    }
+    Check(at == whole);
     if (whole > 0) {
         const TChartItem& first = chart.Item(0);
         chart.SetScaleRange(0, first.X, first.Y, first.X2, first.Y2);

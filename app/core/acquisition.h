@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+class TItemStore;
+
 struct AcquisitionState {
     std::string RawText; // the last received line, trimmed
     std::int32_t SampleCount = 0;
@@ -53,6 +55,15 @@ public:
     virtual void ChannelsChanged(const AcquisitionState& /*state*/) {}
     // Asked before the samples of a line: false drops the line (a recording that has enough).
     virtual bool TakesLine() { return true; }
+};
+
+// A sink that keeps each channel's samples in an item list of its own: it says when a channel's list
+// is set up (before its first sample), so the recording can keep that list in the journal.
+class ListSink : public SampleSink {
+public:
+    // A new run: every channel's list is set up again on its first sample.
+    virtual void Restart() = 0;
+    std::function<void(int channel, TItemStore& list)> OnNewList;
 };
 
 class Acquisition {

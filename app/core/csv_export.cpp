@@ -92,30 +92,6 @@ std::string CsvTextCell(std::string_view text) {
 }
 
 namespace {
-// The channels of a list of n items whose item class classAt(i) gives, as ChannelRanges finds them.
-template <typename ClassAt>
-std::vector<std::pair<std::uint64_t, std::uint64_t>> Ranges(std::uint64_t n, const ClassAt& classAt) {
-    if (n == 0) return {};
-    if (classAt(n - 1) <= classAt(0)) return {{0, n}};
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
-    for (std::uint64_t begin = 0; begin < n;) {
-        const std::uint8_t c = classAt(begin);
-        // The first item past begin whose class is above c (bisection).
-        std::uint64_t low = begin, high = n;
-        while (low < high) {
-            const std::uint64_t mid = low + (high - low) / 2;
-            if (classAt(mid) <= c)
-                low = mid + 1;
-            else
-                high = mid;
-        }
-        const std::uint64_t end = std::max(begin + 1, low);
-        ranges.emplace_back(begin, end);
-        begin = end;
-    }
-    return ranges;
-}
-
 // A channel of a list in memory, sample by sample.
 class ListChannel {
 public:
@@ -206,19 +182,6 @@ void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<con
 }
 } // namespace
 
-std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
-    std::vector<std::pair<int, int>> ranges;
-    for (const auto& [begin, end] : Ranges(
-             items.size(), [items](std::uint64_t i) { return items[static_cast<std::size_t>(i)].ItemClass; }))
-        ranges.emplace_back(static_cast<int>(begin), static_cast<int>(end));
-    return ranges;
-}
-
-std::string RecordText(const TChartItem& item) {
-    const int length = std::min<int>(item.Text[0], 17);
-    return std::string(reinterpret_cast<const char*>(item.Text + 1), static_cast<std::size_t>(length));
-}
-
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items) {
     std::vector<ListChannel> channels;
     std::vector<std::string> names;
@@ -238,10 +201,9 @@ void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartIt
 }
 
 void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file) {
-    const auto classAt = [&file](std::uint64_t i) { return file.Record(i).ItemClass; };
     std::vector<FileChannel> channels;
     std::vector<std::string> names;
-    for (const auto& [begin, end] : Ranges(file.Records(), classAt)) {
+    for (const auto& [begin, end] : ChannelRanges(file)) {
         channels.emplace_back(file, begin, end);
         names.push_back(RecordText(file.Record(begin)));
     }

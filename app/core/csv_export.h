@@ -17,10 +17,10 @@
 // number from 1, its receive time (X2, seconds since 1970-01-01 UTC) as ISO 8601 UTC with milliseconds,
 // empty where the record holds none (X2 = 0, not finite, or not in a year of four digits), and its
 // value with a period as decimal point. Rows end in CR LF.
-// A list of several channels (see ChannelRanges) gives a value column per channel instead, named by the
-// channel's name (a text cell, see CsvTextCell) or "value<N>": "sample,time,temp,hum"; one row per x, in
-// rising x, its number from 1, the time of its first sample, and an empty field where a channel has no
-// sample at that x.
+// A list of several channels (see ChannelRanges in chart/core/item_file.h) gives a value column per channel
+// instead, named by the channel's name (a text cell, see CsvTextCell) or "value<N>": "sample,time,temp,hum";
+// one row per x, in rising x, its number from 1, the time of its first sample, and an empty field where a
+// channel has no sample at that x.
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items);
 // The same for channels held apart (a chart's series): channels[c] with its name names[c].
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
@@ -38,14 +38,6 @@ int WriteSamplesCsv(int fd, const ItemFileReader& file, std::size_t* bytes = nul
 // a cell a spreadsheet would take as a formula (starting with '=', '+', '-', '@', a tab or a CR) is made
 // text by a leading apostrophe. Such a cell and one holding ',' or '"' is quoted (RFC 4180).
 std::string CsvTextCell(std::string_view text);
-
-// The channels of an item list as an acquisition writes them, one after the other: stretches of rising
-// item class (the channel − 1), found by bisection. A list whose last item's class is not above its
-// first's is one channel. Returns [begin, end) pairs.
-std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items);
-
-// The text a record carries (a channel's name on its first record).
-std::string RecordText(const TChartItem& item);
 
 // "2026-12-09T03:42:00.125Z" for a time in seconds since 1970-01-01 UTC.
 std::string IsoUtcMilliseconds(double seconds);

@@ -239,7 +239,7 @@ int Journal::ChannelFd(int channel) {
 }
 
 void Journal::Back(TItemStore& list, int channel) {
-    if (fd_ < 0) return;
+    if (fd_ < 0 || std::find(lists_.begin(), lists_.end(), &list) != lists_.end()) return;
     list.BackWithFile(ChannelFd(channel));
     lists_.push_back(&list);
 }

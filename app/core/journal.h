@@ -48,11 +48,10 @@ public:
     void Begin(const std::string& folder, std::time_t start);
     bool Active() const { return fd_ >= 0; }
     const std::string& Path() const { return path_; }
-    // The run's file, open for reading and writing, for the item list to live in.
-    int Fd() const { return fd_; }
-    // The file of a further channel's list (channel 1 … 15; 0 is Fd()): "<run>.ch<channel + 1>", made
-    // empty on first use. When the run ends its records are appended to the run's file, channel after
-    // channel, so a finished run is one plain file. Throws EJournalError.
+    // The file a channel's list lives in, open for reading and writing: channel 1 (0) in the run's file,
+    // channel c + 1 in "<run>.ch<c + 1>", made empty on first use. When the run ends every channel's
+    // records are appended to the run's file, channel after channel, so a finished run is one plain
+    // file. Throws EJournalError.
     int ChannelFd(int channel);
     // The list of a channel (0: the run's file) lives in the run from now on (TItemStore::BackWithFile).
     // The journal keeps it until the run ends and then seals it; when the run fails, it first moves every

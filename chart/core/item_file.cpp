@@ -308,6 +308,33 @@ std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
     }
 }
 
+std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items) {
+    std::vector<std::pair<int, int>> ranges;
+    for (const auto& [begin, end] : ChannelRecordRanges(
+             items.size(), [items](std::uint64_t i) { return items[static_cast<std::size_t>(i)].ItemClass; }))
+        ranges.emplace_back(static_cast<int>(begin), static_cast<int>(end));
+    return ranges;
+}
+
+std::vector<std::pair<std::uint64_t, std::uint64_t>> ChannelRanges(const ItemFileReader& file) {
+    return ChannelRecordRanges(file.Records(), [&file](std::uint64_t i) { return file.Record(i).ItemClass; });
+}
+
+std::string RecordText(const TChartItem& item) {
+    const int length = std::min<int>(item.Text[0], 17);
+    return std::string(reinterpret_cast<const char*>(item.Text + 1), static_cast<std::size_t>(length));
+}
+
+TLoadedChannels LoadItemChannels(const std::string& fileName) {
+    TLoadedChannels loaded{LoadItemBlock(fileName), {}};
+    const TChartItem* items = loaded.Block->Data();
+    for (const auto& [begin, end] : ChannelRecordRanges(loaded.Block->Size(), [items](std::uint64_t i) {
+             return items[static_cast<std::size_t>(i)].ItemClass;
+         }))
+        loaded.Channels.emplace_back(static_cast<std::size_t>(begin), static_cast<std::size_t>(end));
+    return loaded;
+}
+
 std::string ItemFileLengthNote(std::uint64_t fileLength) {
     const std::uint64_t rest = fileLength % kChartItemSize;
     if (fileLength < kChartItemSize)

@@ -7,6 +7,7 @@
 // to the disk and renames it over the target only when every byte is there. LoadItems returns a new list
 // and touches nothing else, so a caller that assigns the result only on success loads all or nothing.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,6 +15,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chart/core/item.h"
@@ -75,6 +77,47 @@ private:
 // read into memory: its pages come from the file as they are drawn, and only the ones in use stay.
 inline constexpr std::size_t kMapFrom = 64u << 20;
 std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName);
+
+// The channels of a list of records as an acquisition writes them, one after the other: stretches of
+// rising item class (the channel − 1), found by bisection, so a file of millions of records costs a few
+// dozen reads per channel. A list whose last record's class is not above its first's is one channel
+// (whatever its records are). classAt(i) gives record i's class; returns [begin, end) pairs.
+template <typename ClassAt>
+std::vector<std::pair<std::uint64_t, std::uint64_t>> ChannelRecordRanges(std::uint64_t n,
+                                                                         const ClassAt& classAt) {
+    if (n == 0) return {};
+    if (classAt(n - 1) <= classAt(0)) return {{0, n}};
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges;
+    for (std::uint64_t begin = 0; begin < n;) {
+        const std::uint8_t c = classAt(begin);
+        // The first record past begin whose class is above c.
+        std::uint64_t low = begin, high = n;
+        while (low < high) {
+            const std::uint64_t mid = low + (high - low) / 2;
+            if (classAt(mid) <= c)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        const std::uint64_t end = std::max(begin + 1, low);
+        ranges.emplace_back(begin, end);
+        begin = end;
+    }
+    return ranges;
+}
+std::vector<std::pair<int, int>> ChannelRanges(std::span<const TChartItem> items);
+std::vector<std::pair<std::uint64_t, std::uint64_t>> ChannelRanges(const ItemFileReader& file);
+
+// The text a record carries (a channel's name on its first record).
+std::string RecordText(const TChartItem& item);
+
+// A file loaded as LoadItemBlock loads it, with the stretch of each of its channels (ChannelRanges): the
+// chart shows each stretch as a series of its own over the one block, without a copy.
+struct TLoadedChannels {
+    std::shared_ptr<TItemBlock> Block;
+    std::vector<std::pair<std::size_t, std::size_t>> Channels; // [begin, end); none for an empty file
+};
+TLoadedChannels LoadItemChannels(const std::string& fileName);
 
 // The number of whole records a file of the given length holds.
 constexpr std::size_t ItemRecordCount(std::size_t fileLength) {

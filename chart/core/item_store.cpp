@@ -44,6 +44,7 @@ void TItemStore::SetClassDefault(std::uint8_t c) {
 }
 
 TChartItem& TItemStore::NextSlot() {
+    if (slice_) Detach(); // a stretch of a shared block is never written in place
     const int capacity = Capacity();
     if (count_ >= capacity) {
         constexpr int kFirstFileSlots = 4096;
@@ -70,7 +71,7 @@ TChartItem& TItemStore::NextSlot() {
             // that lived in a file goes on in memory from here.
             if (reason.empty() && block_ && block_->FileBacked()) reason = "other charts show the list";
             auto grown = std::make_shared<TItemBlock>(wanted);
-            if (block_) std::copy(block_->Data(), block_->Data() + count_, grown->Data());
+            if (block_) std::copy(Items(), Items() + count_, grown->Data());
             block_ = std::move(grown);
         }
         if (!reason.empty()) {
@@ -134,7 +135,8 @@ void TItemStore::MoveToPoint(double x, double y, double x2, std::string_view tex
 }
 
 void TItemStore::SetItemText(int index, std::string_view text) {
-    TChartItem& slot = block_->Data()[index];
+    if (slice_) Detach();
+    TChartItem& slot = block_->Data()[first_ + static_cast<std::size_t>(index)];
     const std::size_t length = std::min<std::size_t>(text.size(), sizeof slot.Text - 1);
     slot.Text[0] = static_cast<std::uint8_t>(length);
     std::memcpy(slot.Text + 1, text.data(), length);
@@ -152,6 +154,8 @@ void TItemStore::ClearItems() {
     SealBacking();
     block_.reset();
     count_ = 0;
+    first_ = 0;
+    slice_ = false;
     Publish();
 }
 
@@ -167,20 +171,41 @@ void TItemStore::AssignBlock(std::shared_ptr<TItemBlock> block) {
     SealBacking();
     count_ = block ? static_cast<int>(block->Size()) : 0;
     block_ = count_ > 0 ? std::move(block) : nullptr;
+    first_ = 0;
+    slice_ = false;
+    Publish();
+}
+
+void TItemStore::AssignBlock(std::shared_ptr<TItemBlock> block, std::size_t first, std::size_t count) {
+    if (!block || first > block->Size() || count > block->Size() - first)
+        throw std::out_of_range("chart item stretch outside its block");
+    if (count > static_cast<std::size_t>(INT_MAX)) throw std::length_error("too many chart items");
+    ++generation_;
+    SealBacking();
+    count_ = static_cast<int>(count);
+    block_ = count_ > 0 ? std::move(block) : nullptr;
+    first_ = count_ > 0 ? first : 0;
+    slice_ = count_ > 0 && (first_ != 0 || count != block_->Size());
     Publish();
 }
 
 void TItemStore::TakeFrom(const TItemStore& other) {
-    if (other.block_ != block_ || other.count_ < count_) ++generation_;
+    if (other.block_ != block_ || other.first_ != first_ || other.count_ < count_) ++generation_;
     block_ = other.block_;
     count_ = other.count_;
+    first_ = other.first_;
+    slice_ = other.slice_;
 }
 
 void TItemStore::Detach() {
     if (!block_) return;
-    auto copy = std::make_shared<TItemBlock>(block_->Size());
-    std::copy(block_->Data(), block_->Data() + block_->Size(), copy->Data());
+    // A stretch of a shared block takes its own records only; a whole block keeps its free slots.
+    const std::size_t size = slice_ ? static_cast<std::size_t>(count_) : block_->Size();
+    auto copy = std::make_shared<TItemBlock>(size);
+    std::copy(Items(), Items() + size, copy->Data());
     block_ = std::move(copy);
+    first_ = 0;
+    slice_ = false;
 }
 
 void TItemStore::Publish() {

@@ -59,6 +59,10 @@ public:
     void AssignItems(TItemArray records);
     // Replaces the list by the records of a block (a mapped file): count = capacity = its size.
     void AssignBlock(std::shared_ptr<TItemBlock> block);
+    // Replaces the list by records [first, first + count) of a block that other lists may show other
+    // stretches of (one channel of a loaded file): no copy. The first append copies the stretch into a
+    // block of the list's own, so no list ever writes into another's records.
+    void AssignBlock(std::shared_ptr<TItemBlock> block, std::size_t first, std::size_t count);
 
     // From now on the list lives in the file open as fd (read and write, empty): an acquisition's
     // journal. The list must be empty. When the file cannot take more, the list goes on in memory and
@@ -78,9 +82,11 @@ public:
     // Changes whenever items already in the list may have changed (cleared, replaced, a partner's other
     // list taken over); appends keep it, so caches over the list can follow appends alone.
     std::uint64_t Generation() const { return generation_; }
-    int Capacity() const { return block_ ? static_cast<int>(block_->Size()) : 0; }
-    const TChartItem& Item(int index) const { return block_->Data()[index]; }
-    const TChartItem* Items() const { return block_ ? block_->Data() : nullptr; }
+    int Capacity() const { return !block_ ? 0 : slice_ ? count_ : static_cast<int>(block_->Size()); }
+    const TChartItem& Item(int index) const {
+        return block_->Data()[first_ + static_cast<std::size_t>(index)];
+    }
+    const TChartItem* Items() const { return block_ ? block_->Data() + first_ : nullptr; }
 
     int AllocSize() const { return allocSize_; }
     void SetAllocSize(int v);
@@ -122,6 +128,8 @@ private:
     int backingFd_ = -1; // the file the list goes to once it needs room
     std::string backingError_;
     int count_ = 0;
+    std::size_t first_ = 0; // where the list's records begin in the block
+    bool slice_ = false;    // the block holds other lists' records beyond this list's
     std::uint64_t generation_ = 0;
     int allocSize_ = kDefaultAllocSize;
     TColor dataColor_ = 0;

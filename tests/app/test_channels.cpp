@@ -81,30 +81,41 @@ TEST(Channels, EachSeriesDrawsAsItsOwnChartAndTheFileAsTheSeries) {
     }
     EXPECT_TRUE(all == expected);
 
-    // Saved channel after channel, loaded into one list: the same pixels, channels, names and CSV.
+    // Saved channel after channel, loaded again as a series per channel, each a stretch of the one loaded
+    // block (no copy): the same pixels, channels, names and CSV.
     TempDir dir;
     const std::string file = (dir / "channels.mvx").string();
     k.SaveItemFile(file);
     TKartex loaded;
     Show(loaded);
     loaded.LoadItemFile(file, true);
-    EXPECT_EQ(loaded.SeriesCount(), 1);
+    EXPECT_EQ(loaded.SeriesCount(), kChannels);
     EXPECT_TRUE(Picture(loaded) == all);
     const std::vector<ChannelSpan> live = ChartChannels(k), found = ChartChannels(loaded);
     ASSERT_EQ(found.size(), live.size());
     std::ostringstream liveCsv, loadedCsv;
-    std::vector<std::span<const TChartItem>> lists;
-    std::vector<std::string> names;
+    std::vector<std::span<const TChartItem>> lists, loadedLists;
+    std::vector<std::string> names, loadedNames;
     for (std::size_t c = 0; c < found.size(); ++c) {
         EXPECT_EQ(found[c].End - found[c].Begin, live[c].End - live[c].Begin);
         EXPECT_EQ(ChannelName(loaded, found[c]), std::string(1, static_cast<char>('a' + c)));
-        EXPECT_EQ(loaded.Item(found[c].Begin).Color, ChannelColor(static_cast<int>(c)));
+        const TItemStore& own = loaded.SeriesStore(found[c].Series);
+        EXPECT_EQ(own.Item(found[c].Begin).Color, ChannelColor(static_cast<int>(c)));
+        if (c > 0) {
+            const TItemStore& before = loaded.SeriesStore(found[c - 1].Series);
+            EXPECT_EQ(own.Items(), before.Items() + before.ItemCount());
+        }
         const TItemStore& list = k.SeriesStore(static_cast<int>(c));
         lists.emplace_back(list.Items(), static_cast<std::size_t>(list.ItemCount()));
         names.push_back(acq.State().ChannelNames[c]);
+        loadedLists.emplace_back(own.Items(), static_cast<std::size_t>(own.ItemCount()));
+        loadedNames.push_back(ChannelName(loaded, found[c]));
     }
     WriteSamplesCsv(liveCsv, lists, names);
-    WriteSamplesCsv(loadedCsv, std::span(loaded.Items(), static_cast<std::size_t>(loaded.ItemCount())));
+    WriteSamplesCsv(loadedCsv, loadedLists, loadedNames);
+    std::ostringstream fileCsv;
+    WriteSamplesCsv(fileCsv, ItemFileReader(file));
+    EXPECT_EQ(fileCsv.str(), liveCsv.str());
     EXPECT_EQ(loadedCsv.str(), liveCsv.str());
     EXPECT_EQ(liveCsv.str().substr(0, liveCsv.str().find('\r')), "sample,time,a,b,c,d,e");
     // The gap of channel 3 at the first line leaves its field empty.
@@ -140,8 +151,7 @@ TEST(Channels, AHeaderThatComesLaterNamesTheChannels) {
         KartexSink sink(k);
         Journal journal;
         journal.Begin(folder, 1765251720);
-        journal.Back(k.Store(), 0);
-        sink.OnNewSeries = [&](int channel, TItemStore& list) { journal.Back(list, channel); };
+        sink.OnNewList = [&](int channel, TItemStore& list) { journal.Back(list, channel); };
         Acquisition acq;
         acq.SetClock([] { return ReceiveTime{1000, 1765251720.5}; });
         acq.State().DataScale = 1;

@@ -103,7 +103,7 @@ TEST(Journal, TheListLivesInTheRunFile) {
     EXPECT_EQ(j.Path(), folder + "/2026-01-09_00-00-07.mvx");
     TItemStore store;
     store.SetAllocSize(3);
-    store.BackWithFile(j.Fd());
+    store.BackWithFile(j.ChannelFd(0));
     for (const TChartItem& it : Samples(5))
         store.AppendItem(it);
     EXPECT_TRUE(store.BackedByFile());
@@ -192,7 +192,7 @@ TEST(Journal, UnfinishedRunsAreCutAndFoundAndOnlySavedOnesAreTrimmed) {
         Journal j;
         j.Begin(folder, At(2025, 1, i));
         TItemStore store;
-        store.BackWithFile(j.Fd());
+        store.BackWithFile(j.ChannelFd(0));
         for (const TChartItem& it : Samples(10))
             store.AppendItem(it);
         store.SealBacking();
@@ -230,7 +230,7 @@ TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     j.Begin(dir.Path().string(), At(2026, 1, 0));
     TItemStore store;
     store.SetAllocSize(100);
-    store.BackWithFile(j.Fd());
+    store.BackWithFile(j.ChannelFd(0));
     const std::vector<TChartItem> items = Samples(1000);
     {
         FileSizeLimit full(300 * kChartItemSize);
@@ -248,7 +248,7 @@ TEST(Journal, AFileThatCannotGrowEndsTheBackingAndKeepsItsRecords) {
     other.Begin(dir.Path().string(), At(2026, 1, 1));
     TItemStore owner, viewer;
     owner.SetAllocSize(2);
-    owner.BackWithFile(other.Fd());
+    owner.BackWithFile(other.ChannelFd(0));
     owner.AppendItem(items[0]);
     ASSERT_EQ(viewer.UseDataOf(&owner), TShareResult::Changed);
     for (int i = 1; i < 5; ++i)

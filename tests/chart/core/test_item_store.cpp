@@ -1,5 +1,9 @@
 #include "chart/core/item_store.h"
 
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -178,4 +182,34 @@ TEST(ItemStore, ChartsThatStopSharingNoLongerWriteIntoEachOther) {
     EXPECT_EQ(a.Item(1).X, 6);
     EXPECT_EQ(b.Item(1).X, 7);
     EXPECT_EQ(b.Item(0).X, 5);
+}
+
+// Lists over stretches of one block (a loaded file's channels) show its records without a copy; an
+// append, a name written later or a clear of one of them never reaches a neighbour's records.
+TEST(ItemStore, ListsOverStretchesOfOneBlockNeverWriteIntoEachOther) {
+    std::vector<TChartItem> records;
+    for (int i = 0; i < 6; ++i)
+        records.push_back(MakeItem(i % 3 == 0 ? ikMoveTo : ikLineTo, i, 10 * i));
+    auto block = std::make_shared<TItemBlock>(std::move(records));
+    TItemStore first, second;
+    first.AssignBlock(block, 0, 3);
+    second.AssignBlock(block, 3, 3);
+    EXPECT_EQ(first.Items(), block->Data());
+    EXPECT_EQ(second.Items(), block->Data() + 3);
+    EXPECT_EQ(first.Capacity(), 3);
+    EXPECT_THROW(second.AssignBlock(block, 4, 3), std::out_of_range);
+
+    const std::uint64_t generation = first.Generation();
+    first.LineToPoint(99, 990);
+    first.SetItemText(0, "temp");
+    EXPECT_EQ(first.ItemCount(), 4);
+    EXPECT_EQ(first.Item(3).X, 99);
+    EXPECT_EQ(first.Generation(), generation); // an append keeps caches over the list valid
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(second.Item(i).X, 3 + i); // the neighbour and the block as they were
+        EXPECT_EQ(block->Data()[i].Text[0], 0);
+    }
+    second.ClearItems();
+    EXPECT_EQ(first.Item(2).X, 2);
+    EXPECT_EQ(block->Data()[3].X, 3);
 }

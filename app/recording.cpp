@@ -1,0 +1,186 @@
+#include "app/recording.h"
+
+#include "serial/core/comerror.h"
+
+#include <QTimer>
+
+#include <ctime>
+#include <exception>
+
+// Every sample goes to the lists first, then to each further sink; the line limit is asked here.
+class Recording::Fan : public SampleSink {
+public:
+    explicit Fan(Recording& r) : r_(r) {}
+    void MoveToPoint(int channel, double x, double y, double time) override {
+        r_.lists_.MoveToPoint(channel, x, y, time);
+        for (SampleSink* s : r_.extra_)
+            s->MoveToPoint(channel, x, y, time);
+    }
+    void LineToPoint(int channel, double x, double y, double time) override {
+        r_.lists_.LineToPoint(channel, x, y, time);
+        for (SampleSink* s : r_.extra_)
+            s->LineToPoint(channel, x, y, time);
+    }
+    void ChannelsChanged(const AcquisitionState& state) override {
+        r_.lists_.ChannelsChanged(state);
+        for (SampleSink* s : r_.extra_)
+            s->ChannelsChanged(state);
+    }
+    bool TakesLine() override {
+        if (r_.taken_ >= r_.limit_) return false;
+        ++r_.taken_;
+        return true;
+    }
+
+private:
+    Recording& r_;
+};
+
+Recording::Recording(ByteSource& source, ListSink& lists, QObject* parent)
+    : QObject(parent), source_(source), lists_(lists), fan_(std::make_unique<Fan>(*this)) {
+    source_.OnBytes = [this](std::string_view bytes) { Received(bytes); };
+    source_.OnLost = [this] { Lost(); };
+    // A channel's list lives in the journal from its first sample on.
+    lists_.OnNewList = [this](int channel, TItemStore& list) {
+        try {
+            journal_.Back(list, channel);
+        } catch (const EJournalError& e) {
+            Fault(e);
+        }
+    };
+    syncTimer_ = new QTimer(this);
+    syncTimer_->setInterval(kSyncMs);
+    connect(syncTimer_, &QTimer::timeout, this, [this] { Sync(); });
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setInterval(kReconnectMs);
+    connect(reconnectTimer_, &QTimer::timeout, this, [this] { TryReopen(); });
+}
+
+Recording::~Recording() {
+    source_.OnBytes = nullptr;
+    source_.OnLost = nullptr;
+    lists_.OnNewList = nullptr;
+}
+
+void Recording::Start() {
+    if (state_ == State::Waiting) return; // the run goes on once the source is back; Stop ends it
+    source_.Open();
+    state_ = State::Running;
+    losses_ = 0;
+    lossReportDue_ = false;
+    lossMessage_.clear();
+    taken_ = 0;
+    fullTold_ = false;
+    lists_.Restart();
+    acquisition_.Restart();
+    if (journalFolder_.empty()) return;
+    try {
+        journal_.Begin(journalFolder_, std::time(nullptr));
+        syncTimer_->start();
+        Sync();
+    } catch (const EJournalError& e) {
+        Fault(e);
+    }
+}
+
+Recording::Ended Recording::Stop() {
+    if (state_ == State::Idle) return {};
+    const bool wasWaiting = state_ == State::Waiting;
+    state_ = State::Idle;
+    reconnectTimer_->stop();
+    lossReportDue_ = false;
+    if (!wasWaiting) source_.Close();
+    TakePendingLine();
+    syncTimer_->stop();
+    Ended ended{journal_.Path(), journal_.Active()};
+    journal_.End();
+    if (wasWaiting && OnStateChanged) OnStateChanged();
+    return ended;
+}
+
+void Recording::Received(std::string_view bytes) {
+    if (state_ != State::Running) return;
+    const int added = acquisition_.Receive(bytes, *fan_, OnShown);
+    if (added > 0) Follow();
+    if (OnReceived) OnReceived(added);
+    if (Full() && !fullTold_) {
+        fullTold_ = true;
+        if (OnFull) OnFull();
+    }
+}
+
+// A line that came without its line end is taken as a sample.
+void Recording::TakePendingLine() {
+    const int added = acquisition_.Finish(*fan_, OnShown);
+    Follow();
+    if (OnReceived) OnReceived(added);
+}
+
+// The source closed by itself. The run, its lists and its journal stay as they are and wait for it; its
+// next sample starts a new stretch of the line.
+void Recording::Lost() {
+    if (state_ != State::Running) return;
+    TakePendingLine(); // the source sends no more of it
+    ++losses_;
+    if (!reconnect_) {
+        if (OnGone) OnGone();
+        return;
+    }
+    acquisition_.BreakLine();
+    state_ = State::Waiting;
+    lossMessage_.clear();
+    lossReportDue_ = true; // the port reports the loss right after it closed
+    reconnectTimer_->start();
+    if (OnStateChanged) OnStateChanged();
+}
+
+bool Recording::TakeLossReport(const std::string& message) {
+    if (!lossReportDue_) return false;
+    lossReportDue_ = false;
+    lossMessage_ = message;
+    if (state_ == State::Waiting && OnStateChanged) OnStateChanged();
+    return true;
+}
+
+// Once a tick while waiting: the source is back when it is there and opens. One that does not open yet
+// (a device node still being set up) is tried again at the next tick.
+void Recording::TryReopen() {
+    if (state_ != State::Waiting) return reconnectTimer_->stop();
+    lossReportDue_ = false; // the report came with the loss, or none will
+    if (!source_.Present()) return;
+    try {
+        source_.Reopen();
+    } catch (...) {
+        lossMessage_ = DescribeException(std::current_exception()).message;
+        if (OnStateChanged) OnStateChanged();
+    }
+    if (!source_.IsOpen()) return;
+    reconnectTimer_->stop();
+    state_ = State::Running;
+    if (OnStateChanged) OnStateChanged();
+}
+
+void Recording::Sync() {
+    if (!journal_.Active()) return;
+    try {
+        journal_.Sync();
+    } catch (const EJournalError& e) {
+        return Fault(e);
+    }
+    if (OnSynced) OnSynced();
+}
+
+// The samples are in the journal's files as they are appended; when a file could take no more, its list
+// went on in memory and the owner is told.
+void Recording::Follow() {
+    try {
+        journal_.Follow();
+    } catch (const EJournalError& e) {
+        Fault(e);
+    }
+}
+
+void Recording::Fault(const EJournalError& e) {
+    syncTimer_->stop();
+    if (OnJournalFault) OnJournalFault(e);
+}

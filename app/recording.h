@@ -1,0 +1,134 @@
+#pragma once
+// One run of an acquisition, the same for the window and "mevrant record": the bytes of a source, cut
+// into lines and turned into samples (Acquisition), handed to the sinks (the lists of the chart's
+// channels first, then any other), kept in the journal from the first sample and put on the disk once a
+// second; a source that goes away is waited for and opened again, or ends the run, as its owner wants.
+// Qt Core only (two timers): no widget. A new kind of source is one ByteSource, a new consumer of the
+// samples one SampleSink.
+
+#include "app/core/acquisition.h"
+#include "app/core/journal.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTimer;
+
+// Where the bytes of a run come from: the serial port today. The recording sets the two callbacks;
+// bytes are handed over on the thread the recording lives on, as they are read.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Opens the source for a new run. Throws what it meets (the owner shows it); nothing changed then.
+    virtual void Open() = 0;
+    // Opens the source again after it went away, where it was at Open. Throws as Open does.
+    virtual void Reopen() { Open(); }
+    // Closes the source; this is not a loss (OnLost is not called).
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // Whether a source that went away looks back (the device's node exists): Reopen may succeed.
+    virtual bool Present() const { return true; }
+    // Where the source is, for the user ("/dev/serial/by-id/usb-…").
+    virtual std::string Where() const = 0;
+
+    std::function<void(std::string_view bytes)> OnBytes;
+    // The source closed by itself (the device went away).
+    std::function<void()> OnLost;
+};
+
+class Recording : public QObject {
+public:
+    enum class State { Idle, Running, Waiting };
+    static constexpr int kReconnectMs = 200;
+    static constexpr int kSyncMs = 1000;
+
+    Recording(ByteSource& source, ListSink& lists, QObject* parent = nullptr);
+    ~Recording() override;
+
+    Acquisition& Acq() { return acquisition_; }
+    const Acquisition& Acq() const { return acquisition_; }
+    const Journal& RunJournal() const { return journal_; }
+    ByteSource& Source() { return source_; }
+    State Now() const { return state_; }
+    bool Running() const { return state_ != State::Idle; }
+    bool Waiting() const { return state_ == State::Waiting; }
+
+    // Further sinks, given every sample after the lists (a forwarder, say). Kept by reference.
+    void AddSink(SampleSink& sink) { extra_.push_back(&sink); }
+    // The folder the runs are kept in; empty: none (tests, a window without a journal).
+    void SetJournalFolder(std::string folder) { journalFolder_ = std::move(folder); }
+    // Whether a source that went away is waited for (the window) or ends the run (the recorder).
+    void SetReconnect(bool on) { reconnect_ = on; }
+    // At most this many lines of samples are taken; OnFull is called when the last was (mevrant record
+    // --count). Later lines are dropped.
+    void SetLineLimit(long long lines) { limit_ = lines; }
+    long long LinesTaken() const { return taken_; }
+    bool Full() const { return taken_ >= limit_; }
+
+    // Opens the source and starts a new run: sample number, time axis, channels' lists and the journal
+    // begin again. Throws what the source's Open throws, and nothing has changed then.
+    void Start();
+    // What a run leaves: the journal's file and whether it holds the whole run (no fault).
+    struct Ended {
+        std::string Run;
+        bool Whole = false;
+    };
+    // Ends the run (also while it waits for the source): a line without its line end is taken, the
+    // source closed, the journal ended. Nothing happens when no run goes on.
+    Ended Stop();
+
+    // How often the source went away in this run, and the report that came with the last loss.
+    int Losses() const { return losses_; }
+    const std::string& LossMessage() const { return lossMessage_; }
+    // A report of the source's (the port's error reporter). True when it is the report of the loss just
+    // met: it is then kept as LossMessage, and only the first loss of a run is worth a box.
+    bool TakeLossReport(const std::string& message);
+
+    // Every received line shown to the user; sample tells whether it gave samples.
+    std::function<void(std::string_view raw, bool sample)> OnShown;
+    // After each notification's lines (and the pending line at the end): how many gave samples.
+    std::function<void(int added)> OnReceived;
+    // The line limit was reached.
+    std::function<void()> OnFull;
+    // The source went away without reconnecting (the run still goes on until Stop).
+    std::function<void()> OnGone;
+    // Waiting for the source began, a try to open it failed (LossMessage), or it is back.
+    std::function<void()> OnStateChanged;
+    // The journal cannot keep the run: it goes on in memory. Told once per run.
+    std::function<void(const EJournalError& e)> OnJournalFault;
+    // After each sync of the journal (the window looks at the free room then).
+    std::function<void()> OnSynced;
+
+private:
+    class Fan;
+    void Received(std::string_view bytes);
+    void TakePendingLine();
+    void Lost();
+    void TryReopen();
+    void Sync();
+    void Follow();
+    void Fault(const EJournalError& e);
+
+    ByteSource& source_;
+    ListSink& lists_;
+    std::vector<SampleSink*> extra_;
+    std::unique_ptr<Fan> fan_;
+    Acquisition acquisition_;
+    Journal journal_;
+    std::string journalFolder_;
+    QTimer* syncTimer_ = nullptr;
+    QTimer* reconnectTimer_ = nullptr;
+    State state_ = State::Idle;
+    bool reconnect_ = true;
+    long long limit_ = 1LL << 62;
+    long long taken_ = 0;
+    bool fullTold_ = false;
+    int losses_ = 0;
+    bool lossReportDue_ = false;
+    std::string lossMessage_;
+};
