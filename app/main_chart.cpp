@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <span>
 
 void ConfigureMainChart(TKartex& k) {
@@ -209,6 +210,63 @@ TYRange SamplesInView(TKartex& k, double xl, double xh) {
 TYRange SamplesInView(TKartex& k, const ChannelSpan& span, double xl, double xh) {
     const auto [first, last] = InView(k, span, xl, xh);
     return k.SeriesYRange(span.Series, first, last);
+}
+
+ViewRange ChartRange(const TKartex& k) {
+    auto& chart = const_cast<TKartex&>(k); // the scale getters are not const; nothing changes
+    return {chart.Scale1X()->RangeLow(), chart.Scale1X()->RangeHigh(), chart.Scale1Y()->RangeLow(),
+            chart.Scale1Y()->RangeHigh()};
+}
+
+ViewSummary SummarizeView(TKartex& k, const ViewRange& range) {
+    ViewSummary v;
+    v.Range = range;
+    v.PlotWidth = k.PlotWidth();
+    v.PlotHeight = k.PlotHeight();
+    for (int s = 0; s < k.SeriesCount(); ++s)
+        v.Lists.emplace_back(k.SeriesStore(s).ItemCount(), k.SeriesStore(s).Generation());
+    for (const ChannelSpan& c : ChartChannels(k)) {
+        SeriesView sv;
+        sv.Span = c;
+        sv.Shown = k.ClassVisible(c.Class) && c.End > c.Begin;
+        if (c.End > c.Begin) sv.NewestX = k.SeriesStore(c.Series).Item(c.End - 1).X;
+        sv.InView = SamplesInView(k, c, range.XLow, range.XHigh);
+        v.Series.push_back(sv);
+    }
+    return v;
+}
+
+bool ViewSummary::Describes(const TKartex& k) const {
+    if (!(Range == ChartRange(k)) || PlotWidth != k.PlotWidth() || PlotHeight != k.PlotHeight() ||
+        Lists.size() != static_cast<std::size_t>(k.SeriesCount()))
+        return false;
+    for (int s = 0; s < k.SeriesCount(); ++s)
+        if (Lists[static_cast<std::size_t>(s)] !=
+            std::pair<int, std::uint64_t>(k.SeriesStore(s).ItemCount(), k.SeriesStore(s).Generation()))
+            return false;
+    return std::all_of(Series.begin(), Series.end(), [&k](const SeriesView& sv) {
+        return sv.Shown == (k.ClassVisible(sv.Span.Class) && sv.Span.End > sv.Span.Begin);
+    });
+}
+
+double ViewSummary::NewestShown() const {
+    double newest = -std::numeric_limits<double>::infinity();
+    for (const SeriesView& sv : Series)
+        if (sv.Shown) newest = std::max(newest, sv.NewestX);
+    return newest;
+}
+
+TYRange ViewSummary::InViewShown() const {
+    TYRange r;
+    for (const SeriesView& sv : Series)
+        if (sv.Shown) r.Add(sv.InView);
+    return r;
+}
+
+const SeriesView* ViewSummary::FirstShown() const {
+    for (const SeriesView& sv : Series)
+        if (sv.Shown) return &sv;
+    return nullptr;
 }
 
 int NearestSample(const TKartex& k, double x) {

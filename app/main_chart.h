@@ -4,13 +4,16 @@
 
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
+#include "app/core/follow.h"
 #include "app/core/journal.h"
 #include "chart/core/colors.h"
 #include "chart/core/line_run_index.h"
 
 #include <bitset>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TKartex;
@@ -74,6 +77,35 @@ void ApplyLogY(TKartex& chart, float xmax, float ymax, float ymin);
 // moves (the first sample, and the first after each reconnect) count as samples.
 TYRange SamplesInView(TKartex& chart, double xl, double xh);
 TYRange SamplesInView(TKartex& chart, const ChannelSpan& channel, double xl, double xh);
+
+// One channel as a frame sees it: where its samples are, whether it is drawn (shown and holding a
+// sample), its newest sample's x, and its samples whose x lies in the view.
+struct SeriesView {
+    ChannelSpan Span;
+    bool Shown = false;
+    double NewestX = 0;
+    TYRange InView;
+};
+
+// What a frame needs of the chart, computed once per frame: follow, Y auto, status bar, legend and its
+// place all read it. It describes the chart as long as range, plot size, lists and shown channels stay.
+struct ViewSummary {
+    ViewRange Range;
+    int PlotWidth = 0, PlotHeight = 0;
+    std::vector<SeriesView> Series;                   // every channel of the chart, channel 1 first
+    std::vector<std::pair<int, std::uint64_t>> Lists; // each series' count and generation then
+
+    bool Describes(const TKartex& chart) const;
+    // The newest x of the channels drawn (−∞ without one), and their samples in view together.
+    double NewestShown() const;
+    TYRange InViewShown() const;
+    const SeriesView* FirstShown() const;
+};
+
+// The chart's range as the follow rule sees it (layer 1).
+ViewRange ChartRange(const TKartex& chart);
+// The summary for the chart's channels over the x range of `range` (its y range is taken as it is).
+ViewSummary SummarizeView(TKartex& chart, const ViewRange& range);
 
 // The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none. With a
 // channel: the index in its series.

@@ -357,9 +357,9 @@ void TForm1::SetupChart() {
         FollowCheckBox->setChecked(false);
         YAutoCheckBox->setChecked(false);
     };
-    // Every picture of the data brings the status bar up to date; the mouse over the plot reads the
-    // nearest sample off it.
-    Kartex1->OnDataRendered = [this](TKartex&, Canvas*&, int, int) { UpdateStatus(); };
+    // Every new picture of the data brings the status bar and the legend up to date (after the chart
+    // rendered, from the frame's summary); the mouse over the plot reads the nearest sample off it.
+    Kartex1->OnShown = [this](TKartex&) { ViewChanged(); };
     Kartex1->OnMouseMoveInChart = [this](TKartex&, bool inChart, TShiftState shift, double x, double) {
         if (inChart && !(shift & (ssLeft | ssRight | ssMiddle)))
             ShowReadOut(x);
@@ -373,7 +373,7 @@ void TForm1::SetupChart() {
     readOut.SetAttachToData(false);
     readOut.SetColorBkg(clWhite);
     readOut.SetColorBorder(clGray);
-    UpdateStatus();
+    ViewChanged();
 }
 
 void TForm1::SetupPort() {
@@ -558,122 +558,6 @@ void TForm1::Received(int added) {
                                  10000);
     }
     ScheduleChartFrame();
-}
-
-// A frame at once when the last one is older than a display frame, else when it is: at any rate the chart
-// renders at most 60 times a second, and a sample reaches the screen within one frame. A frame due at
-// once renders in this turn of the event loop, so pane, value and chart go to the screen in one paint.
-void TForm1::ScheduleChartFrame() {
-    constexpr qint64 kFrameMs = 16;
-    if (frameTimer_->isActive()) return;
-    const qint64 since = sinceFrame_.isValid() ? sinceFrame_.elapsed() : kFrameMs;
-    if (since >= kFrameMs) return ChartFrame();
-    frameTimer_->start(static_cast<int>(kFrameMs - since));
-}
-
-void TForm1::ChartFrame() {
-    sinceFrame_.restart();
-    if (!FollowData()) Kartex1->Redraw();
-}
-
-// With "Mitlaufen" the x range keeps its width and ends at the newest sample once that has passed its
-// right edge (until then it starts at 0); with "Y auto" the y range spans the samples in view, with a
-// margin of a twentieth on either side (of the decades on a logarithmic axis, positive values only).
-// The samples in view come from the chart's index, never from a scan. True when the range changed: the
-// chart then painted itself.
-bool TForm1::FollowData() {
-    TKartex& k = *Kartex1;
-    const bool follow = FollowCheckBox->isChecked(), yAuto = YAutoCheckBox->isChecked();
-    if (k.ItemCount() == 0 || (!follow && !yAuto)) return false;
-    // Every channel shown counts: the newest sample of any, the extremes of all.
-    const std::vector<ChannelSpan> channels = VisibleChannels();
-    if (channels.empty()) return false;
-    const TScalePropsHoriz& sx = *k.Scale1X();
-    const TScalePropsVert& sy = *k.Scale1Y();
-    const ViewRange now{sx.RangeLow(), sx.RangeHigh(), sy.RangeLow(), sy.RangeHigh()};
-    ViewRange v = now;
-    if (follow) {
-        double newest = -std::numeric_limits<double>::infinity();
-        for (const ChannelSpan& c : channels)
-            newest = std::max(newest, k.SeriesStore(c.Series).Item(c.End - 1).X);
-        FollowNewest(v, newest);
-    }
-    if (yAuto) {
-        TYRange r;
-        for (const ChannelSpan& c : channels)
-            r.Add(SamplesInView(k, c, v.XLow, v.XHigh));
-        FitY(v, sy.Logarithmic() ? r.MinAbove : r.Min, r.Max, sy.Logarithmic());
-    }
-    if (v == now) return false;
-    k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
-    return true;
-}
-
-void TForm1::UpdateStatus() {
-    TKartex& k = *Kartex1;
-    // A loaded file that another program cut short while shown: said once per file.
-    if (k.Store().FileCut() && cutToldFor_ != k.Store().Generation()) {
-        cutToldFor_ = k.Store().Generation();
-        statusBar()->showMessage(
-            QStringLiteral("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: "
-                           "was ihr fehlt, wird leer gezeigt"));
-    }
-    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
-    NoSampleStatusLabel->setText(QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
-    const std::vector<ChannelSpan> channels = Channels();
-    UpdateLegend(channels);
-    const TYRange r = channels.empty() ? TYRange{}
-                                       : SamplesInView(k, channels.front(), k.Scale1X()->RangeLow(),
-                                                       k.Scale1X()->RangeHigh());
-    if (r.Count == 0) {
-        ViewStatusLabel->setText(QStringLiteral("Im Bild: keine Messwerte"));
-        return;
-    }
-    ViewStatusLabel->setText(QStringLiteral("Im Bild: ") +
-                             StatsText(r, decimalSeparator_, QStringLiteral("   ")));
-}
-
-// A crosshair through the sample nearest to the mouse's x, and beside it the sample's number (or time)
-// and value, on the side of the point that has room.
-void TForm1::ShowReadOut(double x) {
-    TKartex& k = *Kartex1;
-    const std::vector<ChannelSpan> channels = VisibleChannels();
-    if (channels.empty()) return HideReadOut();
-    // The crosshair goes through the first channel shown; the label gives every channel's value there.
-    const ChannelSpan& first = channels.front();
-    const int i = NearestSample(k, first, x);
-    if (i < 0 || !std::isfinite(k.SeriesStore(first.Series).Item(i).Y)) return HideReadOut();
-    const TChartItem& it = k.SeriesStore(first.Series).Item(i);
-    std::string values = FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_);
-    for (std::size_t c = 1; c < channels.size(); ++c) {
-        const int j = NearestSample(k, channels[c], it.X);
-        const TChartItem& other = k.SeriesStore(channels[c].Series).Item(j);
-        values += "  |  " + (other.X == it.X ? FormatPlotValue(static_cast<float>(other.Y), decimalSeparator_)
-                                             : std::string("–"));
-    }
-    const TPoint p = k.WorldToPixel(1, it.X, it.Y);
-    constexpr int kGap = 8, kBox = 20;
-    PaintSuppression once(k);
-    TCrossHair& hair = k.CrossHair(1);
-    hair.SetPosX(it.X);
-    hair.SetPosY(it.Y);
-    hair.SetMode(chBoth);
-    TTextLabel& label = k.TextLabel(1);
-    label.SetCaption(ReadOutX(Acq().State().TimeAxis, i - first.Begin, it.X, decimalSeparator_) + ": " +
-                     values);
-    const bool right = p.X < k.LRim() + k.PlotWidth() / 2;
-    label.SetAlignment(right ? taLeftJustify : taRightJustify);
-    label.SetPosX(right ? p.X + kGap : p.X - kGap);
-    label.SetPosY(p.Y - kGap - kBox < k.TRim() ? p.Y + kGap + kBox : p.Y - kGap);
-    label.SetMode(tlBox);
-}
-
-void TForm1::HideReadOut() {
-    TKartex& k = *Kartex1;
-    if (k.CrossHair(1).Mode() == chOff && k.TextLabel(1).Mode() == tlOff) return;
-    PaintSuppression once(k);
-    k.CrossHair(1).SetMode(chOff);
-    k.TextLabel(1).SetMode(tlOff);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -1079,97 +963,4 @@ void TForm1::FillRecentRuns() {
         connect(a, &QAction::triggered, this,
                 [this, path] { errorbox::Guard([&] { OpenJournalRun(path); }); });
     }
-}
-
-std::vector<ChannelSpan> TForm1::Channels() const {
-    return ChartChannels(*Kartex1);
-}
-
-std::vector<ChannelSpan> TForm1::VisibleChannels() const {
-    std::vector<ChannelSpan> channels = Channels();
-    std::erase_if(channels, [this](const ChannelSpan& c) {
-        return !Kartex1->ClassVisible(c.Class) || c.End <= c.Begin;
-    });
-    return channels;
-}
-
-QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
-    const AcquisitionState& s = Acq().State();
-    // A loaded file's names are its records' own; the acquisition's are longer than a record takes.
-    std::string name = !chartLoaded_ && Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels
-                           ? s.ChannelNames[static_cast<std::size_t>(channel.Class)]
-                           : std::string();
-    if (name.empty()) name = ChannelName(*Kartex1, channel);
-    return name.empty() ? QStringLiteral("Kanal %1").arg(index + 1) : QString::fromLatin1(name);
-}
-
-// The legend shows from two channels on: each one's colour, name, newest value, and min, max and mean
-// of its samples in view.
-void TForm1::UpdateLegend(const std::vector<ChannelSpan>& channels) {
-    TKartex& k = *Kartex1;
-    if (channels.size() < 2) return Legend->hide();
-    std::vector<TChannelLegend::Row> rows;
-    for (std::size_t i = 0; i < channels.size(); ++i) {
-        const ChannelSpan& c = channels[i];
-        const TItemStore& list = k.SeriesStore(c.Series);
-        TChannelLegend::Row row;
-        row.Name = ChannelLabel(c, static_cast<int>(i));
-        row.Shown = k.ClassVisible(c.Class);
-        if (c.End > c.Begin) {
-            row.Color = list.Item(c.Begin).Color;
-            row.Value = ValueText(list.Item(c.End - 1).Y, decimalSeparator_);
-        }
-        const TYRange r = SamplesInView(k, c, k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh());
-        if (r.Count > 0) row.Stats = StatsText(r, decimalSeparator_, QStringLiteral("  "));
-        rows.push_back(std::move(row));
-    }
-    Legend->SetRows(std::move(rows));
-    Legend->move(LegendPlace(channels));
-    Legend->show();
-}
-
-// The legend goes into the corner of the plot where it covers the fewest samples, never over the newest
-// sample's x (where a following view draws), and stays where it is unless another corner is clearly
-// better: a legend that jumped from frame to frame would be harder to read than one that covers a little.
-QPoint TForm1::LegendPlace(const std::vector<ChannelSpan>& channels) {
-    TKartex& k = *Kartex1;
-    constexpr int kInset = 6;
-    const int w = Legend->width(), h = Legend->height();
-    const int left = k.LRim() + kInset, right = k.LRim() + k.PlotWidth() - w - kInset;
-    const int top = k.TRim() + kInset, bottom = k.TRim() + k.PlotHeight() - h - kInset;
-    const QPoint corners[] = {{right, top}, {left, top}, {right, bottom}, {left, bottom}};
-    const auto covered = [&](QPoint at) {
-        double xl = 0, yl = 0, xh = 0, yh = 0;
-        k.PixelToWorld(1, at.x(), at.y() + h, xl, yl);
-        k.PixelToWorld(1, at.x() + w, at.y(), xh, yh);
-        double samples = 0;
-        for (const ChannelSpan& c : channels) {
-            if (c.End <= c.Begin || !k.ClassVisible(c.Class)) continue;
-            const double newest = k.SeriesStore(c.Series).Item(c.End - 1).X;
-            if (newest >= std::min(xl, xh) && newest <= std::max(xl, xh)) samples += 1e12;
-            const TYRange r = SamplesInView(k, c, std::min(xl, xh), std::max(xl, xh));
-            if (r.Count > 0 && r.Max >= std::min(yl, yh) && r.Min <= std::max(yl, yh)) samples += r.Count;
-        }
-        return samples;
-    };
-    const std::size_t now = std::min<std::size_t>(legendCorner_, std::size(corners) - 1);
-    const double here = covered(corners[now]);
-    std::size_t best = now;
-    double fewest = here;
-    for (std::size_t i = 0; i < std::size(corners); ++i)
-        if (const double n = covered(corners[i]); n < fewest) {
-            best = i;
-            fewest = n;
-        }
-    if (fewest < here / 2 || here >= 1e12) legendCorner_ = best;
-    return corners[legendCorner_];
-}
-
-void TForm1::ToggleChannel(int index) {
-    const std::vector<ChannelSpan> channels = Channels();
-    if (index < 0 || index >= static_cast<int>(channels.size())) return;
-    const int itemClass = channels[static_cast<std::size_t>(index)].Class;
-    HideReadOut();
-    Kartex1->SetClassVisible(itemClass, !Kartex1->ClassVisible(itemClass));
-    if (!FollowData()) Kartex1->Redraw();
 }

@@ -179,18 +179,17 @@ private:
     void ScheduleChartFrame();
     void ChartFrame();
     bool FollowData();
+    void ViewChanged();
     void UpdateStatus();
     void ShowReadOut(double x);
     void HideReadOut();
     void LoadSettings();
     // The chart's channels with their names: those the acquisition gave, else those of the file.
     std::vector<ChannelSpan> Channels() const;
-    // Those shown that hold a sample: a channel that had only gaps so far has an empty series.
-    std::vector<ChannelSpan> VisibleChannels() const;
     QString ChannelLabel(const ChannelSpan& channel, int index) const;
-    void UpdateLegend(const std::vector<ChannelSpan>& channels);
+    void UpdateLegend();
     void ToggleChannel(int index);
-    QPoint LegendPlace(const std::vector<ChannelSpan>& channels);
+    QPoint LegendPlace();
     void ShowRate();
     void NoteOddFile(const QString& name);
     void JournalSynced();
@@ -218,8 +217,17 @@ private:
     bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
+    ViewSummary view_;             // of the last frame, for the status bar and the legend
     std::size_t legendCorner_ = 0; // top right, top left, bottom right, bottom left
-    QTimer* rateTimer_ = nullptr;  // the rate label, once a second during an acquisition
+    // What the legend's place was weighed for: range, plot size, legend size and the channels shown.
+    struct LegendKey {
+        ViewRange Range;
+        int PlotWidth = 0, PlotHeight = 0, Width = 0, Height = 0;
+        std::vector<bool> Shown;
+        bool operator==(const LegendKey&) const = default;
+    };
+    LegendKey legendKey_;
+    QTimer* rateTimer_ = nullptr; // the rate label, once a second during an acquisition
     QElapsedTimer rateClock_;
     std::int64_t rateSamples_ = 0;
     std::uint64_t cutToldFor_ = ~std::uint64_t{0}; // the list whose file was cut short, once told

@@ -1,6 +1,7 @@
 #include "chart/kartex.h"
 
 #include "chart/core/colors.h"
+#include "chart/core/paint_suppression.h"
 #include "chart/cursors.h"
 
 #include <QApplication>
@@ -228,6 +229,31 @@ TCrossHair& TKartex::CrossHair(int k) {
 
 TTextLabel& TKartex::TextLabel(int k) {
     return textLabels_[static_cast<std::size_t>(k >= 1 && k <= kTextLabels ? k - 1 : 0)];
+}
+
+void TKartex::ShowReadOut(int series, int index, const std::string& caption) {
+    const TChartItem& it = SeriesStore(series).Item(index);
+    const TPoint p = WorldToPixel(1, it.X, it.Y);
+    constexpr int kGap = 8, kBox = 20;
+    PaintSuppression once(*this);
+    TCrossHair& hair = CrossHair(1);
+    hair.SetPosX(it.X);
+    hair.SetPosY(it.Y);
+    hair.SetMode(chBoth);
+    TTextLabel& label = TextLabel(1);
+    label.SetCaption(caption);
+    const bool right = p.X < LRim() + PlotWidth() / 2;
+    label.SetAlignment(right ? taLeftJustify : taRightJustify);
+    label.SetPosX(right ? p.X + kGap : p.X - kGap);
+    label.SetPosY(p.Y - kGap - kBox < TRim() ? p.Y + kGap + kBox : p.Y - kGap);
+    label.SetMode(tlBox);
+}
+
+void TKartex::HideReadOut() {
+    if (CrossHair(1).Mode() == chOff && TextLabel(1).Mode() == tlOff) return;
+    PaintSuppression once(*this);
+    CrossHair(1).SetMode(chOff);
+    TextLabel(1).SetMode(tlOff);
 }
 
 // ---- appearance ----

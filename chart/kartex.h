@@ -270,9 +270,18 @@ public:
     // Draws the crosshairs into the canvas whose top-left is control pixel (x0, y0) and brings it to screen.
     void ShowWithCrossHairs(int x0, int y0, Canvas& c);
 
+    // The read-out: crosshair 1 through item `index` of a series, and text label 1 with the caption
+    // beside it, on the side of the point that has room (right of it in the left half of the plot, left
+    // of it in the right half; below it when there is no room above). Hidden by HideReadOut.
+    void ShowReadOut(int series, int index, const std::string& caption);
+    void HideReadOut();
+
     TRenderEvent OnScalesRendered;
     TRenderEvent OnBeforeRenderData;
     TRenderEvent OnDataRendered;
+    // The chart's picture of the data is new and on its way to the screen: called once a full paint or a
+    // redraw of the plot area has finished, outside the render passes.
+    std::function<void(TKartex& sender)> OnShown;
     // Forwarded from every internal scale control, with the chart as sender.
     std::function<void(TKartex& sender, Canvas& canvas, TScaleType type, double currentTickPos, int chartX,
                        int chartY)>

@@ -18,6 +18,7 @@ void TKartex::Paint() {
     RenderData(plotCanvas_, 0, 0, false, false);
     chartCanvas_.Draw(geom_.LRim, geom_.TRim, plotCanvas_.Image());
     ShowWithCrossHairs(0, 0, chartCanvas_);
+    if (OnShown) OnShown(*this);
 }
 
 const TLineRunIndex& TKartex::IndexedList::Sync() {
@@ -60,6 +61,7 @@ void TKartex::Redraw() {
             RenderPlotBackground(plotCanvas_, 0, 0);
             RenderData(plotCanvas_, 0, 0, false, false);
             ShowWithCrossHairs(geom_.LRim, geom_.TRim, plotCanvas_);
+            if (OnShown) OnShown(*this);
         } else {
             // Without AutoRedraw, or when scales and frame were never rendered at this size: all of it.
             dirty_ = true;

@@ -315,6 +315,14 @@ TEST_F(MainWindow, TheLegendShowsEveryChannelAndHidesOneOnAClick) {
     QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight * 3 / 2));
     EXPECT_TRUE(k.ClassVisible(1));
     EXPECT_TRUE(k.PlotBitmap() == before);
+    // "Im Bild" is the first channel shown, named; hiding it passes the figures to the next.
+    EXPECT_TRUE(form->ViewStatusLabel->text().startsWith("Im Bild (Kanal 1): Min "))
+        << form->ViewStatusLabel->text().toStdString();
+    QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight / 2));
+    EXPECT_TRUE(form->ViewStatusLabel->text().startsWith("Im Bild (Kanal 2): Min "))
+        << form->ViewStatusLabel->text().toStdString();
+    QTest::mouseClick(&legend, Qt::LeftButton, {}, QPoint(10, rowHeight / 2));
+    EXPECT_TRUE(k.PlotBitmap() == before);
 
     // The PNG is the chart as shown, the legend on it: they differ inside the legend's box only.
     QTemporaryDir dir;
