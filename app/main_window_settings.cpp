@@ -1,0 +1,108 @@
+// The main window's remembered settings: what LoadSettings takes from the store and SaveSettings writes
+// back (a new one is a row of kFields or kChecks, or a key of its own in both).
+
+#include "app/main_window.h"
+#include "serial/com_combo_box.h"
+#include "serial/core/comport.h"
+#include "serial/host/comm_device.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+// The text fields and check boxes under their keys in the settings.
+template <typename Control> struct Remembered {
+    const char* Key;
+    Control* TForm1::*Member;
+};
+constexpr Remembered<QLineEdit> kFields[] = {
+    {"fields/scale", &TForm1::DatSkaleEdit}, {"fields/offset", &TForm1::DatOffsetEdit},
+    {"fields/xmax", &TForm1::GraphXmaxEdit}, {"fields/ymax", &TForm1::GraphYmaxEdit},
+    {"fields/ymin", &TForm1::GraphYminEdit},
+};
+// "Y  Log" before "DoubleTics": checking it checks double ticks, which the user may have unchecked.
+constexpr Remembered<QCheckBox> kChecks[] = {
+    {"view/grid", &TForm1::GridCheckBox1},
+    {"view/logY", &TForm1::LogCheckBox},
+    {"view/doubleTicks", &TForm1::DoubleTicsCheckBox},
+    {"view/follow", &TForm1::FollowCheckBox},
+    {"view/yAuto", &TForm1::YAutoCheckBox},
+};
+} // namespace
+
+void TForm1::RememberSettings(std::unique_ptr<QSettings> settings, bool port) {
+    settings_ = std::move(settings);
+    rememberPort_ = port;
+    LoadSettings();
+}
+
+void TForm1::LoadSettings() {
+    QSettings& st = *settings_;
+    // A remembered value that cannot be applied (a hand-edited file, an older version's value) is passed
+    // over and named in the status bar; the window starts with what it would choose itself.
+    QStringList passedOver;
+    const auto apply = [&](const char* key, const auto& fn) {
+        if (!st.contains(key)) return;
+        try {
+            fn(st.value(key));
+        } catch (const std::exception&) {
+            passedOver << QString::fromLatin1(key);
+        }
+    };
+    apply("window/geometry", [&](const QVariant& v) { restoreGeometry(v.toByteArray()); });
+    // A device that is gone leaves the port as the list chose it.
+    apply("port/name", [&](const QVariant& v) {
+        const QString port = v.toString();
+        std::error_code ec;
+        if (!port.isEmpty() && std::filesystem::exists(host::DevicePath(port.toStdString()), ec))
+            SelectPort(port);
+    });
+    apply("port/baud", [&](const QVariant& v) { SelectBaudRate(v.toString()); });
+    const auto loadFields = [&] {
+        for (const auto& f : kFields)
+            apply(f.Key, [&](const QVariant& v) { (this->*f.Member)->setText(v.toString()); });
+    };
+    loadFields();
+    for (const auto& c : kChecks)
+        apply(c.Key, [&](const QVariant& v) { (this->*c.Member)->setChecked(v.toBool()); });
+    loadFields(); // "Y  Log" fills Graph Y min
+    if (ZoomRadioButton->isEnabled())
+        apply("view/zoom", [&](const QVariant& v) {
+            (v.toBool() ? ZoomRadioButton : NormalRadioButton)->setChecked(true);
+        });
+    apply("view/xAxis",
+          [&](const QVariant& v) { XAxisComboBox->setCurrentIndex(std::clamp(v.toInt(), 0, 1)); });
+    if (!passedOver.isEmpty())
+        statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
+                                     .arg(passedOver.join(QStringLiteral(", "))),
+                                 10000);
+}
+
+void TForm1::SaveSettings() {
+    if (!settings_) return;
+    QSettings& st = *settings_;
+    st.setValue("window/geometry", saveGeometry());
+    if (rememberPort_) {
+        st.setValue("port/name", QString::fromStdString(port_->Port()));
+        // A rate outside the list is kept as its number ("Custom" alone could not be selected again).
+        st.setValue("port/baud", port_->BaudRate() == brCustom
+                                     ? QString::number(port_->CustomBaudRate())
+                                     : QString::fromStdString(ComComboBox1->Text()));
+    }
+    for (const auto& f : kFields)
+        st.setValue(f.Key, (this->*f.Member)->text());
+    for (const auto& c : kChecks)
+        st.setValue(c.Key, (this->*c.Member)->isChecked());
+    st.setValue("view/zoom", ZoomRadioButton->isChecked());
+    st.setValue("view/xAxis", XAxisComboBox->currentIndex());
+    st.sync();
+}
