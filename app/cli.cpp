@@ -192,7 +192,6 @@ int Record(const QStringList& args) {
     HandleTerminationSignals(
         &recording, [] { QCoreApplication::exit(0); }, 130);
     chart.ClearItems();
-    chart.SetDataColor(kDataColor);
     try {
         ListJournalRuns(Journal::DefaultFolder()); // recovers the runs of recorders that were killed
         recording.SetJournalFolder(Journal::DefaultFolder());

@@ -129,8 +129,8 @@ TItemStore& KartexSink::List(int channel) {
         TItemStore& list = chart_.SeriesStore(channel);
         list.SetDataColor(ChannelColor(channel));
         list.SetClassDefault(static_cast<std::uint8_t>(channel));
-        list.SetLineWidth(chart_.Store().LineWidth());
-        list.SetPenStyle(chart_.Store().PenStyle());
+        list.SetLineWidth(static_cast<std::uint8_t>(chart_.LineWidth()));
+        list.SetPenStyle(chart_.PenStyle());
         list.SetAllocSize(chart_.AllocSize());
         ready_.set(c);
         if (OnNewList) OnNewList(channel, list);

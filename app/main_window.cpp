@@ -467,8 +467,7 @@ void TForm1::StartButtonClick() {
 
     RichEdit1->clear();
     HideReadOut();
-    Kartex1->ClearItems();
-    Kartex1->SetDataColor(kDataColor);
+    Kartex1->ClearItems(); // each channel's list takes its colour with its first sample
     for (int c = 0; c < kMaxChannels; ++c)
         Kartex1->SetClassVisible(c, true);
     chartLoaded_ = false;

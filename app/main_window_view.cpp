@@ -79,9 +79,13 @@ void TForm1::ViewChanged() {
 // (the legend has every channel's).
 void TForm1::UpdateStatus() {
     TKartex& k = *Kartex1;
-    // A loaded file that another program cut short while shown: said once per file.
-    if (k.Store().FileCut() && cutToldFor_ != k.Store().Generation()) {
-        cutToldFor_ = k.Store().Generation();
+    // A loaded file that another program cut short while shown: said once per file (a load gives the
+    // first series a new generation; every channel of the file is a stretch of the one mapping).
+    bool cut = false;
+    for (int s = 0; s < k.SeriesCount() && !cut; ++s)
+        cut = k.SeriesStore(s).FileCut();
+    if (cut && cutToldFor_ != k.SeriesStore(0).Generation()) {
+        cutToldFor_ = k.SeriesStore(0).Generation();
         statusBar()->showMessage(
             QStringLiteral("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: "
                            "was ihr fehlt, wird leer gezeigt"));
