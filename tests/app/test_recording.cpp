@@ -1,0 +1,120 @@
+// A run through the recording's seams alone: a source of its own (what a network source will be), the
+// chart's lists, a further sink and a real journal folder. The source goes away and comes back, the
+// line limit is reached, and the run ends with the journal's file holding every sample.
+#include "app/main_chart.h"
+#include "app/recording.h"
+#include "chart/core/item_file.h"
+#include "chart/kartex.h"
+#include "tests/wait.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Bytes handed in by the test; it can be taken away and put back.
+class ScriptedSource : public ByteSource {
+public:
+    void Open() override {
+        if (!there) throw std::runtime_error("not there");
+        open = true;
+        ++opens;
+    }
+    void Close() override { open = false; }
+    bool IsOpen() const override { return open; }
+    bool Present() const override { return there; }
+    std::string Where() const override { return "script"; }
+    void Send(const std::string& bytes) { OnBytes(bytes); }
+    void Unplug() {
+        there = open = false;
+        OnLost();
+    }
+    bool there = true, open = false;
+    int opens = 0;
+};
+
+// Counts every sample it is given, pen moves apart.
+struct CountingSink : SampleSink {
+    void MoveToPoint(int, double, double, double) override { ++moves; }
+    void LineToPoint(int, double, double, double) override { ++lines; }
+    int moves = 0, lines = 0;
+};
+
+TEST(Recording, ASourceOfItsOwnGoesAwayComesBackAndEndsAtTheLimit) {
+    QTemporaryDir folder;
+    TKartex chart;
+    KartexSink lists(chart);
+    ScriptedSource source;
+    Recording run(source, lists);
+    CountingSink counted;
+    run.AddSink(counted);
+    run.SetJournalFolder(folder.path().toStdString());
+    run.SetLineLimit(6);
+    int full = 0, changes = 0;
+    run.OnFull = [&] { ++full; };
+    run.OnStateChanged = [&] { ++changes; };
+    run.Acq().State().DataScale = 1;
+    run.Start();
+    ASSERT_TRUE(run.RunJournal().Active());
+
+    source.Send("1,10\r2,20\r3");
+    EXPECT_EQ(chart.SeriesCount(), 2);
+    EXPECT_EQ(chart.SeriesStore(1).ItemCount(), 2);
+    source.Unplug(); // the pending "3" is taken as the device sends no more of it
+    EXPECT_TRUE(run.Waiting());
+    EXPECT_EQ(run.Losses(), 1);
+    EXPECT_EQ(chart.SeriesStore(0).ItemCount(), 3);
+    EXPECT_TRUE(run.TakeLossReport("gone"));
+    EXPECT_FALSE(run.TakeLossReport("later")); // only the report that came with the loss
+    EXPECT_EQ(run.LossMessage(), "gone");
+    source.Send("9\r"); // nothing is read while the source is away
+    EXPECT_EQ(chart.SeriesStore(0).ItemCount(), 3);
+
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(run.Waiting()); // not there yet: no open is tried
+    EXPECT_EQ(source.opens, 1);
+    source.there = true;
+    ASSERT_TRUE(WaitUntilHolds([&] { return !run.Waiting(); }, 10));
+    EXPECT_EQ(source.opens, 2);
+    EXPECT_EQ(changes, 3); // away, its report, back
+
+    // After the break the line starts anew: a pen move, then line items; lines past the limit are dropped.
+    source.Send("4,40\r5,50\r6,60\r7,70\r");
+    EXPECT_EQ(full, 1);
+    EXPECT_EQ(run.LinesTaken(), 6);
+    const TChartItem& afterBreak = chart.SeriesStore(0).Item(3);
+    EXPECT_EQ(afterBreak.Kind, ikMoveTo);
+    EXPECT_EQ(afterBreak.Y, 4);
+    EXPECT_EQ(counted.moves + counted.lines, 3 + 2 + 3 * 2); // channel 2 had no value on line "3"
+
+    const Recording::Ended ended = run.Stop();
+    EXPECT_FALSE(run.Running());
+    EXPECT_FALSE(source.open);
+    ASSERT_TRUE(ended.Whole);
+    // The journal's run is the chart's lists, channel after channel, record for record.
+    const std::vector<TChartItem> kept = LoadItems(ended.Run);
+    ASSERT_EQ(kept.size(), ChartRecordCount(chart));
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const int first = chart.SeriesStore(0).ItemCount();
+        const TChartItem& shown = i < static_cast<std::size_t>(first)
+                                      ? chart.SeriesStore(0).Item(static_cast<int>(i))
+                                      : chart.SeriesStore(1).Item(static_cast<int>(i) - first);
+        EXPECT_EQ(kept[i].Y, shown.Y) << i;
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
