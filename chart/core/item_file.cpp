@@ -216,6 +216,23 @@ void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>
     SyncDirectory(target.parent_path());
 }
 
+namespace {
+// Fills `into` from the file's bytes at `offset`; a file that ends first is an error.
+void ReadExactly(int fd, std::span<std::byte> into, off_t offset, const std::string& fileName) {
+    while (!into.empty()) {
+        const ssize_t n = ::pread(fd, into.data(), into.size(), offset);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
+        }
+        if (n == 0)
+            throw EItemFileError("Cannot read", fileName, "the file became shorter while it was read");
+        into = into.subspan(static_cast<std::size_t>(n));
+        offset += n;
+    }
+}
+} // namespace
+
 std::vector<TChartItem> LoadItems(const std::string& fileName) {
     FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.Get() < 0) throw EItemFileError("Cannot open", fileName, ErrnoText(errno));
@@ -239,19 +256,7 @@ std::vector<TChartItem> LoadItems(const std::string& fileName) {
         throw EItemFileError("Cannot read", fileName, ErrnoText(ENOMEM));
     }
 
-    auto* data = reinterpret_cast<std::byte*>(items.data());
-    std::size_t remaining = count * kChartItemSize;
-    while (remaining > 0) {
-        ssize_t n = ::read(fd.Get(), data, remaining);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw EItemFileError("Cannot read", fileName, ErrnoText(errno));
-        }
-        if (n == 0)
-            throw EItemFileError("Cannot read", fileName, "the file became shorter while it was read");
-        data += n;
-        remaining -= static_cast<std::size_t>(n);
-    }
+    ReadExactly(fd.Get(), std::as_writable_bytes(std::span(items)), 0, fileName);
     return items;
 }
 
@@ -276,21 +281,7 @@ TChartItem ItemFileReader::Record(std::uint64_t index) const {
 }
 
 void ItemFileReader::Read(std::uint64_t first, std::span<TChartItem> into) const {
-    auto* data = reinterpret_cast<std::byte*>(into.data());
-    std::size_t remaining = into.size_bytes();
-    auto offset = static_cast<off_t>(first * kChartItemSize);
-    while (remaining > 0) {
-        const ssize_t n = ::pread(fd_, data, remaining, offset);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            throw EItemFileError("Cannot read", fileName_, ErrnoText(errno));
-        }
-        if (n == 0)
-            throw EItemFileError("Cannot read", fileName_, "the file became shorter while it was read");
-        data += n;
-        offset += n;
-        remaining -= static_cast<std::size_t>(n);
-    }
+    ReadExactly(fd_, std::as_writable_bytes(into), static_cast<off_t>(first * kChartItemSize), fileName_);
 }
 
 std::shared_ptr<TItemBlock> LoadItemBlock(const std::string& fileName) {
