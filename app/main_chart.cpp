@@ -218,9 +218,8 @@ ViewRange ChartRange(const TKartex& k) {
             chart.Scale1Y()->RangeHigh()};
 }
 
-ViewSummary SummarizeView(TKartex& k, const ViewRange& range) {
+ViewSummary ChannelsInView(const TKartex& k) {
     ViewSummary v;
-    v.Range = range;
     v.PlotWidth = k.PlotWidth();
     v.PlotHeight = k.PlotHeight();
     for (int s = 0; s < k.SeriesCount(); ++s)
@@ -230,9 +229,20 @@ ViewSummary SummarizeView(TKartex& k, const ViewRange& range) {
         sv.Span = c;
         sv.Shown = k.ClassVisible(c.Class) && c.End > c.Begin;
         if (c.End > c.Begin) sv.NewestX = k.SeriesStore(c.Series).Item(c.End - 1).X;
-        sv.InView = SamplesInView(k, c, range.XLow, range.XHigh);
         v.Series.push_back(sv);
     }
+    return v;
+}
+
+void MeasureView(TKartex& k, ViewSummary& v, const ViewRange& range) {
+    v.Range = range;
+    for (SeriesView& sv : v.Series)
+        sv.InView = SamplesInView(k, sv.Span, range.XLow, range.XHigh);
+}
+
+ViewSummary SummarizeView(TKartex& k, const ViewRange& range) {
+    ViewSummary v = ChannelsInView(k);
+    MeasureView(k, v, range);
     return v;
 }
 

@@ -104,7 +104,11 @@ struct ViewSummary {
 
 // The chart's range as the follow rule sees it (layer 1).
 ViewRange ChartRange(const TKartex& chart);
-// The summary for the chart's channels over the x range of `range` (its y range is taken as it is).
+// The chart's channels with their newest x, not yet measured (MeasureView).
+ViewSummary ChannelsInView(const TKartex& chart);
+// Each channel's samples whose x lies in the x range of `range`; the summary then is for that range.
+void MeasureView(TKartex& chart, ViewSummary& view, const ViewRange& range);
+// Both: the summary for the chart's channels over the x range of `range`.
 ViewSummary SummarizeView(TKartex& chart, const ViewRange& range);
 
 // The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none. With a

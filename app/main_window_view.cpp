@@ -48,14 +48,10 @@ bool TForm1::FollowData() {
     if (!follow && !yAuto) return false;
     const ViewRange now = ChartRange(k);
     ViewRange v = now;
-    if (follow) {
-        // The newest x does not depend on the range: a summary of no width gives it.
-        const ViewSummary newest = SummarizeView(k, {now.XLow, now.XLow, now.YLow, now.YHigh});
-        if (!newest.FirstShown()) return false;
-        FollowNewest(v, newest.NewestShown());
-    }
-    view_ = SummarizeView(k, v);
+    view_ = ChannelsInView(k);
     if (!view_.FirstShown()) return false;
+    if (follow) FollowNewest(v, view_.NewestShown());
+    MeasureView(k, view_, v);
     if (yAuto) {
         const TYRange r = view_.InViewShown();
         FitY(v, k.Scale1Y()->Logarithmic() ? r.MinAbove : r.Min, r.Max, k.Scale1Y()->Logarithmic());
