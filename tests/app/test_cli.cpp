@@ -133,14 +133,19 @@ TEST(Cli, SignalsEndTheProgramAndItsSimulatedDevice) {
     }
 }
 
+// Whether a tiny tmpfs can be mounted on the folder (made here) in a mount namespace of its own.
+static bool TinyDiskPossible(const QString& folder) {
+    return QDir().mkpath(folder) &&
+           QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + folder}) ==
+               0;
+}
+
 // A journal on a disk that is full: told once, and the recording keeps every sample all the same. The
 // full disk is a tiny tmpfs in a mount namespace of its own, where the system allows one.
 TEST(Cli, RecordOnAFullDiskSaysSoOnceAndKeepsEverySample) {
     QTemporaryDir dir;
     const QString full = dir.filePath("full"), out = dir.filePath("out.mvx");
-    ASSERT_TRUE(QDir().mkpath(full));
-    if (QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full}) != 0)
-        GTEST_SKIP() << "no mount namespace here for a tmpfs";
+    if (!TinyDiskPossible(full)) GTEST_SKIP() << "no mount namespace here for a tmpfs";
     SimProcess sim({"--count", "3000", "--max", "--wave", "ramp"});
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", full);
@@ -442,9 +447,7 @@ TEST(Cli, RenderWritesTheNameItIsGivenOrNone) {
 TEST(Cli, AFullDiskNamesTheCauseAndKeepsTheOldFiles) {
     QTemporaryDir dir;
     const QString full = dir.filePath("full"), mvx = dir.filePath("in.mvx");
-    ASSERT_TRUE(QDir().mkpath(full));
-    if (QProcess::execute("unshare", {"-rm", "sh", "-c", "mount -t tmpfs -o size=64k tmpfs " + full}) != 0)
-        GTEST_SKIP() << "no mount namespace here for a tmpfs";
+    if (!TinyDiskPossible(full)) GTEST_SKIP() << "no mount namespace here for a tmpfs";
     std::vector<TChartItem> items;
     for (int i = 0; i < 5000; ++i)
         items.push_back(Sample(i ? ikLineTo : ikMoveTo, i, i * 0.5));

@@ -15,22 +15,24 @@ LayerTransform Make(TAxisRange x, TAxisRange y, TPlotGeometry g = kDefault) {
     return LayerTransform::Calc(g, x, y);
 }
 
-TEST(LayerTransform, DefaultRangesMapToThePlotCorners) {
-    const LayerTransform t = Make({0, 1}, {0, 1});
-    EXPECT_EQ(t.XToPixel(0), 50);
-    EXPECT_EQ(t.YToPixel(0), 160);
-    EXPECT_EQ(t.XToPixel(1), 260);
-    EXPECT_EQ(t.YToPixel(1), 20);
-    EXPECT_DOUBLE_EQ(t.PixelToX(155), 0.5);
-    EXPECT_DOUBLE_EQ(t.PixelToY(90), 0.5);
-}
-
-TEST(LayerTransform, ReversedRangeMirrorsTheAxis) {
-    const LayerTransform t = Make({100, 0}, {1, 0});
-    EXPECT_EQ(t.XToPixel(100), 50);
-    EXPECT_EQ(t.XToPixel(0), 260);
-    EXPECT_EQ(t.YToPixel(1), 160);
-    EXPECT_EQ(t.YToPixel(0), 20);
+// The default range maps to the plot's corners; a reversed range mirrors its axis.
+TEST(LayerTransform, RangesMapToThePlotCornersAndReversedOnesMirror) {
+    const LayerTransform plain = Make({0, 1}, {0, 1}), reversed = Make({100, 0}, {1, 0});
+    struct Case {
+        const LayerTransform& t;
+        bool x;
+        double value;
+        int pixel;
+    };
+    const Case cases[] = {
+        {plain, true, 0, 50},      {plain, false, 0, 160},    {plain, true, 1, 260},
+        {plain, false, 1, 20},     {reversed, true, 100, 50}, {reversed, true, 0, 260},
+        {reversed, false, 1, 160}, {reversed, false, 0, 20},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.x ? c.t.XToPixel(c.value) : c.t.YToPixel(c.value), c.pixel) << c.x << " " << c.value;
+    EXPECT_DOUBLE_EQ(plain.PixelToX(155), 0.5);
+    EXPECT_DOUBLE_EQ(plain.PixelToY(90), 0.5);
 }
 
 TEST(LayerTransform, LogarithmicAxesAndTheirFloor) {
