@@ -139,7 +139,7 @@ void TItemStore::SetItemText(int index, std::string_view text) {
     TChartItem& slot = block_->Data()[first_ + static_cast<std::size_t>(index)];
     const std::size_t length = std::min<std::size_t>(text.size(), sizeof slot.Text - 1);
     slot.Text[0] = static_cast<std::uint8_t>(length);
-    std::memcpy(slot.Text + 1, text.data(), length);
+    if (length > 0) std::memcpy(slot.Text + 1, text.data(), length); // an empty view may hold no pointer
     std::memset(slot.Text + 1 + length, 0, sizeof slot.Text - 1 - length); // nothing of a longer name stays
 }
 
