@@ -203,10 +203,6 @@ std::pair<int, int> InView(const TKartex& k, const ChannelSpan& span, double xl,
 }
 } // namespace
 
-TYRange SamplesInView(TKartex& k, double xl, double xh) {
-    return SamplesInView(k, ChannelSpan{0, 0, k.ItemCount(), 0}, xl, xh);
-}
-
 TYRange SamplesInView(TKartex& k, const ChannelSpan& span, double xl, double xh) {
     const auto [first, last] = InView(k, span, xl, xh);
     return k.SeriesYRange(span.Series, first, last);
@@ -277,10 +273,6 @@ const SeriesView* ViewSummary::FirstShown() const {
     for (const SeriesView& sv : Series)
         if (sv.Shown) return &sv;
     return nullptr;
-}
-
-int NearestSample(const TKartex& k, double x) {
-    return NearestSample(k, ChannelSpan{0, 0, k.ItemCount(), 0}, x);
 }
 
 int NearestSample(const TKartex& k, const ChannelSpan& span, double x) {

@@ -72,10 +72,9 @@ void ConfigureMainChart(TKartex& chart);
 // mode and a logarithmic y axis.
 void ApplyLogY(TKartex& chart, float xmax, float ymax, float ymin);
 
-// The samples whose x lies in [xl, xh]: their extremes, count and sum, from the chart's index. An
+// A channel's samples whose x lies in [xl, xh]: their extremes, count and sum, from the chart's index. An
 // acquisition appends in increasing x, so they are one stretch of the list, found by bisection; its pen
 // moves (the first sample, and the first after each reconnect) count as samples.
-TYRange SamplesInView(TKartex& chart, double xl, double xh);
 TYRange SamplesInView(TKartex& chart, const ChannelSpan& channel, double xl, double xh);
 
 // One channel as a frame sees it: where its samples are, whether it is drawn (shown and holding a
@@ -111,9 +110,8 @@ void MeasureView(TKartex& chart, ViewSummary& view, const ViewRange& range);
 // Both: the summary for the chart's channels over the x range of `range`.
 ViewSummary SummarizeView(TKartex& chart, const ViewRange& range);
 
-// The sample whose x is nearest to x (bisection, as above), or −1 when the chart holds none. With a
-// channel: the index in its series.
-int NearestSample(const TKartex& chart, double x);
+// The channel's sample whose x is nearest to x (bisection, as above): its index in its series, or −1
+// when the channel holds none.
 int NearestSample(const TKartex& chart, const ChannelSpan& channel, double x);
 
 // x as the time axis labels it: seconds with milliseconds ("12,345 s"), or the sample number counted
