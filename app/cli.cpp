@@ -122,7 +122,9 @@ const char* kRecordHelp =
     "\"Letzte Erfassungen\"), so a killed recording loses none. When the device goes away, what was\n"
     "received is saved, the port's error is printed and the exit status is 3. A line of several values\n"
     "(\"23.5,45.1\", \"temp:23.5 hum:45.1\") gives one sample per channel; --count counts lines. --seconds\n"
-    "takes any positive number of seconds. An -o that is a folder, a device or a pipe is refused.\n";
+    "takes any positive number of seconds. An -o that is a folder, a device or a pipe is refused. On the\n"
+    "journal's file system -o is the journal's run under a second name, not a copy; a later save over it\n"
+    "replaces it and leaves the run as it was.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
@@ -213,7 +215,13 @@ int Record(const QStringList& args) {
     if (seconds > 0) deadline.start(RecordingWait(seconds, 0));
     QCoreApplication::exec();
     const Recording::Ended ended = recording.Stop();
-    chart.SaveItemFile(o.Get("-o")->toStdString());
+    // A whole run is the file -o asks for, record for record (the channels joined in their order): it
+    // goes there under a second name rather than as a second copy of every record.
+    const std::string out = o.Get("-o")->toStdString();
+    struct stat run {};
+    const bool same = ended.Whole && ::stat(ended.Run.c_str(), &run) == 0 &&
+                      static_cast<std::size_t>(run.st_size) == ChartRecordCount(chart) * kChartItemSize;
+    if (!same || !LinkWholeFile(ended.Run, out)) chart.SaveItemFile(out);
     if (ended.Whole) MarkJournalRunSaved(ended.Run);
     std::cout << recording.LinesTaken() << std::endl;
     if (deviceGone) {

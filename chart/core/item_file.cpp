@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -191,8 +192,9 @@ void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>
     int err = 0;
     FileDescriptor fd = CreateTemporaryBeside(target, tempPath, err);
     if (fd.Get() < 0) {
-        // A writable file in a folder the user may not write: it can only be written where it is.
-        if (targetExists && (err == EACCES || err == EPERM))
+        // A writable file in a folder the user may not write: it can only be written where it is, unless
+        // it has other names (a recording's journal run), which must keep what they hold.
+        if (targetExists && (err == EACCES || err == EPERM) && old.st_nlink == 1)
             return SaveInPlace(fileName, target, write, size());
         throw EItemFileError("Cannot create", fileName, ErrnoText(err));
     }
@@ -336,4 +338,56 @@ std::string ItemFileLengthNote(std::uint64_t fileLength) {
                " bytes that are no whole record (its length is not a multiple of " +
                std::to_string(kChartItemSize) + "); they are passed over";
     return {};
+}
+
+namespace {
+// The permissions a newly created file gets here: 0666 less the process's umask (read from the kernel's
+// status, which leaves the umask untouched; where that is not there, set and put back at once).
+mode_t NewFileMode() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return 0666 & ~static_cast<mode_t>(mask);
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+} // namespace
+
+bool LinkWholeFile(const std::string& source, const std::string& fileName) {
+    const std::filesystem::path target = ResolveTarget(fileName);
+    struct stat old {};
+    struct stat run {};
+    if (::stat(source.c_str(), &run) != 0 || !S_ISREG(run.st_mode)) return false;
+    const bool targetExists = ::stat(target.c_str(), &old) == 0;
+    // A target that is no plain file or may not be written: SaveWholeFile says why. One of another owner
+    // or group keeps them when it is replaced, which only a new file can do.
+    if (targetExists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0 ||
+                         old.st_uid != run.st_uid || old.st_gid != run.st_gid))
+        return false;
+    static std::atomic<unsigned> counter{0};
+    const std::string base = "." + target.filename().string() + ".link" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path name =
+            target.parent_path() / (base + std::to_string(counter.fetch_add(1)));
+        if (::link(source.c_str(), name.c_str()) != 0) {
+            if (errno == EEXIST) continue;
+            return false; // another file system, or one without links
+        }
+        // The permissions a saved file has: those of the file it replaces, or a new file's. The other
+        // name stays private through its folder.
+        if (::chmod(name.c_str(), targetExists ? (old.st_mode & 07777) : NewFileMode()) != 0 ||
+            ::rename(name.c_str(), target.c_str()) != 0) {
+            ::unlink(name.c_str());
+            return false;
+        }
+        SyncDirectory(target.parent_path());
+        return true;
+    }
+    return false;
 }

@@ -47,6 +47,13 @@ void SaveItemParts(const std::string& fileName, std::span<const std::span<const 
 void SaveWholeFile(const std::string& fileName, const std::function<int(int fd)>& write,
                    const std::function<std::size_t()>& size);
 
+// Puts a finished file under the name fileName as well, with no copy: a hard link beside the target,
+// renamed over it (whole or not at all, as SaveWholeFile). Both names are then one file; SaveWholeFile
+// replaces such a file by a new one and never rewrites it in place, so a later save under either name
+// leaves the other as it was. False when it cannot (another file system, one without links, a target
+// that is no regular file or may not be written): the caller then writes the file itself.
+bool LinkWholeFile(const std::string& source, const std::string& fileName);
+
 // Reads every whole record of the file in order; a trailing part shorter than a record is ignored.
 // Records are taken as they are. Throws EItemFileError (also when memory for the list runs out).
 std::vector<TChartItem> LoadItems(const std::string& fileName);

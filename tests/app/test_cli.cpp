@@ -283,12 +283,31 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
         ASSERT_EQ(items[i].Kind, n == 0 ? ikMoveTo : ikLineTo) << i;
         ASSERT_EQ(items[i].Y, static_cast<double>((n + 100 * c / 3) % 100)) << i; // a third of a period on
     }
+    // The output is the journal's run under a second name, not a copy; a later save over it leaves the
+    // run as it was.
+    struct stat out {};
+    ASSERT_EQ(::stat(mvx.toLocal8Bit().constData(), &out), 0);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(out.st_mode & 0777, 0666 & ~mask); // as any saved file, not the journal's private mode
+    std::string run;
+    for (const JournalRun& r : ListJournalRuns(Journal::DefaultFolder())) {
+        struct stat st {};
+        if (::stat(r.Path.c_str(), &st) == 0 && st.st_ino == out.st_ino && st.st_dev == out.st_dev) {
+            run = r.Path;
+            EXPECT_TRUE(r.Saved);
+        }
+    }
+    ASSERT_FALSE(run.empty());
     ASSERT_EQ(RunMevrant({"csv", mvx, "-o", csv}).exitCode, 0);
     QFile f(csv);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = f.readAll().split('\n');
     EXPECT_EQ(rows[0], "sample,time,value1,value2,value3\r");
     EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"1", "34", "67\r"}));
+    SaveItems(mvx.toStdString(), std::span(items).first(10));
+    EXPECT_EQ(LoadItems(run).size(), 1500u);
+    EXPECT_EQ(LoadItems(mvx.toStdString()).size(), 10u);
 }
 
 TEST(Cli, RecordSavesWhatItGotWhenTheDeviceGoesAway) {
