@@ -190,6 +190,37 @@ TEST(Canvas, FillRectUsesTheBrushOnly) {
     EXPECT_EQ(Painted(c), Box(1, 2, 4, 6));
 }
 
+// Spans of every length around the eight pixels the fill writes at once, from every start, plain and
+// exclusive-or, as rows of a box and as horizontal lines: each pixel of the span changes, none beside it.
+TEST(Canvas, SpansOfAnyLengthTouchExactlyTheirPixels) {
+    for (int from = 0; from < 9; ++from)
+        for (int length = 1; length <= 19; ++length)
+            for (const bool line : {false, true})
+                for (const bool exclusive : {false, true}) {
+                    Canvas c(32, 3);
+                    FillNoise(c);
+                    const auto before = Snapshot(c);
+                    c.SetPenMode(exclusive ? pmXor : pmCopy);
+                    c.SetPenColor(0x0000FF);
+                    c.SetBrushColor(0x0000FF);
+                    if (line) {
+                        c.MoveTo(from + length, 1); // right to left, the end point excluded
+                        c.LineTo(from, 1);
+                    } else {
+                        c.FillRect(from, 1, from + length, 2);
+                    }
+                    for (int x = 0; x < 32; ++x) {
+                        const TColor was = before[32 + x];
+                        const bool inside =
+                            line ? x > from && x <= from + length : x >= from && x < from + length;
+                        const TColor want = !inside ? was : exclusive && line ? was ^ 0x0000FFu : 0x0000FFu;
+                        ASSERT_EQ(c.Pixel(x, 1), want) << from << "+" << length << " line " << line << " xor "
+                                                       << exclusive << " at " << x;
+                    }
+                    ASSERT_TRUE(std::equal(before.begin(), before.begin() + 32, Snapshot(c).begin()));
+                }
+}
+
 TEST(Canvas, ExclusiveOrRectangleTwiceRestoresThePicture) {
     for (TBrushStyle brush : {bsClear, bsSolid}) {
         for (int width : {1, 3}) {
