@@ -740,7 +740,7 @@ void Canvas::TextOut(int x, int y, const std::string& utf8) {
 const Canvas::FontCache& Canvas::Fonts() {
     if (!qfont_) {
         QFont f = MakeFont();
-        qfont_.emplace(FontCache{f, QFontMetrics(f), {}});
+        qfont_.emplace(FontCache{f, QFontMetrics(f), {}, {}});
     }
     return *qfont_;
 }
@@ -749,7 +749,7 @@ void Canvas::TextOut(int x, int y, const QString& s) {
     Fonts();
     FontCache& fc = *qfont_;
     const QFontMetrics& fm = fc.metrics;
-    if (fc.laidOut.size() > 4096) fc.laidOut.clear();
+    if (fc.laidOut.size() > 512) fc.laidOut.clear(); // the labels of several views
     auto [at, fresh] = fc.laidOut.try_emplace(s);
     if (fresh) {
         at->second.first = QStaticText(s);
@@ -775,8 +775,15 @@ int Canvas::TextWidth(const std::string& utf8) {
     return TextWidth(QString::fromStdString(utf8));
 }
 
+// Scales measure every label to place it, frame after frame: each text is shaped once per font.
 int Canvas::TextWidth(const QString& s) {
-    return Fonts().metrics.horizontalAdvance(s);
+    Fonts();
+    FontCache& fc = *qfont_;
+    if (const auto drawn = fc.laidOut.find(s); drawn != fc.laidOut.end()) return drawn->second.second;
+    if (fc.advances.size() > 256) fc.advances.clear(); // the labels of a view or two
+    auto [at, fresh] = fc.advances.try_emplace(s);
+    if (fresh) at->second = fc.metrics.horizontalAdvance(s);
+    return at->second;
 }
 
 int Canvas::TextHeight(const std::string& utf8) {

@@ -164,6 +164,7 @@ private:
         QFontMetrics metrics;
         // Texts laid out once in this font (tick labels come again frame after frame).
         std::unordered_map<QString, std::pair<QStaticText, int>> laidOut; // text, its advance
+        std::unordered_map<QString, int> advances;                        // measured, not drawn
     };
     const FontCache& Fonts();
     std::optional<FontCache> qfont_; // the real font of font_, made on first use

@@ -439,6 +439,11 @@ TEST(Canvas, TextIsDrawnFromItsTopLeftCorner) {
     EXPECT_TRUE(red);
     EXPECT_EQ(c.Pixel(10, 5 + h - 1), clYellow); // solid brush fills the text box
     EXPECT_EQ(c.PenPos(), (TPoint{10 + w, 5}));
+    // Widths are kept per text and font: a larger font measures the same text anew.
+    c.SetFontSize(f.Size * 2);
+    EXPECT_GT(c.TextWidth(std::string("Wert 42")), w * 3 / 2);
+    c.SetFont(f);
+    EXPECT_EQ(c.TextWidth(std::string("Wert 42")), w);
 
     Canvas d(120, 40);
     d.SetFont(f);
