@@ -71,6 +71,19 @@ void TForm1::ViewChanged() {
     UpdateLegend();
 }
 
+namespace {
+// A status field keeps a fixed size that only grows: a label of fixed size that is given a new text
+// leaves the bar's layout alone, so a new count or mean re-lays out the bar only when the field needs
+// more room than it ever had (a new digit), not at every frame.
+void SetFieldText(QLabel& field, const QString& text) {
+    if (field.text() == text) return;
+    field.setText(text);
+    const QSize hint = field.sizeHint();
+    if (hint.width() > field.minimumWidth() || hint.height() != field.minimumHeight())
+        field.setFixedSize(std::max(hint.width(), field.minimumWidth()), hint.height());
+}
+} // namespace
+
 // "Im Bild" gives the figures of the first channel shown; with several channels it names that channel
 // (the legend has every channel's).
 void TForm1::UpdateStatus() {
@@ -86,20 +99,21 @@ void TForm1::UpdateStatus() {
             QStringLiteral("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: "
                            "was ihr fehlt, wird leer gezeigt"));
     }
-    CountStatusLabel->setText(QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
-    NoSampleStatusLabel->setText(QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
+    SetFieldText(*CountStatusLabel, QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
+    SetFieldText(*NoSampleStatusLabel,
+                 QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
     const SeriesView* first = view_.FirstShown();
     QString caption = QStringLiteral("Im Bild: ");
     if (first && view_.Series.size() > 1)
         caption = QStringLiteral("Im Bild (%1): ")
                       .arg(ChannelLabel(first->Span, static_cast<int>(first - view_.Series.data())));
     if (!first || first->InView.Count == 0) {
-        ViewStatusLabel->setText(QStringLiteral("Im Bild: keine Messwerte"));
+        SetFieldText(*ViewStatusLabel, QStringLiteral("Im Bild: keine Messwerte"));
         return;
     }
     // Named, the figures are spaced as in the legend, so the line still fits a window of the first size.
     const QString gap = view_.Series.size() > 1 ? QStringLiteral("  ") : QStringLiteral("   ");
-    ViewStatusLabel->setText(caption + StatsText(first->InView, decimalSeparator_, gap));
+    SetFieldText(*ViewStatusLabel, caption + StatsText(first->InView, decimalSeparator_, gap));
 }
 
 std::vector<ChannelSpan> TForm1::Channels() const {

@@ -566,6 +566,9 @@ TEST_F(MainWindow, StatusBarAndReadOutShowTheSamples) {
                          : QString("Im Bild: Min %1   Max %2   Mittel %3")
                                .arg(text(lo), text(hi), QString::number(sum / n, 'g', 6).replace('.', ',')))
             << v.low;
+        // The field keeps its size over shorter texts and grows for longer ones: never cut.
+        QApplication::processEvents();
+        EXPECT_GE(form->ViewStatusLabel->width(), form->ViewStatusLabel->sizeHint().width()) << v.low;
     }
     EXPECT_EQ(form->CountStatusLabel->text(), "Messwerte: 1000");
 
