@@ -264,6 +264,8 @@ public:
     void Paint();
     // Re-renders the plot area only (when AutoRedraw, else Paint) and asks the sharing partners to repaint.
     void Redraw();
+    // The rims: background, shadow, caption and scales. The plot area is left as it was; the plot
+    // picture drawn there next covers it.
     void RenderScales(Canvas& c);
     void RenderPlotBackground(Canvas& c, int x0, int y0);
     void RenderData(Canvas& c, int x0, int y0, bool mono, bool noGrid);

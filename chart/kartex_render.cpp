@@ -82,7 +82,14 @@ void TKartex::RenderScales(Canvas& c) {
     c.SetPenColor(windColor_);
     c.SetBrushColor(windColor_);
     c.SetBrushStyle(bsSolid);
-    c.Rectangle(0, 0, W, H);
+    // The background of the rims: the plot area is left to the plot picture, which covers it whole.
+    const int px1 = std::clamp(geom_.LRim, 0, W), py1 = std::clamp(geom_.TRim, 0, H);
+    const int px2 = std::clamp(geom_.LRim + std::max(PlotWidth() + 1, 0), px1, W);
+    const int py2 = std::clamp(geom_.TRim + std::max(PlotHeight() + 1, 0), py1, H);
+    c.FillRect(0, 0, W, py1);
+    c.FillRect(0, py1, px1, py2);
+    c.FillRect(px2, py1, W, py2);
+    c.FillRect(0, py2, W, H);
     if (s > 0) {
         c.SetPenColor(shadowBakColor_);
         c.SetBrushColor(shadowBakColor_);

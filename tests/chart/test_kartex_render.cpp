@@ -168,6 +168,24 @@ TEST_F(KartexRender, ShadowCaptionAndCrosshair) {
     EXPECT_EQ(At(120, c.Y), clBlack);
 }
 
+// A paint draws every pixel of the picture: whatever the picture held before, rims, shadow and plot area
+// come out the same (the rims are filled around the plot area, which its own picture covers).
+TEST_F(KartexRender, APaintLeavesNothingOfThePictureBefore) {
+    for (const int shadow : {0, 6}) {
+        k.SetShadowWidth(shadow);
+        k.SetCaption(shadow ? "Messung" : "");
+        k.MoveToPoint(0, 10);
+        k.LineToPoint(210, 130);
+        k.Paint();
+        const QImage clean = k.ChartBitmap().copy();
+        k.ChartCanvas().SetBrushColor(0x00FF00);
+        k.ChartCanvas().FillRect(0, 0, 280, 200);
+        k.PlotCanvas().FillRect(0, 0, 280, 200);
+        k.Paint();
+        EXPECT_EQ(k.ChartBitmap(), clean) << "shadow " << shadow;
+    }
+}
+
 TEST_F(KartexRender, ArbitraryRecordsWithGridAndLogAxesPaintSafely) {
     std::mt19937_64 rng(99);
     const double specials[] = {std::numeric_limits<double>::quiet_NaN(),
