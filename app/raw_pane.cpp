@@ -304,7 +304,14 @@ void TRawPane::SyncBars() {
         if (QuietScrollBar* q = quiet(bar)) q->Hold();
     QScrollBar* v = verticalScrollBar();
     const int top = TopIndex();
-    v->setRange(0, MaxTop());
+    {
+        // The vertical bar is always shown: its range, which grows with every append, has no bar to show
+        // or hide, and the scroll area's answer to a new range (laying its bars out again) repainted
+        // both bars and the pane's background once per notification.
+        // A range that cuts the value moves it: that move must reach the scroll area.
+        const QSignalBlocker quiet(v->value() <= MaxTop() ? v : nullptr);
+        v->setRange(0, MaxTop());
+    }
     v->setPageStep(Rows());
     v->setSingleStep(1);
     v->setValue(top);

@@ -205,6 +205,34 @@ TEST(RawPane, PaintsOnlyTheLinesInView) {
     }
 }
 
+// Once the slider is at its shortest and at the end, a further line moves nothing on either bar, and the
+// bars are not painted again at every append (both were, when the grown range laid them out again).
+TEST(RawPane, AppendsAtTheEndPaintNoBar) {
+    Shown s;
+    // Lines wider than the pane, as a device's are: both bars are shown.
+    const QString wide = QStringLiteral("23.500,1013.250,0.004,47.110,12.900,88.020 ");
+    QStringList first;
+    for (int i = 0; i < 2000; ++i)
+        first << wide + QString::number(i);
+    s.pane.AppendLines(first);
+    QApplication::processEvents();
+    struct Counter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            paints += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    s.pane.verticalScrollBar()->installEventFilter(&counter);
+    s.pane.horizontalScrollBar()->installEventFilter(&counter);
+    for (int i = 2000; i < 2030; ++i) {
+        s.pane.AppendLines({wide + QString::number(i)});
+        QTest::qWait(20); // a display frame: the queued layout and the paint it asks for
+    }
+    EXPECT_LE(counter.paints, 6);                                    // was both bars at every append: 62
+    EXPECT_EQ(s.TopText(), wide + QString::number(2030 - s.Rows())); // still following
+}
+
 // The horizontal range reaches the widest line, also one wider in pixels than the longest in characters.
 // An append while following moves the lines on screen and paints only the new rows: what the screen
 // then shows is what a paint of the whole pane draws, also with the ring full and with several lines
