@@ -101,26 +101,40 @@ std::filesystem::path ResolveTarget(const std::string& fileName) {
     return target;
 }
 
-FileDescriptor CreateTemporaryBeside(const std::filesystem::path& target, std::string& tempPath, int& err) {
+// Tries fresh hidden names beside the target (its name, the kind, the process id and a counter) until
+// `make` creates one (false with errno set when it cannot): returns that name, or an empty one with err
+// set (EEXIST when a hundred names were taken).
+std::string MakeBeside(const std::filesystem::path& target, const char* kind,
+                       const std::function<bool(const std::filesystem::path&)>& make, int& err) {
     static std::atomic<unsigned> counter{0};
-    std::filesystem::path dir = target.parent_path();
-    std::string base = "." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-";
+    const std::filesystem::path dir = target.parent_path();
+    const std::string base = "." + target.filename().string() + kind + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::filesystem::path candidate = dir / (base + std::to_string(counter.fetch_add(1)));
-        // 0666 lets the umask decide the permissions, as for any newly created file.
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            tempPath = candidate.string();
+        const std::filesystem::path candidate = dir / (base + std::to_string(counter.fetch_add(1)));
+        if (make(candidate)) {
             err = 0;
-            return FileDescriptor(fd);
+            return candidate.string();
         }
         if (errno != EEXIST) {
             err = errno;
-            return FileDescriptor();
+            return {};
         }
     }
     err = EEXIST;
-    return FileDescriptor();
+    return {};
+}
+
+FileDescriptor CreateTemporaryBeside(const std::filesystem::path& target, std::string& tempPath, int& err) {
+    int fd = -1;
+    tempPath = MakeBeside(
+        target, ".tmp",
+        [&](const std::filesystem::path& candidate) {
+            // 0666 lets the umask decide the permissions, as for any newly created file.
+            fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            return fd >= 0;
+        },
+        err);
+    return FileDescriptor(fd); // -1 when no name could be made
 }
 
 void SyncDirectory(const std::filesystem::path& dir) {
@@ -370,24 +384,21 @@ bool LinkWholeFile(const std::string& source, const std::string& fileName) {
     if (targetExists && (!S_ISREG(old.st_mode) || ::access(target.c_str(), W_OK) != 0 ||
                          old.st_uid != run.st_uid || old.st_gid != run.st_gid))
         return false;
-    static std::atomic<unsigned> counter{0};
-    const std::string base = "." + target.filename().string() + ".link" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path name =
-            target.parent_path() / (base + std::to_string(counter.fetch_add(1)));
-        if (::link(source.c_str(), name.c_str()) != 0) {
-            if (errno == EEXIST) continue;
-            return false; // another file system, or one without links
-        }
-        // The permissions a saved file has: those of the file it replaces, or a new file's. The other
-        // name stays private through its folder.
-        if (::chmod(name.c_str(), targetExists ? (old.st_mode & 07777) : NewFileMode()) != 0 ||
-            ::rename(name.c_str(), target.c_str()) != 0) {
-            ::unlink(name.c_str());
-            return false;
-        }
-        SyncDirectory(target.parent_path());
-        return true;
+    int err = 0;
+    const std::string name = MakeBeside(
+        target, ".link",
+        [&](const std::filesystem::path& candidate) {
+            return ::link(source.c_str(), candidate.c_str()) == 0;
+        },
+        err);
+    if (name.empty()) return false; // another file system, or one without links
+    // The permissions a saved file has: those of the file it replaces, or a new file's. The other name
+    // stays private through its folder.
+    if (::chmod(name.c_str(), targetExists ? (old.st_mode & 07777) : NewFileMode()) != 0 ||
+        ::rename(name.c_str(), target.c_str()) != 0) {
+        ::unlink(name.c_str());
+        return false;
     }
-    return false;
+    SyncDirectory(target.parent_path());
+    return true;
 }
