@@ -403,14 +403,9 @@ void Canvas::RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, b
     }
     if (dy == 0 && !dashed) {
         // A horizontal solid line (grid lines, axes, flat stretches of data): one span of a row.
-        if (y0 < 0 || y0 >= img_->height()) return;
         const long long a = x0 + smaj * iLo, b = x0 + smaj * iHi;
-        QRgb* row = Row(bits, bpl, y0);
-        const int from = static_cast<int>(std::min(a, b)), to = static_cast<int>(std::max(a, b));
-        if (!xorMode) return FillPixels(row + from, static_cast<std::size_t>(to - from + 1), rgb);
-        for (int x = from; x <= to; ++x)
-            row[x] ^= m;
-        return;
+        return PlotSpan(bits, y0, static_cast<int>(std::min(a, b)), static_cast<int>(std::max(a, b)), rgb,
+                        xorMode);
     }
     for (long long i = iLo; i <= iHi; ++i) {
         const long long mj = maj0 + smaj * i;
