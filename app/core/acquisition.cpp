@@ -24,8 +24,11 @@ void Acquisition::Restart() {
     breakLine_ = false;
     joined_.fill(false);
     state_.ChannelCount = 0;
-    for (std::string& name : state_.ChannelNames)
-        name.clear();
+    for (std::size_t c = 0; c < kMaxChannels; ++c)
+        if (!state_.NamedByUser[c]) {
+            state_.ChannelNames[c].clear();
+            state_.ChannelUnits[c].clear();
+        }
     state_.ValuesDropped = false;
     framer_.Reset();
 }
@@ -66,10 +69,13 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
     bool changed = fields.Count > state_.ChannelCount;
     state_.ChannelCount = std::max(state_.ChannelCount, fields.Count);
     for (int c = 0; c < fields.Count; ++c) {
-        const std::string_view name = fields.Fields[static_cast<std::size_t>(c)].Name;
+        const ReceivedField& field = fields.Fields[static_cast<std::size_t>(c)];
         std::string& known = state_.ChannelNames[static_cast<std::size_t>(c)];
-        if (!name.empty() && known != name) {
-            known.assign(name);
+        std::string& unit = state_.ChannelUnits[static_cast<std::size_t>(c)];
+        if (!field.Name.empty() && !state_.NamedByUser[static_cast<std::size_t>(c)] &&
+            (known != field.Name || unit != field.Unit)) {
+            known.assign(field.Name);
+            unit.assign(field.Unit);
             changed = true;
         }
     }
@@ -91,9 +97,14 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
             continue;
         }
         const auto raw = static_cast<float>(*value);
-        // Computed in extended precision from the single values and the integer, then stored as single.
+        // Computed in extended precision from the single values and the integer, then stored as single;
+        // a channel's own factor and offset likewise.
+        const AcquisitionState::Calibration& own = state_.Calibrations[i];
         const auto plotted =
-            static_cast<float>(static_cast<long double>(raw) * state_.DataScale + state_.DataOffset);
+            c > 0 && own.Own()
+                ? static_cast<float>(static_cast<long double>(raw) * own.Scale.value_or(state_.DataScale) +
+                                     static_cast<long double>(own.Offset.value_or(state_.DataOffset)))
+                : static_cast<float>(static_cast<long double>(raw) * state_.DataScale + state_.DataOffset);
         if (c == 0) {
             state_.RawValue = raw;
             state_.PlotValue = plotted;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,8 +33,20 @@ struct AcquisitionState {
     // (index 0) is what a line of one value gives; RawValue and PlotValue are its.
     int ChannelCount = 0;                                 // the most values (or names) a line gave
     std::array<std::string, kMaxChannels> ChannelNames{}; // from labels and header lines
-    std::array<float, kMaxChannels> ChannelValues{};      // the latest plotted value of each
-    bool ValuesDropped = false;                           // a line gave more values than there are channels
+    std::array<std::string, kMaxChannels> ChannelUnits{}; // from the same labels ("temp[°C]")
+    // Channels the user named: their name and unit stay what the user gave, whatever the device says,
+    // and a new run keeps them.
+    std::array<bool, kMaxChannels> NamedByUser{};
+    // A channel's own scale factor and offset (any real numbers), for channels 2 … 16; what a channel
+    // does not have of its own, and channel 1 always, is DataScale and DataOffset.
+    struct Calibration {
+        std::optional<double> Scale;
+        std::optional<double> Offset;
+        bool Own() const { return Scale || Offset; }
+    };
+    std::array<Calibration, kMaxChannels> Calibrations{};
+    std::array<float, kMaxChannels> ChannelValues{}; // the latest plotted value of each
+    bool ValuesDropped = false;                      // a line gave more values than there are channels
 };
 
 // When bytes arrived: a monotonic clock for the time axis, and the calendar time in seconds since

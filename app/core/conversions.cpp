@@ -111,6 +111,19 @@ std::string FloatMessage(std::string_view text) {
 
 } // namespace
 
+double LocaleTextToDouble(std::string_view text, const LocaleSeparator& decimalSeparator) {
+    std::string_view s = text;
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    const std::size_t n = ScanNumber(s, decimalSeparator.Text());
+    if (n == 0 || n != s.size()) throw EConvertError(FloatMessage(text));
+    const double value = ParseScanned(s, decimalSeparator.Text());
+    if (!std::isfinite(value)) throw EConvertError(FloatMessage(text));
+    return value;
+}
+
 float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
@@ -168,37 +181,101 @@ bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// The text after a label "name:", "name=" or "name " (a letter, then letters, digits, '_' or '.'; blanks
-// around the ':' or '='), or nothing when the text does not start with such a label. name is set to the
-// label's name.
-std::optional<std::string_view> AfterLabel(std::string_view s, std::string_view* name = nullptr) {
-    if (s.empty() || !IsLetter(s.front())) return std::nullopt;
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Unit symbols a name may carry after its last '_' ("temp_C", "u_mV"); any other suffix stays part of
+// the name ("sensor_1", "max_speed").
+bool IsUnitSuffix(std::string_view s) {
+    static constexpr std::string_view kUnits[] = {
+        "C",   "F",   "K",  "degC", "degF", "V",   "mV",  "uV",   "kV",  "A",   "mA", "uA",  "W",
+        "mW",  "kW",  "Pa", "hPa",  "kPa",  "MPa", "bar", "mbar", "psi", "s",   "ms", "us",  "Hz",
+        "kHz", "MHz", "m",  "mm",   "cm",   "km",  "g",   "kg",   "mg",  "N",   "Nm", "rpm", "pct",
+        "lux", "lx",  "dB", "dBm",  "ohm",  "Ohm", "ppm", "ppb",  "mps", "kmh", "l",  "ml",  "lpm"};
+    return std::find(std::begin(kUnits), std::end(kUnits), s) != std::end(kUnits);
+}
+
+bool IsUnitStart(char c) {
+    return IsLetter(c) || c == '%' || static_cast<unsigned char>(c) >= 0x80; // '°', 'µ', 'Ω' …
+}
+
+// The label at the start of s: a name (a letter, then letters, digits, '_' or '.') and the unit that
+// may follow it: "temp[°C]", "p (hPa)", "I/A", or a unit symbol after the name's last '_' ("temp_C").
+// Returns where the label ends (0: s starts with none).
+std::size_t ScanLabel(std::string_view s, std::string_view& name, std::string_view& unit) {
+    if (s.empty() || !IsLetter(s.front())) return 0;
     std::size_t i = 1;
     while (i < s.size() && (IsLetter(s[i]) || IsDigit(s[i]) || s[i] == '_' || s[i] == '.'))
         ++i;
-    const std::size_t nameEnd = i;
+    std::size_t nameEnd = i;
+    unit = {};
+    std::size_t j = i;
+    while (j < s.size() && IsBlank(s[j]))
+        ++j;
+    if (j < s.size() && (s[j] == '[' || s[j] == '(')) {
+        const char close = s[j] == '[' ? ']' : ')';
+        const std::size_t end = s.find_first_of(std::string_view(&close, 1), j + 1);
+        if (end != std::string_view::npos) {
+            const std::string_view inside = TrimBlanks(s.substr(j + 1, end - j - 1));
+            if (!inside.empty() && inside.size() <= 12 && inside.find_first_of(",;\t:=[()") == inside.npos) {
+                unit = inside;
+                i = end + 1;
+            }
+        }
+    } else if (i + 1 < s.size() && s[i] == '/' && IsUnitStart(s[i + 1])) {
+        std::size_t end = i + 1;
+        while (end < s.size() && !IsBlank(s[end]) &&
+               std::string_view(":=,;\t").find(s[end]) == std::string_view::npos)
+            ++end;
+        unit = s.substr(i + 1, end - i - 1);
+        i = end;
+    } else if (const std::size_t bar = s.substr(0, nameEnd).rfind('_');
+               bar != std::string_view::npos && bar > 0 &&
+               IsUnitSuffix(s.substr(bar + 1, nameEnd - bar - 1))) {
+        unit = s.substr(bar + 1, nameEnd - bar - 1);
+        nameEnd = bar;
+    }
+    name = s.substr(0, nameEnd);
+    return i;
+}
+
+// The text after a label "name:", "name=" or "name " (blanks around the ':' or '='), or nothing when the
+// text does not start with such a label. name and unit are set to the label's.
+std::optional<std::string_view> AfterLabel(std::string_view s, std::string_view* name = nullptr,
+                                           std::string_view* unit = nullptr) {
+    std::string_view n, u;
+    std::size_t i = ScanLabel(s, n, u);
+    if (i == 0) return std::nullopt;
+    const std::size_t labelEnd = i;
     while (i < s.size() && IsBlank(s[i]))
         ++i;
     if (i < s.size() && (s[i] == ':' || s[i] == '=')) {
         ++i;
         while (i < s.size() && IsBlank(s[i]))
             ++i;
-    } else if (i == nameEnd) {
+    } else if (i == labelEnd) {
         return std::nullopt; // the name runs straight into something else
     }
-    if (name) *name = s.substr(0, nameEnd);
+    if (name) *name = n;
+    if (unit) *unit = u;
     return s.substr(i);
 }
 
 // The value at the start of text (after blanks): a number, or a number after a label. end is set to
 // the offset just past the number, name to the label's name.
-std::optional<double> ScanValue(std::string_view text, std::size_t& end, std::string_view& name) {
+std::optional<double> ScanValue(std::string_view text, std::size_t& end, std::string_view& name,
+                                std::string_view& unit) {
     std::string_view s = text;
     while (!s.empty() && IsBlank(s.front()))
         s.remove_prefix(1);
     std::size_t n = ScanNumber(s, ".");
     if (n == 0) {
-        const auto rest = AfterLabel(s, &name);
+        const auto rest = AfterLabel(s, &name, &unit);
         if (!rest) return std::nullopt;
         s = *rest;
         n = ScanNumber(s, ".");
@@ -206,14 +283,6 @@ std::optional<double> ScanValue(std::string_view text, std::size_t& end, std::st
     }
     end = static_cast<std::size_t>(s.data() - text.data()) + n;
     return ParseScanned(s.substr(0, n), ".");
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 // The text after the first delimiter of s (empty when there is none).
@@ -227,14 +296,10 @@ ReceivedField DelimitedField(std::string_view field) {
     ReceivedField f;
     field = TrimBlanks(field);
     std::size_t end = 0;
-    f.Value = ScanValue(field, end, f.Name);
-    if (!f.Value && f.Name.empty() && !field.empty() && IsLetter(field.front())) {
-        std::size_t i = 1;
-        while (i < field.size() &&
-               (IsLetter(field[i]) || IsDigit(field[i]) || field[i] == '_' || field[i] == '.'))
-            ++i;
-        if (i == field.size()) f.Name = field;
-    }
+    f.Value = ScanValue(field, end, f.Name, f.Unit);
+    std::string_view name, unit;
+    if (!f.Value && f.Name.empty() && ScanLabel(field, name, unit) == field.size())
+        f.Name = name, f.Unit = unit;
     return f;
 }
 } // namespace
@@ -253,8 +318,8 @@ std::optional<double> ReceivedLoneNumber(std::string_view text) {
 
 std::optional<double> ReceivedTextToDouble(std::string_view text) {
     std::size_t end = 0;
-    std::string_view name;
-    return ScanValue(text, end, name);
+    std::string_view name, unit;
+    return ScanValue(text, end, name, unit);
 }
 
 ReceivedFields ReceivedTextToValues(std::string_view text) {
@@ -269,7 +334,7 @@ ReceivedFields ReceivedTextToValues(std::string_view text) {
     // The first value is the one a line of a single value gives, whatever follows it.
     ReceivedField first;
     std::size_t end = 0;
-    first.Value = ScanValue(text, end, first.Name);
+    first.Value = ScanValue(text, end, first.Name, first.Unit);
     std::string_view rest = text;
     if (first.Value) {
         add(first);
@@ -300,7 +365,7 @@ ReceivedFields ReceivedTextToValues(std::string_view text) {
                 rest.remove_prefix(1);
             if (rest.empty()) break;
             ReceivedField f;
-            if ((f.Value = ScanValue(rest, end, f.Name))) {
+            if ((f.Value = ScanValue(rest, end, f.Name, f.Unit))) {
                 add(f);
                 rest.remove_prefix(end);
             }
@@ -315,6 +380,29 @@ ReceivedFields ReceivedTextToValues(std::string_view text) {
     if (!first.Value && !(delimited && out.Values == 0 && out.Names >= 2 && !out.Fields[0].Name.empty()))
         return {};
     return out;
+}
+
+std::string_view CutUtf8(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return text;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end; // text[end] continues the character before: cut before that character
+    return text.substr(0, end);
+}
+
+std::string ChannelLabel(std::string_view name, std::string_view unit, std::size_t limit) {
+    if (unit.empty()) return std::string(CutUtf8(name, limit));
+    // The unit is kept whole where it fits; the name gives way first.
+    const std::string suffix = " [" + std::string(CutUtf8(unit, limit > 3 ? limit - 3 : 0)) + "]";
+    if (suffix.size() >= limit) return std::string(CutUtf8(name, limit));
+    return std::string(CutUtf8(name, limit - suffix.size())) + suffix;
+}
+
+std::pair<std::string, std::string> SplitChannelLabel(std::string_view label) {
+    const std::size_t open = label.rfind(" [");
+    if (open == std::string_view::npos || open == 0 || label.size() < open + 4 || label.back() != ']')
+        return {std::string(label), {}};
+    return {std::string(label.substr(0, open)), std::string(label.substr(open + 2, label.size() - open - 3))};
 }
 
 namespace {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // The decimal separator of the user's locale as UTF-8 text: "," or "." in most locales, more than one
 // byte in some ("٫", U+066B). A char converts to it.
@@ -33,6 +34,8 @@ public:
 // such a number, or whose value does not fit a single, raises
 // "'<text>' ist kein gültiger Gleitkommawert".
 float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator);
+// The same text rules in double precision (a channel's own factor and offset).
+double LocaleTextToDouble(std::string_view text, const LocaleSeparator& decimalSeparator);
 
 // Offset field: optional leading blanks, optional sign, then decimal digits, or hexadecimal digits after
 // "$", "x", "X", "0x" or "0X" (up to 32 bits, taken as a signed 32-bit pattern). Anything else, or a
@@ -46,10 +49,12 @@ std::int32_t TextToInt(std::string_view text);
 // so such a line gives no sample. Magnitudes beyond the double range give an infinity, below it zero.
 std::optional<double> ReceivedTextToDouble(std::string_view text);
 
-// One value of a received line: the name of its label (empty without one) and its number, if any.
+// One value of a received line: the name of its label (empty without one), the unit the label gives
+// ("temp[°C]", "p(hPa)", "I/A", "temp_C"; empty without one) and its number, if any.
 struct ReceivedField {
     std::string_view Name;
     std::optional<double> Value;
+    std::string_view Unit;
 };
 
 inline constexpr int kMaxChannels = 16;
@@ -64,6 +69,14 @@ struct ReceivedFields {
     // A line of names only ("temp,hum,p"): it names the channels and gives no sample.
     bool Header() const { return Values == 0 && Count > 0; }
 };
+
+// A channel's name with its unit as the legend, the CSV header and the channel's first record show it:
+// "temp [°C]", or the name alone without a unit. At most `limit` bytes, never cut inside a character.
+std::string ChannelLabel(std::string_view name, std::string_view unit, std::size_t limit = 17);
+// The name and the unit of such a label ("temp [°C]" → "temp", "°C"); a text without a unit is a name.
+std::pair<std::string, std::string> SplitChannelLabel(std::string_view label);
+// At most `limit` bytes of UTF-8 text, cut before a character that would not fit whole.
+std::string_view CutUtf8(std::string_view text, std::size_t limit);
 
 // Several values per line. Channel 1 is what ReceivedTextToDouble gives, and a line without it gives no
 // value at all. When the line holds ',', ';' or a tab, those separate the fields after the first value's:

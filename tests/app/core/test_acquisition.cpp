@@ -152,3 +152,21 @@ TEST(Acquisition, ChannelsShareTheLineXAndGapsBreakTheirLines) {
                                                   {false, 3, 7, 0, 0},
                                                   {true, 3, 61, 0, 1}}));
 }
+
+// A channel's own factor or offset applies to it alone, what it lacks is the global one, and channel 1
+// keeps the global pair whatever it is given; names come with their units.
+TEST(Acquisition, ChannelsOfTheirOwnScaleOffsetAndUnit) {
+    Session r(2, 1);
+    auto& s = r.acq.State();
+    s.Calibrations[0].Scale = 100; // channel 1: not its own
+    s.Calibrations[1].Scale = 0.5;
+    s.Calibrations[2].Offset = -0.25;
+    r.Feed("temp[°C],p(hPa),I/A\r10,20,0.5\r");
+    EXPECT_EQ(s.ChannelNames[1], "p");
+    EXPECT_EQ(s.ChannelUnits[0], "°C");
+    EXPECT_EQ(s.ChannelUnits[2], "A");
+    ASSERT_EQ(r.chart.points.size(), 3u);
+    EXPECT_EQ(r.chart.points[0].y, 21);   // 10 × 2 + 1
+    EXPECT_EQ(r.chart.points[1].y, 11);   // 20 × 0.5 + 1
+    EXPECT_EQ(r.chart.points[2].y, 0.75); // 0.5 × 2 − 0.25
+}

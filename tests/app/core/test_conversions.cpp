@@ -151,12 +151,16 @@ TEST(ReceivedValues, FieldsOfALine) {
         {"1,,3,", "1||3"},                // a gap keeps its place; a trailing empty field is none
         {"1,x?,3", "1||3"},               // a field that is no value is a gap
         {"temp,hum,p", "temp|hum|p"},     // a header
-        {"Zeit [s];T", "Zeit|T"},         // a header with units
-        {"ready", ""},                    // one word is no header
-        {"#1,2", ""},                     // no first value: nothing
-        {",45.1", ""},                    //
-        {"abc def", ""},                  //
-        {std::string("4\0009", 3), "4"},  // a control character joins, it does not separate
+        {"Zeit [s];T", "Zeit[s]|T"},      // a header with units
+        {"temp[°C],p(hPa),I/A", "temp[°C]|p[hPa]|I[A]"},
+        {"temp_C:23.5 sensor_1:2", "temp[C]=23.5|sensor_1=2"}, // a unit symbol after '_' only
+        {"temp (°C): 1; u/mV=2", "temp[°C]=1|u[mV]=2"},
+        {"x[a,b]:1", ""},                // no unit: '[' ends the name, nothing to take
+        {"ready", ""},                   // one word is no header
+        {"#1,2", ""},                    // no first value: nothing
+        {",45.1", ""},                   //
+        {"abc def", ""},                 //
+        {std::string("4\0009", 3), "4"}, // a control character joins, it does not separate
     };
     for (const auto& [line, expected] : cases) {
         const ReceivedFields f = ReceivedTextToValues(line);
@@ -165,6 +169,7 @@ TEST(ReceivedValues, FieldsOfALine) {
             const ReceivedField& field = f.Fields[static_cast<std::size_t>(i)];
             if (i > 0) got += '|';
             got += std::string(field.Name);
+            if (!field.Unit.empty()) got += "[" + std::string(field.Unit) + "]";
             if (field.Value) {
                 char v[32];
                 std::snprintf(v, sizeof v, "%g", *field.Value);
@@ -181,6 +186,18 @@ TEST(ReceivedValues, FieldsOfALine) {
     EXPECT_EQ(many.Count, kMaxChannels);
     EXPECT_EQ(many.Dropped, 2);
     EXPECT_TRUE(ReceivedTextToValues("a;b").Header());
+}
+
+TEST(ChannelLabel, UnitBesideTheNameWithinTheRecord) {
+    EXPECT_EQ(ChannelLabel("temp", "°C"), "temp [°C]");
+    EXPECT_EQ(ChannelLabel("temp", ""), "temp");
+    EXPECT_EQ(ChannelLabel("a_very_long_channel", "hPa"), "a_very_long [hPa]"); // the name gives way
+    EXPECT_EQ(ChannelLabel("Temperatur°°°°°", ""), "Temperatur°°°"); // 17 bytes would cut a '°' in two
+    for (const char* label : {"temp [°C]", "p [hPa]", "plain", "odd [", "[x]"}) {
+        const auto [name, unit] = SplitChannelLabel(label);
+        EXPECT_EQ(ChannelLabel(name, unit, 64), label) << label;
+    }
+    EXPECT_EQ(SplitChannelLabel("temp [°C]").second, "°C");
 }
 
 // The receive path's shortcut must give what the general rules give, and only for a lone number (any
