@@ -35,7 +35,8 @@ namespace {
 
 // Options of one subcommand: "--name value" pairs, flags, and positional arguments.
 struct Options {
-    std::map<QString, QString> values;
+    std::map<QString, QString> values;            // the last of each
+    std::vector<std::pair<QString, QString>> all; // every one, in order (repeatable options)
     QStringList flags;
     QStringList positional;
 
@@ -59,6 +60,7 @@ Options Parse(const QStringList& args, const QStringList& valueOptions, const QS
         if (valueOptions.contains(a)) {
             if (i + 1 >= args.size()) throw UsageError(("option " + a + " needs a value").toStdString());
             o.values[a] = args[++i];
+            o.all.emplace_back(a, args[i]);
         } else if (flagOptions.contains(a)) {
             o.flags << a;
         } else if (a.startsWith('-') && a != "-") {
@@ -112,9 +114,49 @@ void NoteOddLength(const char* command, const std::string& fileName, std::uint64
         std::cerr << "mevrant " << command << ": warning: \"" << fileName << "\" " << note << std::endl;
 }
 
+// --scale F and --offset N set the factor and the whole-number offset of every channel, as the
+// window's fields do; --scale C=F and --offset C=O (repeatable) give channel C its own, any real
+// number (channel 1's offset stays a whole number: it is the window's field).
+void ApplyCalibrations(const Options& o, AcquisitionState& state) {
+    state.DataScale = 1;
+    state.DataOffset = 0;
+    for (const auto& [name, value] : o.all) {
+        if (name != "--scale" && name != "--offset") continue;
+        const std::string text = value.toStdString();
+        const std::size_t eq = text.find('=');
+        int channel = 1;
+        std::string number = text;
+        if (eq != std::string::npos) {
+            const std::optional<double> c = ReceivedLoneNumber(text.substr(0, eq));
+            if (!c || *c != std::floor(*c) || *c < 1 || *c > kMaxChannels)
+                throw UsageError(("option " + name + ": '" + value + "' needs a channel 1 ... 16 before '='")
+                                     .toStdString());
+            channel = static_cast<int>(*c);
+            number = text.substr(eq + 1);
+        }
+        const bool global = eq == std::string::npos;
+        try {
+            if (name == "--offset" && (global || channel == 1)) {
+                state.DataOffset = TextToInt(number);
+            } else if (global || channel == 1) {
+                state.DataScale = LocaleTextToFloat(number, '.');
+            } else {
+                const std::optional<double> v = ReceivedLoneNumber(number);
+                if (!v || !std::isfinite(*v)) throw EConvertError(number);
+                if (name == "--scale")
+                    state.Calibrations[static_cast<std::size_t>(channel - 1)].Scale = *v;
+                else
+                    state.Calibrations[static_cast<std::size_t>(channel - 1)].Offset = *v;
+            }
+        } catch (const EConvertError&) {
+            throw UsageError(("option " + name + ": '" + value + "' is not a number").toStdString());
+        }
+    }
+}
+
 const char* kRecordHelp =
-    "usage: mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] [--time-axis] (--count N | "
-    "--seconds S) -o FILE.mvx\n"
+    "usage: mevrant record --port NAME [--baud RATE] [--scale [C=]F] [--offset [C=]O] [--time-axis] (--count "
+    "N | --seconds S) -o FILE.mvx\n"
     "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
     "prints the number of samples. Numbers use a period as decimal point. Every sample keeps its receive\n"
     "time; with --time-axis its x is that time in seconds since the start (\"X: Zeit (s)\"), else its\n"
@@ -124,16 +166,21 @@ const char* kRecordHelp =
     "(\"23.5,45.1\", \"temp:23.5 hum:45.1\") gives one sample per channel; --count counts lines. --seconds\n"
     "takes any positive number of seconds. An -o that is a folder, a device or a pipe is refused. On the\n"
     "journal's file system -o is the journal's run under a second name, not a copy; a later save over it\n"
-    "replaces it and leaves the run as it was.\n";
+    "replaces it and leaves the run as it was. --scale F and --offset N (a whole number) apply to every\n"
+    "channel; --scale C=F and --offset C=O, repeatable, give channel C (2 ... 16) a factor and offset of\n"
+    "its own, any real numbers. A label with a unit (\"temp[°C]:23.5\", \"p(hPa)\", \"I/A\", \"temp_C\")\n"
+    "names the channel with its unit.\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
-    "[--log-y] [--time-axis]\n"
+    "[--log-y] [--time-axis] [--right N]...\n"
     "Loads an acquisition into a chart set up like the window's (default size 449x361, x from 0 to 100,\n"
     "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
     "the\n"
     "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y. --time-axis labels x\n"
-    "as times, for a file recorded with x in seconds. The picture is written under the name given, which\n"
+    "as times, for a file recorded with x in seconds. --right N (repeatable) draws channel N against a y\n"
+    "axis of its own at the right, fitted to its samples; channels the file keeps there go there too.\n"
+    "The picture is written under the name given, which\n"
     "ends in .bmp, and replaces an older file only when it is whole.\n";
 
 const char* kCsvHelp =
@@ -174,8 +221,7 @@ int Record(const QStringList& args) {
     recording.SetReconnect(false); // a device that goes away ends the recording
     recording.SetLineLimit(count);
     Acquisition& acq = recording.Acq();
-    acq.State().DataScale = static_cast<float>(NumberOption(o, "--scale", 1));
-    acq.State().DataOffset = o.Get("--offset") ? TextToInt(o.Get("--offset")->toStdString()) : 0;
+    ApplyCalibrations(o, acq.State());
     acq.State().TimeAxis = o.Has("--time-axis");
     recording.OnJournalFault = [](const EJournalError& e) {
         std::cerr << "mevrant record: " << e.what() << std::endl;
@@ -233,7 +279,7 @@ int Record(const QStringList& args) {
 }
 
 int Render(const QStringList& args) {
-    const Options o = Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax"},
+    const Options o = Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax", "--right"},
                             {"--no-grid", "--log-y", "--time-axis", "--help"});
     if (o.Has("--help")) {
         std::cout << kRenderHelp;
@@ -276,6 +322,19 @@ int Render(const QStringList& args) {
     struct stat st {};
     if (::stat(in.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         NoteOddLength("render", in, static_cast<std::uint64_t>(st.st_size));
+    // Channels put on the right axis here join those the file has there.
+    for (const auto& [name, value] : o.all) {
+        if (name != "--right") continue;
+        bool ok = false;
+        const int channel = value.toInt(&ok);
+        if (!ok || channel < 1 || channel > chart.SeriesCount())
+            throw UsageError(("option --right: '" + value + "' is no channel of the file (1 ... " +
+                              QString::number(chart.SeriesCount()) + ")")
+                                 .toStdString());
+        chart.SeriesStore(channel - 1).SetLayer(kRightAxisLayer);
+    }
+    ShowAxesOfChannels(chart);
+    FitRightAxis(chart);
     chart.ExportBitmap(out, true);
     return 0;
 }

@@ -98,6 +98,58 @@ void ConfigureMainChart(TKartex& k) {
         }
 }
 
+void SetRightAxis(TKartex& k, bool on) {
+    if (on == RightAxisShown(k)) return;
+    PaintSuppression once(k);
+    TScalePropsVert& left = *k.Scale1Y();
+    TScalePropsVert& right = *k.ScaleY(kRightAxisLayer);
+    if (on) {
+        right.SetScalePos(0);
+        right.SetMinRange(left.MinRange());
+        right.SetMinTicks(left.MinTicks());
+        right.SetShortTicks(left.ShortTicks());
+        right.SetLabelType(left.LabelType());
+        right.SetDecPlaces(left.DecPlaces());
+        right.SetColorScale(left.ColorScale());
+        right.SetFont(left.Font());
+        right.SetScaleLocation(slRight);
+        right.SetCaptionPosX(0);
+        right.SetCaptionPosY(-16);
+        right.SetCaptionAlignment(taRightJustify);
+        right.SetCaptionAnchor(uaSclTopLft);
+        right.SetLogarithmic(left.Logarithmic());
+        // Until it is fitted the right axis shows the left one's range.
+        k.SetXControlledBy(kRightAxisLayer, 1);
+        k.SetLayerRange(kRightAxisLayer, k.Scale1X()->RangeLow(), left.RangeLow(), k.Scale1X()->RangeHigh(),
+                        left.RangeHigh());
+    } else {
+        k.SetXControlledBy(kRightAxisLayer, kRightAxisLayer);
+    }
+    right.SetVisible(on);
+    k.SetRRim(on ? 50 : 20);
+    k.SetMouseLayer(kRightAxisLayer, on);
+}
+
+bool RightAxisShown(const TKartex& k) {
+    return const_cast<TKartex&>(k).ScaleY(kRightAxisLayer)->Visible();
+}
+
+void ShowAxesOfChannels(TKartex& k) {
+    const std::vector<ChannelSpan> channels = ChartChannels(k);
+    SetRightAxis(k, std::any_of(channels.begin(), channels.end(),
+                                [](const ChannelSpan& c) { return c.Layer == kRightAxisLayer; }));
+}
+
+void FitRightAxis(TKartex& k) {
+    if (!RightAxisShown(k)) return;
+    TScalePropsVert& right = *k.ScaleY(kRightAxisLayer);
+    const ViewSummary view = SummarizeView(k, ChartRange(k));
+    const TYRange r = view.InViewShown(kRightAxisLayer);
+    ViewRange v{k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh(), right.RangeLow(), right.RangeHigh()};
+    FitY(v, right.Logarithmic() ? r.MinAbove : r.Min, r.Max, right.Logarithmic());
+    k.SetLayerRange(kRightAxisLayer, v.XLow, v.YLow, v.XHigh, v.YHigh);
+}
+
 void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {
     k.Scale1X()->SetMinTicks(kDoubleTicks);
     k.Scale1Y()->SetMinTicks(kDoubleTicks);
@@ -127,21 +179,36 @@ TItemStore& KartexSink::List(int channel) {
     if (!ready_.test(c)) {
         chart_.EnsureSeries(channel + 1);
         TItemStore& list = chart_.SeriesStore(channel);
-        list.SetDataColor(ChannelColor(channel));
+        list.SetDataColor(colors_[c]);
         list.SetClassDefault(static_cast<std::uint8_t>(channel));
         list.SetLineWidth(static_cast<std::uint8_t>(chart_.LineWidth()));
         list.SetPenStyle(chart_.PenStyle());
         list.SetAllocSize(chart_.AllocSize());
+        list.SetLayer(layers_[c]);
         ready_.set(c);
         if (OnNewList) OnNewList(channel, list);
     }
     return chart_.SeriesStore(channel);
 }
 
+void KartexSink::SetChannelLayer(int channel, int layer) {
+    const auto c = static_cast<std::size_t>(channel);
+    layers_[c] = layer;
+    if (ready_.test(c) || channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetLayer(layer);
+}
+
+void KartexSink::SetChannelColor(int channel, TColor color) {
+    const auto c = static_cast<std::size_t>(channel);
+    colors_[c] = color;
+    if (ready_.test(c) || channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetColor(color);
+}
+
 void KartexSink::MoveToPoint(int channel, double x, double y, double time) {
-    std::string_view name;
-    if (state_ && state_->ChannelCount >= 2) name = state_->ChannelNames[static_cast<std::size_t>(channel)];
-    List(channel).MoveToPoint(x, y, time, name);
+    std::string label;
+    if (state_ && state_->ChannelCount >= 2)
+        label = ChannelLabel(state_->ChannelNames[static_cast<std::size_t>(channel)],
+                             state_->ChannelUnits[static_cast<std::size_t>(channel)]);
+    List(channel).MoveToPoint(x, y, time, label);
 }
 
 void KartexSink::LineToPoint(int channel, double x, double y, double time) {
@@ -156,8 +223,9 @@ void KartexSink::ChannelsChanged(const AcquisitionState& state) {
     for (int c = 0; c < std::min(state.ChannelCount, chart_.SeriesCount()); ++c) {
         TItemStore& list = chart_.SeriesStore(c);
         const std::string& name = state.ChannelNames[static_cast<std::size_t>(c)];
-        if (list.ItemCount() > 0 && !name.empty() && RecordText(list.Item(0)) != name.substr(0, 17))
-            list.SetItemText(0, name);
+        const std::string label = ChannelLabel(name, state.ChannelUnits[static_cast<std::size_t>(c)]);
+        if (list.ItemCount() > 0 && !name.empty() && RecordText(list.Item(0)) != label)
+            list.SetItemText(0, label);
     }
 }
 
@@ -169,7 +237,8 @@ std::vector<ChannelSpan> ChartChannels(const TKartex& k) {
         // A series' class is that of its first record (a loaded file's channel), else the one it is
         // given (a channel whose samples are all gaps so far).
         const int itemClass = list.ItemCount() > 0 ? list.Item(0).ItemClass : list.ClassDefault();
-        spans.push_back({s, 0, list.ItemCount(), itemClass});
+        const int layer = list.ItemCount() > 0 ? list.Item(0).Layer : list.PointLayer();
+        spans.push_back({s, 0, list.ItemCount(), itemClass, layer});
     }
     return spans;
 }
@@ -266,6 +335,13 @@ TYRange ViewSummary::InViewShown() const {
     TYRange r;
     for (const SeriesView& sv : Series)
         if (sv.Shown) r.Add(sv.InView);
+    return r;
+}
+
+TYRange ViewSummary::InViewShown(int layer) const {
+    TYRange r;
+    for (const SeriesView& sv : Series)
+        if (sv.Shown && sv.Span.Layer == layer) r.Add(sv.InView);
     return r;
 }
 

@@ -9,6 +9,7 @@
 #include "chart/core/colors.h"
 #include "chart/core/line_run_index.h"
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -39,6 +40,13 @@ public:
     void LineToPoint(int channel, double x, double y, double time) override;
     void ChannelsChanged(const AcquisitionState& state) override;
     void Restart() override;
+    // The chart layer a channel's samples go on (1: the left y axis, 2: the right one); a list that is
+    // set up already moves there with every record.
+    void SetChannelLayer(int channel, int layer);
+    int ChannelLayer(int channel) const { return layers_[static_cast<std::size_t>(channel)]; }
+    // The colour a channel is drawn in (ChannelColor until one is given); a list set up already takes it
+    // with every record.
+    void SetChannelColor(int channel, TColor color);
 
 private:
     TItemStore& List(int channel);
@@ -46,7 +54,30 @@ private:
     TKartex& chart_;
     const AcquisitionState* state_ = nullptr;
     std::bitset<kMaxChannels> ready_;
+    std::array<TColor, kMaxChannels> colors_ = [] {
+        std::array<TColor, kMaxChannels> a{};
+        for (int c = 0; c < kMaxChannels; ++c)
+            a[static_cast<std::size_t>(c)] = ChannelColor(c);
+        return a;
+    }();
+    std::array<int, kMaxChannels> layers_ = [] {
+        std::array<int, kMaxChannels> a{};
+        a.fill(1);
+        return a;
+    }();
 };
+
+// The layer of the right y axis: a channel drawn there has a y range of its own, the x of layer 1.
+inline constexpr int kRightAxisLayer = 2;
+// Shows or hides the right y axis: layer 2's y scale at the right of the plot, set up as the left one
+// (ticks, font, logarithmic or not), its x range joined to layer 1's, panned and zoomed by the mouse
+// with it. The right rim widens for the labels; without the axis the chart is as it always was.
+void SetRightAxis(TKartex& chart, bool on);
+bool RightAxisShown(const TKartex& chart);
+// A loaded file's channels on the right axis (their records on layer 2) show it.
+void ShowAxesOfChannels(TKartex& chart);
+// The right axis' y range fitted to its channels' samples in the chart's x range, as "Y auto" fits.
+void FitRightAxis(TKartex& chart);
 
 // Where one channel's samples are: items [Begin, End) of one of the chart's series. Channel c is series
 // c, during an acquisition and for a loaded file alike (loading splits a file into its channels).
@@ -55,6 +86,7 @@ struct ChannelSpan {
     int Begin = 0;
     int End = 0;
     int Class = 0;
+    int Layer = 1; // of its records: 1 on the left y axis, kRightAxisLayer on the right one
 };
 
 // The channels the chart holds, channel 1 first: one per series.
@@ -98,6 +130,8 @@ struct ViewSummary {
     // The newest x of the channels drawn (−∞ without one), and their samples in view together.
     double NewestShown() const;
     TYRange InViewShown() const;
+    // Those of the channels drawn on one layer.
+    TYRange InViewShown(int layer) const;
     const SeriesView* FirstShown() const;
 };
 

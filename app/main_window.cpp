@@ -93,12 +93,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     });
     BuildControls();
     sink_ = std::make_unique<KartexSink>(*Kartex1);
+    for (int c = 0; c < kMaxChannels; ++c)
+        channels_[static_cast<std::size_t>(c)].Color = ChannelColor(c);
     source_ = std::make_unique<SerialSource>(*port_);
     recording_ = std::make_unique<Recording>(*source_, *sink_);
     Recording& r = *recording_;
-    r.OnShown = [this](std::string_view raw, bool) {
-        shown_ << QString::fromLatin1(raw.data(), static_cast<qsizetype>(raw.size()));
-    };
+    r.OnShown = [this](std::string_view raw, bool) { shown_ << DeviceText(raw); };
     r.OnReceived = [this](int added) { Received(added); };
     r.OnStateChanged = [this] { SourceStateChanged(); };
     r.OnJournalFault = [this](const EJournalError& e) { JournalFault(e); };
@@ -163,6 +163,7 @@ void TForm1::BuildControls() {
     LetzteErfassungen = datei->addMenu(QStringLiteral("Letzte Erfassungen"));
     connect(LetzteErfassungen, &QMenu::aboutToShow, this, [this] { FillRecentRuns(); });
     Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
+    Kanaele1 = menuBar()->addAction(QStringLiteral("Kanäle …"));
     Info1 = menuBar()->addAction(QStringLiteral("Info"));
     // Each menu command runs its handler; what escapes it goes to the error box.
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
@@ -172,6 +173,7 @@ void TForm1::BuildControls() {
         {ErfassungSpeichern, &TForm1::ErfassungSpeichernClick},
         {Erfassungladen, &TForm1::ErfassungladenClick},
         {Einstellungen1, &TForm1::Einstellungen1Click},
+        {Kanaele1, &TForm1::KanaeleClick},
         {Info1, &TForm1::Info1Click},
     };
     for (const auto& [action, handler] : commands)
@@ -475,6 +477,7 @@ void TForm1::StartButtonClick() {
     AcquisitionState& s = Acq().State();
     s.DataScale = scale;
     s.DataOffset = offset;
+    LoadChannelSettings(); // the device's own channel settings, with the run's first sample
     ApplyAxisRange(xmax, ymax, ymin);
     rateSamples_ = 0;
     rateClock_.start();
@@ -746,6 +749,7 @@ void TForm1::ErfassungladenClick() {
     Kartex1->LoadItemFile(name.toStdString(), true);
     chartLoaded_ = true;
     chartRun_.clear();
+    ChartLoaded();
     NoteOddFile(name);
 }
 

@@ -2,6 +2,7 @@
 // The main window: port and graph parameters on the left, raw-data pane, value display and chart on the
 // right. Its handlers tie the port's received characters to the chart.
 
+#include "app/channel_dialog.h"
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
 #include "app/core/journal.h"
@@ -92,6 +93,7 @@ public:
     QMenu* LetzteErfassungen = nullptr; // the runs the journal keeps
     QAction* Einstellungen1 = nullptr;
     QAction* Info1 = nullptr;
+    QAction* Kanaele1 = nullptr; // "Kanäle …": the channel table
 
     TComPort& ComPort1() { return *port_; }
     Acquisition& Acq() { return recording_->Acq(); }
@@ -154,6 +156,13 @@ public:
     void ErfassungladenClick();
     void Einstellungen1Click();
     void Info1Click();
+    // Opens the channel table (window-modal); "OK" applies it (ApplyChannelSettings).
+    void KanaeleClick();
+    // Each channel's name, unit, factor, offset, colour, shown and axis, from now on: channel 1's factor
+    // and offset are the fields' (taken at Start), the others apply to the next sample. Every number is
+    // checked first: a bad one (EConvertError) changes nothing. Remembered for the device of the run.
+    void ApplyChannelSettings(const std::vector<ChannelSetting>& rows);
+    const std::vector<ChannelSetting>& ChannelSettings() const { return channels_; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -192,6 +201,14 @@ private:
     QPoint LegendPlace();
     void ShowRate();
     void NoteOddFile(const QString& name);
+    // The right axis shows when a channel is on it (the run's, or the loaded file's records).
+    void ArrangeAxes();
+    void ChartLoaded();
+    // The channel table's rows in effect: the remembered ones of a device, and the window's state.
+    void LoadChannelSettings();
+    void SaveChannelSettings() const;
+    QString ChannelDevice() const;
+    int ChannelRows() const;
     void JournalSynced();
     void JournalFault(const EJournalError& e);
     void FillRecentRuns();
@@ -215,6 +232,7 @@ private:
     std::string journalFolder_;
     QString chartRun_;         // the journal run the chart holds, if any
     bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
+    std::vector<ChannelSetting> channels_{kMaxChannels}; // every channel's
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
     ViewSummary view_;             // of the last frame, for the status bar and the legend

@@ -64,6 +64,7 @@ void TForm1::OpenJournalRun(const QString& path) {
     Kartex1->LoadItemFile(path.toStdString(), true);
     chartLoaded_ = true;
     chartRun_ = path;
+    ChartLoaded();
     NoteOddFile(path);
     JournalStatusLabel->setText(QStringLiteral("Geöffnet: %1").arg(QFileInfo(path).fileName()));
 }

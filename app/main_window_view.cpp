@@ -7,6 +7,7 @@
 #include "app/main_chart.h"
 #include "app/main_window.h"
 #include "app/view_texts.h"
+#include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
 
 #include <QCheckBox>
@@ -52,12 +53,29 @@ bool TForm1::FollowData() {
     if (!view_.FirstShown()) return false;
     if (follow) FollowNewest(v, view_.NewestShown());
     MeasureView(k, view_, v);
+    // With a right axis each y axis fits its own channels; without one every channel shown counts.
+    const bool right = RightAxisShown(k);
+    ViewRange r2{v.XLow, v.XHigh, k.ScaleY(kRightAxisLayer)->RangeLow(),
+                 k.ScaleY(kRightAxisLayer)->RangeHigh()};
+    const ViewRange now2 = r2;
     if (yAuto) {
-        const TYRange r = view_.InViewShown();
+        const TYRange r = right ? view_.InViewShown(1) : view_.InViewShown();
         FitY(v, k.Scale1Y()->Logarithmic() ? r.MinAbove : r.Min, r.Max, k.Scale1Y()->Logarithmic());
+        if (right) {
+            const TYRange rr = view_.InViewShown(kRightAxisLayer);
+            const bool log = k.ScaleY(kRightAxisLayer)->Logarithmic();
+            FitY(r2, log ? rr.MinAbove : rr.Min, rr.Max, log);
+        }
     }
     view_.Range = v; // the samples in view depend on x alone
-    if (v == now) return false;
+    const bool rightMoved = right && !(r2.YLow == now2.YLow && r2.YHigh == now2.YHigh);
+    if (v == now && !rightMoved) return false;
+    if (!rightMoved) {
+        k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
+        return true;
+    }
+    PaintSuppression once(k); // both axes move, one picture
+    k.SetLayerRange(kRightAxisLayer, v.XLow, r2.YLow, v.XHigh, r2.YHigh);
     k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
     return true;
 }
@@ -123,11 +141,13 @@ std::vector<ChannelSpan> TForm1::Channels() const {
 QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
     const AcquisitionState& s = Acq().State();
     // A loaded file's names are its records' own; the acquisition's are longer than a record takes.
-    std::string name = !chartLoaded_ && Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels
-                           ? s.ChannelNames[static_cast<std::size_t>(channel.Class)]
+    const auto c = static_cast<std::size_t>(channel.Class);
+    std::string name = !chartLoaded_ && Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels &&
+                               !s.ChannelNames[c].empty()
+                           ? ::ChannelLabel(s.ChannelNames[c], s.ChannelUnits[c], 256)
                            : std::string();
     if (name.empty()) name = ChannelName(*Kartex1, channel);
-    return name.empty() ? QStringLiteral("Kanal %1").arg(index + 1) : QString::fromLatin1(name);
+    return name.empty() ? QStringLiteral("Kanal %1").arg(index + 1) : DeviceText(name);
 }
 
 // The legend shows from two channels on: each one's colour, name, newest value, and min, max and mean
@@ -228,12 +248,19 @@ void TForm1::ShowReadOut(double x) {
     const int i = NearestSample(k, first, x);
     if (i < 0 || !std::isfinite(k.SeriesStore(first.Series).Item(i).Y)) return HideReadOut();
     const TChartItem& it = k.SeriesStore(first.Series).Item(i);
-    std::string values = FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_);
+    // Each value with its channel's unit, where it has one.
+    const auto unit = [this](const ChannelSpan& c) {
+        const std::string u = SplitChannelLabel(ChannelLabel(c, 0).toStdString()).second;
+        return u.empty() ? u : " " + u;
+    };
+    std::string values = FormatPlotValue(static_cast<float>(it.Y), decimalSeparator_) + unit(first);
     for (std::size_t c = 1; c < channels.size(); ++c) {
         const int j = NearestSample(k, channels[c], it.X);
         const TChartItem& other = k.SeriesStore(channels[c].Series).Item(j);
-        values += "  |  " + (other.X == it.X ? FormatPlotValue(static_cast<float>(other.Y), decimalSeparator_)
-                                             : std::string("–"));
+        values += "  |  " +
+                  (other.X == it.X
+                       ? FormatPlotValue(static_cast<float>(other.Y), decimalSeparator_) + unit(channels[c])
+                       : std::string("–"));
     }
     k.ShowReadOut(first.Series, i,
                   ReadOutX(Acq().State().TimeAxis, i - first.Begin, it.X, decimalSeparator_) + ": " + values);

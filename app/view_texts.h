@@ -7,6 +7,10 @@
 
 #include <QString>
 
+// Text from the device (a line, a channel's name): UTF-8 where it is valid UTF-8, as most devices send
+// today ("°C" as two bytes), else one character per byte in the 8-bit code page (Latin-1).
+QString DeviceText(std::string_view bytes);
+
 // A sample's value as the chart formats it ("12,5").
 QString ValueText(double value, const LocaleSeparator& separator);
 

@@ -233,10 +233,14 @@ TTextLabel& TKartex::TextLabel(int k) {
 
 void TKartex::ShowReadOut(int series, int index, const std::string& caption) {
     const TChartItem& it = SeriesStore(series).Item(index);
-    const TPoint p = WorldToPixel(1, it.X, it.Y);
+    // On the layer of the item, so a point against the right axis is met where it is drawn.
+    const int layer = it.Layer >= 1 && it.Layer <= kLayers ? it.Layer : 1;
+    const TPoint p = WorldToPixel(layer, it.X, it.Y);
     constexpr int kGap = 8, kBox = 20;
     PaintSuppression once(*this);
     TCrossHair& hair = CrossHair(1);
+    if (hair.Layer() != layer) hair.SetLayer(layer);
+    if (TextLabel(1).Layer() != layer) TextLabel(1).SetLayer(layer);
     hair.SetPosX(it.X);
     hair.SetPosY(it.Y);
     hair.SetMode(chBoth);

@@ -121,7 +121,7 @@ void TItemStore::EndBacking() {
 void TItemStore::AppendPoint(TChartItemKind kind, double x, double y, double x2) {
     TChartItem& slot = NextSlot();
     slot = MakeItem(kind, x, y, x2, 0, dataColor_);
-    slot.Layer = activeLayer_;
+    slot.Layer = pointLayer_ > 0 ? pointLayer_ : activeLayer_;
     slot.ItemClass = classDefault_;
     slot.PenStyle = penStyle_;
     slot.LineWidth = lineWidth_;
@@ -141,6 +141,26 @@ void TItemStore::SetItemText(int index, std::string_view text) {
     slot.Text[0] = static_cast<std::uint8_t>(length);
     if (length > 0) std::memcpy(slot.Text + 1, text.data(), length); // an empty view may hold no pointer
     std::memset(slot.Text + 1 + length, 0, sizeof slot.Text - 1 - length); // nothing of a longer name stays
+}
+
+template <typename Field> void TItemStore::SetEveryRecord(Field TChartItem::*field, Field value) {
+    const TChartItem* begin = Items();
+    if (std::all_of(begin, begin + count_, [&](const TChartItem& it) { return it.*field == value; })) return;
+    if (slice_) Detach(); // a loaded file's pages are copied on write
+    TChartItem* items = block_->Data() + first_;
+    for (int i = 0; i < count_; ++i)
+        items[i].*field = value;
+    ++generation_;
+}
+
+void TItemStore::SetLayer(int layer) {
+    pointLayer_ = layer;
+    SetEveryRecord(&TChartItem::Layer, static_cast<std::int32_t>(layer));
+}
+
+void TItemStore::SetColor(TColor color) {
+    dataColor_ = color;
+    SetEveryRecord(&TChartItem::Color, color);
 }
 
 void TItemStore::AppendItem(const TChartItem& item) {

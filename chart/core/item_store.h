@@ -51,6 +51,12 @@ public:
     // Sets the text record index carries (up to 17 characters): a line's name that came after its first
     // point. No reader draws the text of a point, so caches over the list stay valid (Generation keeps).
     void SetItemText(int index, std::string_view text);
+    // Moves every record of the list, and every later point, to a layer (its own axes): a channel put on
+    // another axis. The active layer (the chart's grid and mouse) stays. The records change, so the
+    // generation does too.
+    void SetLayer(int layer);
+    // Gives every record of the list, and every later one, a colour (a channel drawn in another colour).
+    void SetColor(TColor color);
     // Appends a whole record as given (the kinds other than move-to and line-to have no append of
     // their own); the record is copied entirely, so no byte of an older slot survives.
     void AppendItem(const TChartItem& item);
@@ -101,6 +107,13 @@ public:
     std::uint8_t ClassDefault() const { return classDefault_; }
     void SetClassDefault(std::uint8_t c);
     int ActiveLayer() const { return activeLayer_; }
+    int PointLayer() const { return pointLayer_ > 0 ? pointLayer_ : activeLayer_; }
+
+private:
+    // Sets one field of every record; the generation changes when a record did.
+    template <typename Field> void SetEveryRecord(Field TChartItem::*field, Field value);
+
+public:
     void SetActiveLayer(int layer) { activeLayer_ = layer; }
 
     // Data sharing. `owner` null means: show a list of one's own.
@@ -138,6 +151,7 @@ private:
     std::uint8_t lineWidth_ = 1;
     std::uint8_t classDefault_ = 0;
     int activeLayer_ = 1;
+    int pointLayer_ = 0; // the layer of appended points when not the active one (SetLayer)
 
     TItemStore* owner_ = nullptr;
     std::vector<TItemStore*> users_;

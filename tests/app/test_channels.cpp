@@ -145,6 +145,7 @@ TEST(Channels, AHeaderThatComesLaterNamesTheChannels) {
         {"1,2,3\rp,,q\r4,5,6\r", {"p", "", "q"}, {}},
         {"1,2\rtemperature_outside,h\r3,4\r", {"temperature_outsi", "h"}, {}},
         {"1\r2\rtemp: 3\rtemp,\r4\r", {""}, "1\r2\r3\r4\r"},
+        {"1,2\rtemp[°C],p(hPa)\r3,4\r", {"temp [°C]", "p [hPa]"}, {}}, // units travel with the names
     };
     const auto acquire = [](const std::string& lines, TKartex& k, const std::string& folder) {
         k.SetDataColor(kDataColor);
@@ -204,4 +205,72 @@ TEST(Channels, AHeaderThatComesLaterNamesTheChannels) {
             EXPECT_EQ(std::memcmp(items.data(), expected.data(), items.size() * sizeof(TChartItem)), 0);
         }
     }
+}
+
+// A channel on the right axis draws as the same channel alone on the left axis with the right one's
+// range; the rest of the chart stays as it was. Its records carry the axis, so the file loads back with
+// it; fitting the right axis spans that channel alone.
+TEST(Channels, ARightAxisDrawsItsChannelAgainstARangeOfItsOwn) {
+    const auto show = [](TKartex& k) {
+        Show(k);
+        SetRightAxis(k, true);
+    };
+    TKartex k;
+    show(k);
+    k.SetDataColor(kDataColor);
+    KartexSink sink(k);
+    sink.SetChannelLayer(1, kRightAxisLayer);
+    Acquisition acq;
+    acq.State().DataScale = 1;
+    acq.Restart();
+    std::string lines;
+    for (int i = 0; i < 400; ++i)
+        lines += std::to_string(50 + 45 * std::sin(i * 0.03)) + "," +
+                 std::to_string(1500 + 400 * std::cos(i * 0.05)) + "\r";
+    acq.Receive(lines, sink, nullptr);
+    k.SetLayerRange(kRightAxisLayer, 0, 900, 400, 2100);
+    const QImage all = Picture(k);
+
+    TKartex empty;
+    show(empty);
+    const QImage background = Picture(empty);
+    QImage expected = background.copy();
+    for (int c = 0; c < 2; ++c) {
+        TKartex one;
+        show(one);
+        if (c == 1) one.SetScaleRange(1, 0, 900, 400, 2100);
+        const TItemStore& list = k.SeriesStore(c);
+        for (int i = 0; i < list.ItemCount(); ++i) {
+            TChartItem it = list.Item(i);
+            EXPECT_EQ(it.Layer, c == 0 ? 1 : kRightAxisLayer);
+            it.Layer = 1;
+            one.AddItem(it);
+        }
+        const QImage own = Picture(one);
+        for (int y = 0; y < own.height(); ++y)
+            for (int x = 0; x < own.width(); ++x)
+                if (own.pixel(x, y) != background.pixel(x, y)) expected.setPixel(x, y, own.pixel(x, y));
+    }
+    EXPECT_TRUE(all == expected);
+
+    TempDir dir;
+    const std::string file = (dir / "right.mvx").string();
+    k.SaveItemFile(file);
+    TKartex loaded;
+    Show(loaded);
+    loaded.LoadItemFile(file, true);
+    ShowAxesOfChannels(loaded);
+    EXPECT_TRUE(RightAxisShown(loaded));
+    loaded.SetLayerRange(kRightAxisLayer, 0, 900, 400, 2100);
+    EXPECT_TRUE(Picture(loaded) == all);
+    FitRightAxis(loaded);
+    EXPECT_NEAR(loaded.ScaleY(kRightAxisLayer)->RangeLow(), 1100 - 40, 1);
+    EXPECT_NEAR(loaded.ScaleY(kRightAxisLayer)->RangeHigh(), 1900 + 40, 1);
+    EXPECT_EQ(loaded.Scale1Y()->RangeLow(), -10); // the left axis keeps its range
+
+    // Back on the left: the chart is the plain one again, rims and all.
+    SetRightAxis(loaded, false);
+    TKartex plain;
+    Show(plain);
+    EXPECT_EQ(loaded.RRim(), plain.RRim());
 }

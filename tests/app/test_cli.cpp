@@ -272,7 +272,9 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
     QTemporaryDir dir;
     SimProcess sim({"--channels", "3", "--wave", "ramp", "--decimals", "0", "--count", "500", "--max"});
     const QString mvx = dir.filePath("rec.mvx"), csv = dir.filePath("rec.csv");
-    const Result r = RunMevrant({"record", "--port", sim.Path(), "--count", "500", "-o", mvx});
+    // Channel 2 and 3 of their own factor and offset; channel 1 takes the one for every channel.
+    const Result r = RunMevrant({"record", "--port", sim.Path(), "--count", "500", "--offset", "1", "--scale",
+                                 "2=10", "--offset", "3=-0.5", "-o", mvx});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), "500");
     const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
@@ -281,8 +283,12 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
         const std::size_t c = i / 500, n = i % 500;
         ASSERT_EQ(items[i].ItemClass, c) << i;
         ASSERT_EQ(items[i].Kind, n == 0 ? ikMoveTo : ikLineTo) << i;
-        ASSERT_EQ(items[i].Y, static_cast<double>((n + 100 * c / 3) % 100)) << i; // a third of a period on
+        const double raw = static_cast<double>((n + 100 * c / 3) % 100); // a third of a period on
+        ASSERT_EQ(items[i].Y, c == 0 ? raw + 1 : c == 1 ? raw * 10 + 1 : raw - 0.5) << i;
     }
+    EXPECT_NE(
+        RunMevrant({"record", "--port", sim.Path(), "--count", "1", "--scale", "17=2", "-o", mvx}).exitCode,
+        0);
     // The output is the journal's run under a second name, not a copy; a later save over it leaves the
     // run as it was.
     struct stat out {};
@@ -304,7 +310,7 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = f.readAll().split('\n');
     EXPECT_EQ(rows[0], "sample,time,value1,value2,value3\r");
-    EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"1", "34", "67\r"}));
+    EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"2", "341", "66.5\r"}));
     SaveItems(mvx.toStdString(), std::span(items).first(10));
     EXPECT_EQ(LoadItems(run).size(), 1500u);
     EXPECT_EQ(LoadItems(mvx.toStdString()).size(), 10u);

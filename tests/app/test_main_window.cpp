@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -875,4 +876,79 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// The channel table over a real device: a name and unit of the user's own, a factor and offset for
+// channel 3 that apply to its next samples, channel 2 on the right axis, each remembered for the
+// device; a bad number changes nothing and says why.
+TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    const auto store = [&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
+    QFile values(dir.filePath("values.txt"));
+    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+    values.write("t[°C],p,I\n1,10,100\n");
+    values.close();
+    SimProcess sim({"--file", values.fileName(), "--rate", "200", "--count", "1000000"});
+    const auto start = [&](TForm1& f) {
+        f.RememberSettings(store());
+        f.SelectPort(sim.Path());
+        f.YAutoCheckBox->setChecked(true);
+        QTest::mouseClick(f.StartButton, Qt::LeftButton);
+        return WaitFor(
+            [&] { return f.Kartex1->SeriesCount() == 3 && f.Kartex1->SeriesStore(2).ItemCount() > 3; });
+    };
+    ASSERT_TRUE(start(*form));
+    TKartex& k = *form->Kartex1;
+    const auto table = [&](const std::function<void(QTableWidget&)>& edit) {
+        form->Kanaele1->trigger();
+        auto* dialog = form->findChild<ChannelDialog*>("Kanaele");
+        ASSERT_TRUE(dialog);
+        QTableWidget& t = *dialog->Table();
+        ASSERT_EQ(t.rowCount(), 3);
+        EXPECT_FALSE(t.item(0, ChannelDialog::cScale)->flags() & Qt::ItemIsEditable); // the field's, at Start
+        edit(t);
+        dialog->accept();
+        QApplication::processEvents();
+    };
+    table([](QTableWidget& t) {
+        t.item(1, ChannelDialog::cName)->setText("Druck");
+        t.item(1, ChannelDialog::cUnit)->setText("bar");
+        t.item(2, ChannelDialog::cScale)->setText("0,5");
+        t.item(2, ChannelDialog::cOffset)->setText("-2,25");
+        static_cast<QComboBox*>(t.cellWidget(1, ChannelDialog::cAxis))->setCurrentIndex(1);
+    });
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    EXPECT_TRUE(RightAxisShown(k));
+    const TItemStore& p = k.SeriesStore(1);
+    EXPECT_TRUE(std::all_of(p.Items(), p.Items() + p.ItemCount(),
+                            [](const TChartItem& it) { return it.Layer == kRightAxisLayer; }));
+    const TItemStore& current = k.SeriesStore(2);
+    ASSERT_TRUE(WaitFor([&] { return current.Item(current.ItemCount() - 1).Y == 47.75; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return form->Legend->Rows().size() == 3 && form->Legend->Rows()[1].Name == "Druck [bar]"; }));
+    EXPECT_EQ(form->Legend->Rows()[0].Name, QString::fromUtf8("t [°C]"));
+    // Y auto fits each axis to its own channels: the right one to 10 alone, the left one to 1 … 100.
+    EXPECT_EQ(k.ScaleY(kRightAxisLayer)->RangeLow(), 9.5);
+    EXPECT_EQ(k.ScaleY(kRightAxisLayer)->RangeHigh(), 10.5);
+    EXPECT_LT(k.Scale1Y()->RangeLow(), 1);
+
+    table([](QTableWidget& t) { t.item(2, ChannelDialog::cScale)->setText("x"); });
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("'x' ist kein gültiger Gleitkommawert")) << errors[0].toStdString();
+    EXPECT_EQ(form->ChannelSettings()[2].Scale, "0,5");
+    errors.clear();
+
+    // The next window finds them again for the same device.
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    form->close();
+    form = std::make_unique<TForm1>();
+    form->SetDecimalSeparator(',');
+    form->show();
+    ASSERT_TRUE(start(*form));
+    EXPECT_TRUE(RightAxisShown(*form->Kartex1));
+    EXPECT_EQ(form->ChannelSettings()[1].Name, "Druck");
+    const TItemStore& again = form->Kartex1->SeriesStore(2);
+    EXPECT_EQ(again.Item(again.ItemCount() - 1).Y, 47.75);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }

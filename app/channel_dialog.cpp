@@ -1,0 +1,108 @@
+#include "app/channel_dialog.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+QColor ToQColor(TColor c) {
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+TColor FromQColor(const QColor& q) {
+    return static_cast<TColor>(q.red()) | static_cast<TColor>(q.green()) << 8 |
+           static_cast<TColor>(q.blue()) << 16;
+}
+
+void PaintSwatch(QPushButton& b, TColor c) {
+    QPixmap swatch(28, 12);
+    swatch.fill(ToQColor(c));
+    b.setIcon(QIcon(swatch));
+    b.setIconSize(swatch.size());
+}
+} // namespace
+
+ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>& rows,
+                             const std::vector<QString>& deviceNames)
+    : QDialog(parent), table_(new QTableWidget(static_cast<int>(rows.size()), cColumns, this)) {
+    setWindowTitle(QStringLiteral("Kanäle"));
+    table_->setHorizontalHeaderLabels({QStringLiteral("Vom Gerät"), QStringLiteral("Name"),
+                                       QStringLiteral("Einheit"), QStringLiteral("Skalierungsfaktor"),
+                                       QStringLiteral("Offset"), QStringLiteral("Farbe"),
+                                       QStringLiteral("Anzeigen"), QStringLiteral("Achse")});
+    QStringList numbers;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        numbers << QStringLiteral("Kanal %1").arg(i + 1);
+    table_->setVerticalHeaderLabels(numbers);
+    colors_.resize(rows.size());
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const ChannelSetting& s = rows[static_cast<std::size_t>(r)];
+        const auto text = [&](Column c, const QString& v, const QString& hint = {}) {
+            auto* item = new QTableWidgetItem(v);
+            item->setToolTip(hint);
+            table_->setItem(r, c, item);
+        };
+        const QString device = static_cast<std::size_t>(r) < deviceNames.size()
+                                   ? deviceNames[static_cast<std::size_t>(r)]
+                                   : QString();
+        auto* given = new QTableWidgetItem(device);
+        given->setFlags(Qt::ItemIsEnabled);
+        given->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        table_->setItem(r, cDevice, given);
+        text(cName, s.Name, QStringLiteral("Leer: der Name vom Gerät"));
+        text(cUnit, s.Unit);
+        const QString same = QStringLiteral("Leer: wie Kanal 1");
+        text(cScale, s.Scale, r == 0 ? QString() : same);
+        text(cOffset, s.Offset, r == 0 ? QStringLiteral("Ganze Zahl") : same);
+        colors_[static_cast<std::size_t>(r)] = s.Color;
+        auto* color = new QPushButton(table_);
+        color->setFlat(true);
+        PaintSwatch(*color, s.Color);
+        connect(color, &QPushButton::clicked, this, [this, r, color] {
+            const QColor chosen = QColorDialog::getColor(ToQColor(colors_[static_cast<std::size_t>(r)]), this,
+                                                         QStringLiteral("Farbe von Kanal %1").arg(r + 1));
+            if (!chosen.isValid()) return;
+            colors_[static_cast<std::size_t>(r)] = FromQColor(chosen);
+            PaintSwatch(*color, colors_[static_cast<std::size_t>(r)]);
+        });
+        table_->setCellWidget(r, cColor, color);
+        auto* shown = new QTableWidgetItem();
+        shown->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        shown->setCheckState(s.Shown ? Qt::Checked : Qt::Unchecked);
+        table_->setItem(r, cShown, shown);
+        auto* axis = new QComboBox(table_);
+        axis->addItems({QStringLiteral("Links"), QStringLiteral("Rechts")});
+        axis->setCurrentIndex(s.Right ? 1 : 0);
+        table_->setCellWidget(r, cAxis, axis);
+    }
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table_->horizontalHeader()->setSectionResizeMode(cName, QHeaderView::Stretch);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addWidget(buttons);
+    resize(820, std::min(140 + 30 * static_cast<int>(rows.size()), 600));
+}
+
+std::vector<ChannelSetting> ChannelDialog::Rows() const {
+    std::vector<ChannelSetting> rows(static_cast<std::size_t>(table_->rowCount()));
+    for (int r = 0; r < table_->rowCount(); ++r) {
+        ChannelSetting& s = rows[static_cast<std::size_t>(r)];
+        s.Name = table_->item(r, cName)->text().trimmed();
+        s.Unit = table_->item(r, cUnit)->text().trimmed();
+        s.Scale = table_->item(r, cScale)->text().trimmed();
+        s.Offset = table_->item(r, cOffset)->text().trimmed();
+        s.Color = colors_[static_cast<std::size_t>(r)];
+        s.Shown = table_->item(r, cShown)->checkState() == Qt::Checked;
+        s.Right = static_cast<QComboBox*>(table_->cellWidget(r, cAxis))->currentIndex() == 1;
+    }
+    return rows;
+}
