@@ -21,6 +21,7 @@ struct ChannelSetting {
     TColor Color = 0;
     bool Shown = true;
     bool Right = false; // on the right y axis
+    QString For;        // the device's name of the channel when the row was remembered (empty: none)
 };
 
 class ChannelDialog : public QDialog {

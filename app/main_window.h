@@ -16,9 +16,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -207,6 +209,12 @@ private:
     // The channel table's rows in effect: the remembered ones of a device, and the window's state.
     void LoadChannelSettings();
     void SaveChannelSettings() const;
+    using OwnCalibration = std::pair<std::optional<double>, std::optional<double>>;
+    OwnCalibration RowNumbers(std::size_t channel, const ChannelSetting& row) const;
+    void ApplyChannelRow(std::size_t channel, const ChannelSetting& row, const OwnCalibration& own);
+    std::optional<ChannelSetting> ReadChannelRow(const QString& group, std::size_t channel) const;
+    void DeviceNamed();
+    std::unique_ptr<SampleSink> MakeNameWatch();
     QString ChannelDevice() const;
     int ChannelRows() const;
     void JournalSynced();
@@ -219,6 +227,7 @@ private:
     std::unique_ptr<TComPort> port_;
     std::unique_ptr<KartexSink> sink_;
     std::unique_ptr<SerialSource> source_;
+    std::unique_ptr<SampleSink> nameWatch_; // outlives the recording that calls it
     std::unique_ptr<Recording> recording_;
     QStringList shown_; // the lines of the notification under way, for the pane
     // The chart renders received samples at most once per display frame.
@@ -233,6 +242,7 @@ private:
     QString chartRun_;         // the journal run the chart holds, if any
     bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
     std::vector<ChannelSetting> channels_{kMaxChannels}; // every channel's
+    std::array<std::string, kMaxChannels> namedRows_;    // device names whose remembered rows were taken
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
     ViewSummary view_;             // of the last frame, for the status bar and the legend

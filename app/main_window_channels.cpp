@@ -13,11 +13,19 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <algorithm>
 #include <optional>
 
 namespace {
+// A new device's row: the channel's colour on the left axis, shown, nothing else of its own.
+ChannelSetting PlainRow(int channel) {
+    ChannelSetting row;
+    row.Color = ChannelColor(channel);
+    return row;
+}
+
 std::optional<double> OwnNumber(const QString& text, const LocaleSeparator& separator) {
     if (text.isEmpty()) return std::nullopt;
     return LocaleTextToDouble(text.toStdString(), separator);
@@ -61,57 +69,95 @@ void TForm1::KanaeleClick() {
     dialog->open();
 }
 
-void TForm1::ApplyChannelSettings(const std::vector<ChannelSetting>& rows) {
-    // Every number first: a bad one changes nothing.
-    std::vector<std::pair<std::optional<double>, std::optional<double>>> own(rows.size());
-    for (std::size_t c = 0; c < rows.size(); ++c) {
-        if (c == 0) {
-            if (!rows[0].Scale.isEmpty()) LocaleTextToFloat(rows[0].Scale.toStdString(), decimalSeparator_);
-            if (!rows[0].Offset.isEmpty()) TextToInt(rows[0].Offset.toStdString());
-            continue;
-        }
-        own[c] = {OwnNumber(rows[c].Scale, decimalSeparator_), OwnNumber(rows[c].Offset, decimalSeparator_)};
+// The factor and offset of a row as numbers; throws EConvertError for a bad one. Channel 1's are the
+// fields' texts, checked as the fields are.
+TForm1::OwnCalibration TForm1::RowNumbers(std::size_t channel, const ChannelSetting& row) const {
+    if (channel == 0) {
+        if (!row.Scale.isEmpty()) LocaleTextToFloat(row.Scale.toStdString(), decimalSeparator_);
+        if (!row.Offset.isEmpty()) TextToInt(row.Offset.toStdString());
+        return {};
     }
+    return {OwnNumber(row.Scale, decimalSeparator_), OwnNumber(row.Offset, decimalSeparator_)};
+}
+
+void TForm1::ApplyChannelRow(std::size_t c, const ChannelSetting& row, const OwnCalibration& own) {
     TKartex& k = *Kartex1;
     AcquisitionState& s = Acq().State();
-    const std::vector<ChannelSpan> spans = ChartChannels(k);
-    PaintSuppression once(k);
-    for (std::size_t c = 0; c < rows.size() && c < kMaxChannels; ++c) {
-        const ChannelSetting& row = rows[c];
-        channels_[c] = row;
-        const int channel = static_cast<int>(c);
-        if (c == 0) {
-            if (!row.Scale.isEmpty() && DatSkaleEdit->isEnabled()) DatSkaleEdit->setText(row.Scale);
-            if (!row.Offset.isEmpty() && DatOffsetEdit->isEnabled()) DatOffsetEdit->setText(row.Offset);
-            channels_[0].Scale.clear(); // the fields keep them
-            channels_[0].Offset.clear();
-        } else {
-            s.Calibrations[c] = {own[c].first, own[c].second};
-        }
-        // A name of the user's own stays, whatever the device sends; an empty one gives the device's back.
-        s.NamedByUser[c] = !row.Name.isEmpty();
-        if (s.NamedByUser[c]) {
-            s.ChannelNames[c] = row.Name.toStdString();
-            s.ChannelUnits[c] = row.Unit.toStdString();
-        }
-        sink_->SetChannelColor(channel, row.Color);
-        sink_->SetChannelLayer(channel, row.Right ? kRightAxisLayer : 1);
-        if (c < spans.size()) {
-            k.SetClassVisible(spans[c].Class, row.Shown);
-            // A loaded file's channel carries its name in its first record, where saving finds it.
-            if (chartLoaded_ && !row.Name.isEmpty() && spans[c].End > spans[c].Begin)
-                k.SeriesStore(spans[c].Series)
-                    .SetItemText(spans[c].Begin,
-                                 ::ChannelLabel(row.Name.toStdString(), row.Unit.toStdString()));
-        }
+    channels_[c] = row;
+    const int channel = static_cast<int>(c);
+    if (c == 0) {
+        if (!row.Scale.isEmpty() && DatSkaleEdit->isEnabled()) DatSkaleEdit->setText(row.Scale);
+        if (!row.Offset.isEmpty() && DatOffsetEdit->isEnabled()) DatOffsetEdit->setText(row.Offset);
+        channels_[0].Scale.clear(); // the fields keep them
+        channels_[0].Offset.clear();
+    } else {
+        s.Calibrations[c] = {own.first, own.second};
     }
-    if (!chartLoaded_) sink_->ChannelsChanged(s); // the run's first records take the new names
+    // A name of the user's own stays, whatever the device sends; an empty one gives the device's back.
+    s.NamedByUser[c] = !row.Name.isEmpty();
+    s.ChannelNames[c] = s.NamedByUser[c] ? row.Name.toStdString() : s.DeviceNames[c];
+    s.ChannelUnits[c] = s.NamedByUser[c] ? row.Unit.toStdString() : s.DeviceUnits[c];
+    sink_->SetChannelColor(channel, row.Color);
+    sink_->SetChannelLayer(channel, row.Right ? kRightAxisLayer : 1);
+    const std::vector<ChannelSpan> spans = ChartChannels(k);
+    if (c < spans.size()) {
+        k.SetClassVisible(spans[c].Class, row.Shown);
+        // A loaded file's channel carries its name in its first record, where saving finds it.
+        if (chartLoaded_ && !row.Name.isEmpty() && spans[c].End > spans[c].Begin)
+            k.SeriesStore(spans[c].Series)
+                .SetItemText(spans[c].Begin, ::ChannelLabel(row.Name.toStdString(), row.Unit.toStdString()));
+    }
+}
+
+void TForm1::ApplyChannelSettings(const std::vector<ChannelSetting>& rows) {
+    // Every number first: a bad one changes nothing.
+    std::vector<OwnCalibration> own(rows.size());
+    for (std::size_t c = 0; c < rows.size(); ++c)
+        own[c] = RowNumbers(c, rows[c]);
+    TKartex& k = *Kartex1;
+    PaintSuppression once(k);
+    for (std::size_t c = 0; c < rows.size() && c < kMaxChannels; ++c)
+        ApplyChannelRow(c, rows[c], own[c]);
+    if (!chartLoaded_) sink_->ChannelsChanged(Acq().State()); // the run's first records take the new names
     const bool wasRight = RightAxisShown(k);
     ArrangeAxes();
     if (!wasRight && RightAxisShown(k)) FitRightAxis(k);
     SaveChannelSettings();
     if (!FollowData()) k.Paint();
     ViewChanged();
+}
+
+// The device named a channel during the run: the row remembered for that name (the same signal on
+// another column) applies to it from its next sample.
+void TForm1::DeviceNamed() {
+    const QString device = ChannelDevice();
+    if (!settings_ || device.isEmpty() || chartLoaded_) return;
+    const AcquisitionState& s = Acq().State();
+    bool applied = false;
+    for (std::size_t c = 0; c < kMaxChannels; ++c) {
+        const std::string& name = s.DeviceNames[c];
+        if (name.empty() || name == namedRows_[c]) continue;
+        namedRows_[c] = name;
+        // A channel the device names takes the row remembered for that name; without one it keeps the
+        // row of its column unless that row was another signal's.
+        std::optional<ChannelSetting> row = ReadChannelRow(
+            QStringLiteral("channels/%1/named/%2").arg(device, QString::fromStdString(name)), c);
+        if (!row && !channels_[c].For.isEmpty() && channels_[c].For.toStdString() != name)
+            row = PlainRow(static_cast<int>(c));
+        if (!row) continue;
+        try {
+            ApplyChannelRow(c, *row, RowNumbers(c, *row));
+            applied = true;
+        } catch (const EConvertError&) {
+            // A hand-edited number: the channel stays as it was.
+        }
+    }
+    if (!applied) return;
+    sink_->ChannelsChanged(s);
+    QTimer::singleShot(0, this, [this] {
+        ArrangeAxes();
+        if (!FollowData()) Kartex1->Paint();
+    });
 }
 
 void TForm1::ArrangeAxes() {
@@ -138,60 +184,100 @@ QString TForm1::ChannelDevice() const {
     return name;
 }
 
+namespace {
+bool Plain(const ChannelSetting& row, int channel) {
+    return row.Name.isEmpty() && row.Unit.isEmpty() && row.Scale.isEmpty() && row.Offset.isEmpty() &&
+           row.Color == ChannelColor(channel) && !row.Right;
+}
+
+void WriteRow(QSettings& st, const QString& group, const ChannelSetting& row, const std::string& name) {
+    st.beginGroup(group);
+    st.setValue("for", QString::fromStdString(name));
+    st.setValue("name", row.Name);
+    st.setValue("unit", row.Unit);
+    st.setValue("scale", row.Scale);
+    st.setValue("offset", row.Offset);
+    st.setValue("color", static_cast<qulonglong>(row.Color));
+    st.setValue("axis", row.Right ? QStringLiteral("right") : QStringLiteral("left"));
+    st.endGroup();
+}
+} // namespace
+
+// Each row that is not a new device's under its number, and under the device's name of the channel
+// where it has one.
 void TForm1::SaveChannelSettings() const {
     const QString device = ChannelDevice();
     if (!settings_ || device.isEmpty()) return;
     QSettings& st = *settings_;
-    st.beginGroup(QStringLiteral("channels/") + device);
-    st.remove(QString());
+    const QString base = QStringLiteral("channels/") + device;
     for (int c = 0; c < kMaxChannels; ++c) {
         const ChannelSetting& row = channels_[static_cast<std::size_t>(c)];
-        const ChannelSetting plain{{}, {}, {}, {}, ChannelColor(c), true, false};
-        if (row.Name == plain.Name && row.Unit == plain.Unit && row.Scale == plain.Scale &&
-            row.Offset == plain.Offset && row.Color == plain.Color && row.Right == plain.Right)
+        const std::string& name = Acq().State().DeviceNames[static_cast<std::size_t>(c)];
+        const QString number = base + "/" + QString::number(c + 1);
+        const QString named = base + "/named/" + QString::fromStdString(name);
+        if (Plain(row, c)) {
+            st.remove(number);
+            if (!name.empty()) st.remove(named);
             continue;
-        st.beginGroup(QString::number(c + 1));
-        st.setValue("name", row.Name);
-        st.setValue("unit", row.Unit);
-        st.setValue("scale", row.Scale);
-        st.setValue("offset", row.Offset);
-        st.setValue("color", static_cast<qulonglong>(row.Color));
-        st.setValue("axis", row.Right ? QStringLiteral("right") : QStringLiteral("left"));
-        st.endGroup();
+        }
+        WriteRow(st, number, row, name);
+        if (!name.empty()) WriteRow(st, named, row, name);
     }
-    st.endGroup();
     st.sync();
+}
+
+std::optional<ChannelSetting> TForm1::ReadChannelRow(const QString& group, std::size_t channel) const {
+    QSettings& st = *settings_;
+    if (!st.contains(group + "/axis")) return std::nullopt;
+    ChannelSetting row = PlainRow(static_cast<int>(channel));
+    st.beginGroup(group);
+    row.Name = st.value("name").toString();
+    row.Unit = st.value("unit").toString();
+    if (channel > 0) row.Scale = st.value("scale").toString(), row.Offset = st.value("offset").toString();
+    bool ok = false;
+    const qulonglong color = st.value("color").toULongLong(&ok);
+    if (ok && color <= 0xFFFFFF) row.Color = static_cast<TColor>(color);
+    row.Right = st.value("axis").toString() == QStringLiteral("right");
+    row.For = st.value("for").toString();
+    st.endGroup();
+    return row;
 }
 
 // The remembered rows of the device about to start; a row that cannot be taken is passed over.
 void TForm1::LoadChannelSettings() {
-    for (int c = 0; c < kMaxChannels; ++c)
-        channels_[static_cast<std::size_t>(c)] = {{}, {}, {}, {}, ChannelColor(c), true, false};
-    const QString device = ChannelDevice();
-    if (settings_ && !device.isEmpty()) {
-        QSettings& st = *settings_;
-        st.beginGroup(QStringLiteral("channels/") + device);
-        const QStringList remembered = st.childGroups();
-        for (int c = 0; c < kMaxChannels; ++c) {
-            if (!remembered.contains(QString::number(c + 1))) continue;
-            st.beginGroup(QString::number(c + 1));
-            ChannelSetting& row = channels_[static_cast<std::size_t>(c)];
-            row.Name = st.value("name").toString();
-            row.Unit = st.value("unit").toString();
-            if (c > 0) row.Scale = st.value("scale").toString(), row.Offset = st.value("offset").toString();
-            bool ok = false;
-            const qulonglong color = st.value("color").toULongLong(&ok);
-            if (ok && color <= 0xFFFFFF) row.Color = static_cast<TColor>(color);
-            row.Right = st.value("axis").toString() == QStringLiteral("right");
-            st.endGroup();
-        }
-        st.endGroup();
+    for (int c = 0; c < kMaxChannels; ++c) {
+        channels_[static_cast<std::size_t>(c)] = PlainRow(c);
+        namedRows_[static_cast<std::size_t>(c)].clear();
     }
+    const QString device = ChannelDevice();
+    if (settings_ && !device.isEmpty())
+        for (std::size_t c = 0; c < kMaxChannels; ++c)
+            if (const auto row = ReadChannelRow(QStringLiteral("channels/%1/%2").arg(device).arg(c + 1), c))
+                channels_[c] = *row;
     try {
         ApplyChannelSettings(channels_);
     } catch (const EConvertError&) {
         // A hand-edited number: the channels start as a new device's.
         for (int c = 0; c < kMaxChannels; ++c)
-            channels_[static_cast<std::size_t>(c)] = {{}, {}, {}, {}, ChannelColor(c), true, false};
+            channels_[static_cast<std::size_t>(c)] = PlainRow(c);
+        ApplyChannelSettings(channels_);
     }
+}
+
+namespace {
+// Tells the window when the device names a channel (before the samples of the line that named it).
+class NameWatch : public SampleSink {
+public:
+    explicit NameWatch(std::function<void()> named) : named_(std::move(named)) {}
+    void MoveToPoint(int, double, double, double) override {}
+    void LineToPoint(int, double, double, double) override {}
+    void ChannelsChanged(const AcquisitionState&) override { named_(); }
+
+private:
+    std::function<void()> named_;
+};
+} // namespace
+
+std::unique_ptr<SampleSink> TForm1::MakeNameWatch() {
+    return std::make_unique<NameWatch>([this] { DeviceNamed(); });
 }

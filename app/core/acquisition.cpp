@@ -24,6 +24,10 @@ void Acquisition::Restart() {
     breakLine_ = false;
     joined_.fill(false);
     state_.ChannelCount = 0;
+    for (std::size_t c = 0; c < kMaxChannels; ++c) {
+        state_.DeviceNames[c].clear();
+        state_.DeviceUnits[c].clear();
+    }
     for (std::size_t c = 0; c < kMaxChannels; ++c)
         if (!state_.NamedByUser[c]) {
             state_.ChannelNames[c].clear();
@@ -72,6 +76,13 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
         const ReceivedField& field = fields.Fields[static_cast<std::size_t>(c)];
         std::string& known = state_.ChannelNames[static_cast<std::size_t>(c)];
         std::string& unit = state_.ChannelUnits[static_cast<std::size_t>(c)];
+        std::string& device = state_.DeviceNames[static_cast<std::size_t>(c)];
+        std::string& deviceUnit = state_.DeviceUnits[static_cast<std::size_t>(c)];
+        if (!field.Name.empty() && (device != field.Name || deviceUnit != field.Unit)) {
+            device.assign(field.Name);
+            deviceUnit.assign(field.Unit);
+            changed = true;
+        }
         if (!field.Name.empty() && !state_.NamedByUser[static_cast<std::size_t>(c)] &&
             (known != field.Name || unit != field.Unit)) {
             known.assign(field.Name);

@@ -37,6 +37,8 @@ struct AcquisitionState {
     // Channels the user named: their name and unit stay what the user gave, whatever the device says,
     // and a new run keeps them.
     std::array<bool, kMaxChannels> NamedByUser{};
+    std::array<std::string, kMaxChannels> DeviceNames{}; // the device's own names, whoever named them
+    std::array<std::string, kMaxChannels> DeviceUnits{};
     // A channel's own scale factor and offset (any real numbers), for channels 2 … 16; what a channel
     // does not have of its own, and channel 1 always, is DataScale and DataOffset.
     struct Calibration {

@@ -885,14 +885,20 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     QTemporaryDir dir;
     const QString ini = dir.filePath("mevrant.conf");
     const auto store = [&] { return std::make_unique<QSettings>(ini, QSettings::IniFormat); };
-    QFile values(dir.filePath("values.txt"));
-    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
-    values.write("t[°C],p,I\n1,10,100\n");
-    values.close();
-    SimProcess sim({"--file", values.fileName(), "--rate", "200", "--count", "1000000"});
+    // The device as its link, its lasting name: the second run finds it under the same name.
+    const QString link = dir.filePath("device");
+    const auto device = [&](const char* lines) {
+        QFile values(dir.filePath("values.txt"));
+        EXPECT_TRUE(values.open(QIODevice::WriteOnly));
+        values.write(lines);
+        values.close();
+        return std::make_unique<SimProcess>(
+            QStringList{"--file", values.fileName(), "--rate", "200", "--count", "1000000", "--link", link});
+    };
+    auto sim = device("t[°C],p,I\n1,10,100\n");
     const auto start = [&](TForm1& f) {
         f.RememberSettings(store());
-        f.SelectPort(sim.Path());
+        f.SelectPort(link);
         f.YAutoCheckBox->setChecked(true);
         QTest::mouseClick(f.StartButton, Qt::LeftButton);
         return WaitFor(
@@ -939,16 +945,26 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     EXPECT_EQ(form->ChannelSettings()[2].Scale, "0,5");
     errors.clear();
 
-    // The next window finds them again for the same device.
+    // The next window finds them again for the same device, by the channels' names: "p" now comes
+    // first and takes its row there; "t" in the second column takes none.
     QTest::mouseClick(form->StopButton, Qt::LeftButton);
     form->close();
+    sim.reset(); // its link goes with it
+    sim = device("p,t[°C],I\n10,1,100\n");
     form = std::make_unique<TForm1>();
     form->SetDecimalSeparator(',');
     form->show();
     ASSERT_TRUE(start(*form));
-    EXPECT_TRUE(RightAxisShown(*form->Kartex1));
-    EXPECT_EQ(form->ChannelSettings()[1].Name, "Druck");
-    const TItemStore& again = form->Kartex1->SeriesStore(2);
-    EXPECT_EQ(again.Item(again.ItemCount() - 1).Y, 47.75);
+    TKartex& next = *form->Kartex1;
+    ASSERT_TRUE(WaitFor(
+        [&] { return RightAxisShown(next) && next.SeriesStore(0).Item(0).Layer == kRightAxisLayer; }));
+    EXPECT_EQ(form->ChannelSettings()[0].Name, "Druck");
+    EXPECT_EQ(form->ChannelSettings()[1].Name, "");
+    EXPECT_EQ(next.SeriesStore(1).Item(0).Layer, 1);
+    const TItemStore& again = next.SeriesStore(2);
+    ASSERT_TRUE(WaitFor([&] { return again.Item(again.ItemCount() - 1).Y == 47.75; }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return form->Legend->Rows().size() == 3 && form->Legend->Rows()[0].Name == "Druck [bar]"; }));
+    EXPECT_EQ(form->Legend->Rows()[1].Name, QString::fromUtf8("t [°C]"));
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
