@@ -126,7 +126,7 @@ void SetRightAxis(TKartex& k, bool on) {
         k.SetXControlledBy(kRightAxisLayer, kRightAxisLayer);
     }
     right.SetVisible(on);
-    k.SetRRim(on ? 50 : 20);
+    k.SetRRim(on ? kRightRim : 20);
     k.SetMouseLayer(kRightAxisLayer, on);
 }
 

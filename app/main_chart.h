@@ -69,6 +69,8 @@ private:
 
 // The layer of the right y axis: a channel drawn there has a y range of its own, the x of layer 1.
 inline constexpr int kRightAxisLayer = 2;
+// The right rim with the right axis: room for labels of seven characters ("1013.50").
+inline constexpr int kRightRim = 62;
 // Shows or hides the right y axis: layer 2's y scale at the right of the plot, set up as the left one
 // (ticks, font, logarithmic or not), its x range joined to layer 1's, panned and zoomed by the mouse
 // with it. The right rim widens for the labels; without the axis the chart is as it always was.

@@ -170,7 +170,14 @@ void TForm1::UpdateLegend() {
         if (sv.InView.Count > 0) row.Stats = StatsText(sv.InView, decimalSeparator_, QStringLiteral("  "));
         rows.push_back(std::move(row));
     }
+    // A legend wider than the plot gives up its statistics (the status bar has the first channel's).
+    std::vector<TChannelLegend::Row> plain = rows;
     Legend->SetRows(std::move(rows));
+    if (Legend->width() > k.PlotWidth() - 12) {
+        for (TChannelLegend::Row& row : plain)
+            row.Stats.clear();
+        Legend->SetRows(std::move(plain));
+    }
     Legend->move(LegendPlace());
     Legend->show();
 }
@@ -184,7 +191,8 @@ QPoint TForm1::LegendPlace() {
     TKartex& k = *Kartex1;
     constexpr int kInset = 6;
     const int w = Legend->width(), h = Legend->height();
-    const int left = k.LRim() + kInset, right = k.LRim() + k.PlotWidth() - w - kInset;
+    // A legend wider than the plot still starts inside the chart: its names stay readable.
+    const int left = k.LRim() + kInset, right = std::max(0, k.LRim() + k.PlotWidth() - w - kInset);
     const int top = k.TRim() + kInset, bottom = k.TRim() + k.PlotHeight() - h - kInset;
     const QPoint corners[] = {{right, top}, {left, top}, {right, bottom}, {left, bottom}};
     const auto xSpan = [&](QPoint at) {
