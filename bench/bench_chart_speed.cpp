@@ -74,6 +74,35 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
     }
 }
 
+// The same with four of the eight channels on the right y axis: its scale, and two mappings in the
+// data pass.
+void BM_ChannelsRightAxisAppendRedraw(benchmark::State& state) {
+    constexpr int kChannels = 8;
+    const int n = static_cast<int>(state.range(0));
+    chart.reset();
+    chartSize = 0;
+    TKartex k;
+    k.show();
+    ConfigureLikeMainWindow(k);
+    FillChannels(k, kChannels, n);
+    SetRightAxis(k, true);
+    for (int c = kChannels / 2; c < kChannels; ++c)
+        k.SeriesStore(c).SetLayer(kRightAxisLayer);
+    k.SetScaleRange(1, 0, 1, n, 200);
+    k.SetLayerRange(kRightAxisLayer, 0, 50, n, 250);
+    Prepare(state, k);
+    double x = n + 1;
+    for (int c = 0; c < kChannels; ++c)
+        k.SeriesStore(c).LineToPoint(x, 20 + 20 * c);
+    x += 1;
+    for (auto _ : state) {
+        for (int c = 0; c < kChannels; ++c)
+            k.SeriesStore(c).LineToPoint(x, 20 + 20 * c + static_cast<int>(x) % 10);
+        x += 1;
+        k.Redraw();
+    }
+}
+
 void BM_Paint(benchmark::State& state) {
     TKartex& k = ChartWith(static_cast<int>(state.range(0)));
     Prepare(state, k);
@@ -117,6 +146,10 @@ BENCHMARK(BM_AppendRedraw)->Apply(Sizes);
 BENCHMARK(BM_ChannelsAppendRedraw)
     ->Args({1'000'000, 1})
     ->Args({1'000'000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.5);
+BENCHMARK(BM_ChannelsRightAxisAppendRedraw)
+    ->Args({1'000'000, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 BENCHMARK(BM_Paint)->Apply(Sizes);

@@ -966,5 +966,13 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     ASSERT_TRUE(WaitFor(
         [&] { return form->Legend->Rows().size() == 3 && form->Legend->Rows()[0].Name == "Druck [bar]"; }));
     EXPECT_EQ(form->Legend->Rows()[1].Name, QString::fromUtf8("t [°C]"));
+    // The read-out gives each value with its unit, its crosshair on the axis of the first channel.
+    const TPoint at{next.LRim() + next.PlotWidth() / 2, next.TRim() + next.PlotHeight() / 2};
+    QMouseEvent move(QEvent::MouseMove, QPointF(at.X, at.Y), next.mapToGlobal(QPointF(at.X, at.Y)),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&next, &move);
+    EXPECT_NE(next.TextLabel(1).Caption().find(": 10 bar  |  1 °C  |  "), std::string::npos)
+        << next.TextLabel(1).Caption();
+    EXPECT_EQ(next.CrossHair(1).Layer(), kRightAxisLayer);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
