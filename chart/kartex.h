@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 using TMouseAction = TMouseActMode;
@@ -155,6 +156,17 @@ public:
     void SyncScaleControl(TScale& control, const TScaleProps& props);
     // Applies every scale setting to the scale controls and repaints.
     void ScalePropsChanged();
+
+    // ---- lanes ----
+    // A layer drawn in a horizontal band of the plot: rows [top, bottom] as fractions of the plot's
+    // height (0 and 1, the whole plot, for every layer until set). Its mapping and its y scale keep to
+    // the band, the grid's horizontal lines too, and its items are clipped to it. Bands that meet are
+    // parted by a line in the frame's colour.
+    void SetLayerBand(int layer, double top, double bottom);
+    std::pair<double, double> LayerBand(int layer) const;
+    // The band's first and last row of the plot bitmap (0 … PlotHeight()).
+    std::pair<int, int> BandRows(int layer) const;
+    bool Banded() const; // some layer is drawn in a band of its own
 
     int XControlledBy(int layer) const;
     int YControlledBy(int layer) const;
@@ -329,6 +341,8 @@ private:
         return layers_[static_cast<std::size_t>(std::clamp(layer, 1, kLayers) - 1)];
     }
     void DrawGrid(Canvas& c, int x0, int y0);
+    void DrawBandedGrid(Canvas& c, int x0, int y0);
+    TPlotGeometry BandGeometry(int layer) const;
     void ShowOnScreen(int x0, int y0, Canvas& c);
     void ShowInformation(std::string_view text);
     void ResizePlotBitmap();
@@ -355,6 +369,11 @@ private:
     TPlotGeometry geom_;
     std::array<Layer, kLayers> layers_;
     std::array<LayerTransform, kLayers> transforms_;
+    std::array<std::pair<double, double>, kLayers> bands_ = [] {
+        std::array<std::pair<double, double>, kLayers> b{};
+        b.fill({0.0, 1.0});
+        return b;
+    }();
     std::array<int, kLayers + 1> xControlledBy_{};
     std::array<int, kLayers + 1> yControlledBy_{};
     std::bitset<256> classVisible_;

@@ -5,6 +5,7 @@
 #include "chart/core/colors.h"
 #include "chart/core/paint_suppression.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 
@@ -96,12 +97,47 @@ const LayerTransform& TKartex::Transform(int layer) const {
 
 // ---- mapping ----
 
+void TKartex::SetLayerBand(int layer, double top, double bottom) {
+    if (!ValidLayer(layer) || !(top >= 0 && top < bottom && bottom <= 1)) return;
+    auto& band = bands_[static_cast<std::size_t>(layer - 1)];
+    if (band == std::pair<double, double>(top, bottom)) return;
+    band = {top, bottom};
+    SetSideMargins(layer);
+    SyncScaleControl(*L(layer).yScale, *L(layer).y);
+    CalcMapping();
+    Changed();
+}
+
+std::pair<double, double> TKartex::LayerBand(int layer) const {
+    return bands_[static_cast<std::size_t>(std::clamp(layer, 1, kLayers) - 1)];
+}
+
+std::pair<int, int> TKartex::BandRows(int layer) const {
+    const auto [top, bottom] = LayerBand(layer);
+    const int h = std::max(PlotHeight(), 0);
+    return {static_cast<int>(std::lround(top * h)), static_cast<int>(std::lround(bottom * h))};
+}
+
+bool TKartex::Banded() const {
+    return std::any_of(bands_.begin(), bands_.end(),
+                       [](const std::pair<double, double>& b) { return b.first != 0.0 || b.second != 1.0; });
+}
+
+// The rims that cut a layer's band out of the control, as the whole plot is cut out of it.
+TPlotGeometry TKartex::BandGeometry(int layer) const {
+    TPlotGeometry g = geom_;
+    const auto [first, last] = BandRows(layer);
+    g.TRim += first;
+    g.BRim += std::max(PlotHeight(), 0) - last;
+    return g;
+}
+
 void TKartex::CalcMapping() {
     for (int n = 1; n <= kLayers; ++n) {
         const Layer& l = L(n);
-        transforms_[static_cast<std::size_t>(n - 1)] =
-            LayerTransform::Calc(geom_, TAxisRange{l.x->RangeLow(), l.x->RangeHigh(), l.x->Logarithmic()},
-                                 TAxisRange{l.y->RangeLow(), l.y->RangeHigh(), l.y->Logarithmic()});
+        transforms_[static_cast<std::size_t>(n - 1)] = LayerTransform::Calc(
+            BandGeometry(n), TAxisRange{l.x->RangeLow(), l.x->RangeHigh(), l.x->Logarithmic()},
+            TAxisRange{l.y->RangeLow(), l.y->RangeHigh(), l.y->Logarithmic()});
     }
 }
 
@@ -147,8 +183,9 @@ void TKartex::SetSideMargins(int layer) {
     Layer& l = L(layer);
     l.xScale->SetMarginLeft(geom_.LRim);
     l.xScale->SetMarginRight(geom_.RRim + geom_.ShadowWidth - 1);
-    l.yScale->SetMarginTop(geom_.TRim);
-    l.yScale->SetMarginBottom(geom_.BRim + geom_.ShadowWidth - 1);
+    const TPlotGeometry band = BandGeometry(layer);
+    l.yScale->SetMarginTop(band.TRim);
+    l.yScale->SetMarginBottom(band.BRim + band.ShadowWidth - 1);
 }
 
 void TKartex::ScalePropsChanged() {

@@ -201,11 +201,28 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.LayerVisible = &layerVisible_;
     pass.SkipHidden = skipHidden_;
     c->SetFont(font_);
+    const bool banded = Banded();
     for (int s = 0; s < SeriesCount(); ++s) {
         IndexedList& list = ListOf(s);
         pass.Runs = lineReduction_ ? &list.Sync() : nullptr;
         pass.Reductions = lineReduction_ ? &list.Reductions : nullptr;
-        RenderItems(*c, pass, list.Store->Items(), list.Store->ItemCount());
+        const int count = list.Store->ItemCount();
+        if (!banded || count == 0) {
+            RenderItems(*c, pass, list.Store->Items(), count);
+            continue;
+        }
+        // A series in a band is drawn on the band's rows of the same picture: a canvas over them clips
+        // it there, as the picture's edges clip the others.
+        const auto [first, last] = BandRows(list.Store->Item(0).Layer);
+        QImage& whole = c->Image();
+        const int rows = std::min(last + 1, whole.height() - y0) - first;
+        if (rows <= 0) continue;
+        QImage band(whole.scanLine(y0 + first), whole.width(), rows, whole.bytesPerLine(), whole.format());
+        Canvas bandCanvas(&band);
+        bandCanvas.SetFont(font_);
+        TDataPass inBand = pass;
+        inBand.Y0 = y0 - first;
+        RenderItems(bandCanvas, inBand, list.Store->Items(), count);
     }
 
     DrawTextLabels(
@@ -215,6 +232,12 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
 
     c->SetPenColor(chartFrameColor_);
     c->SetPenStyle(psSolid);
+    if (banded) // the line between two bands that meet
+        for (int n = 1; n <= kLayers; ++n)
+            if (const int first = BandRows(n).first; first > 0 && first < PlotHeight()) {
+                c->MoveTo(x0, y0 + first);
+                c->LineTo(x0 + PlotWidth(), y0 + first);
+            }
     c->MoveTo(x0, y0);
     c->LineTo(x0 + PlotWidth(), y0);
     c->LineTo(x0 + PlotWidth(), y0 + PlotHeight());
@@ -223,6 +246,7 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
 }
 
 void TKartex::DrawGrid(Canvas& c, int x0, int y0) {
+    if (Banded()) return DrawBandedGrid(c, x0, y0);
     const int layer = ActiveLayer();
     const Layer& l = L(layer);
     const auto axis = [](const TScaleProps& p, const TScale& sc, double spacing) {
@@ -301,4 +325,48 @@ void TKartex::ShowOnScreen(int x0, int y0, Canvas& c) {
         mouse_.PictureReplaced(); // the plot area holds the zoom rectangle
     }
     if (!inPaintEvent_) update(QRect(x0, y0, c.Width(), c.Height()));
+}
+
+// With bands the vertical lines of the active layer's x ticks cross the whole plot, and each band's
+// horizontal lines are those of the y ticks of the first layer with a visible y scale drawn there.
+void TKartex::DrawBandedGrid(Canvas& c, int x0, int y0) {
+    const auto axis = [](const TScaleProps& p, const TScale& sc, double spacing) {
+        TGridAxis a{p.RangeLow(), p.RangeHigh(), p.Logarithmic(), spacing, {}};
+        for (int i = 1; i <= sc.NumTicks(); ++i)
+            a.Ticks.push_back(sc.TickValue(i));
+        return a;
+    };
+    const auto line = [&c](int xa, int ya, int xb, int yb) {
+        c.MoveTo(xa, ya);
+        c.LineTo(xb, yb);
+    };
+    const bool vertical = gridStyle_ == gsLines || gridStyle_ == gsDotLines || gridStyle_ == gsVertLines ||
+                          gridStyle_ == gsVertDotLines;
+    const bool horizontal = gridStyle_ == gsLines || gridStyle_ == gsDotLines || gridStyle_ == gsHorizLines ||
+                            gridStyle_ == gsHorizDotLines;
+    const bool dotted =
+        gridStyle_ == gsHorizDotLines || gridStyle_ == gsVertDotLines || gridStyle_ == gsDotLines;
+    c.SetPenColor(gridColor_);
+    c.SetPenStyle(dotted ? psDot : psSolid);
+    const int active = ActiveLayer();
+    const LayerTransform& t = Transform(active);
+    if (vertical)
+        for (double v : GridValues(axis(*L(active).x, *L(active).xScale, gridDx_))) {
+            const int x = std::clamp(t.XToPixel(v), -kPixelClamp, kPixelClamp) - geom_.LRim + x0;
+            line(x, y0 + PlotHeight(), x, y0);
+        }
+    std::vector<std::pair<int, int>> drawn; // bands whose lines are drawn
+    for (int n = 1; n <= kLayers && horizontal; ++n) {
+        const Layer& l = L(n);
+        if (n != active && !l.y->Visible()) continue;
+        const std::pair<int, int> rows = BandRows(n);
+        if (std::find(drawn.begin(), drawn.end(), rows) != drawn.end()) continue;
+        drawn.push_back(rows);
+        const LayerTransform& band = Transform(n);
+        for (double w : GridValues(axis(*l.y, *l.yScale, gridDy_))) {
+            const int y = std::clamp(band.YToPixel(w), -kPixelClamp, kPixelClamp) - geom_.TRim + y0;
+            line(x0, y, x0 + PlotWidth(), y);
+        }
+    }
+    c.SetPenStyle(psSolid);
 }
