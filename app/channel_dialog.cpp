@@ -78,7 +78,8 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
         table_->setItem(r, cShown, shown);
         auto* axis = new QComboBox(table_);
         axis->addItems({QStringLiteral("Links"), QStringLiteral("Rechts")});
-        axis->setCurrentIndex(s.Right ? 1 : 0);
+        if (r >= 1 && r <= 14) axis->addItem(QStringLiteral("Eigene Spur")); // a lane: channels 2 … 15
+        axis->setCurrentIndex(s.Lane && axis->count() > 2 ? 2 : s.Right ? 1 : 0);
         table_->setCellWidget(r, cAxis, axis);
     }
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -102,7 +103,9 @@ std::vector<ChannelSetting> ChannelDialog::Rows() const {
         s.Offset = table_->item(r, cOffset)->text().trimmed();
         s.Color = colors_[static_cast<std::size_t>(r)];
         s.Shown = table_->item(r, cShown)->checkState() == Qt::Checked;
-        s.Right = static_cast<QComboBox*>(table_->cellWidget(r, cAxis))->currentIndex() == 1;
+        const int axis = static_cast<QComboBox*>(table_->cellWidget(r, cAxis))->currentIndex();
+        s.Right = axis == 1;
+        s.Lane = axis == 2;
     }
     return rows;
 }

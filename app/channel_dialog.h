@@ -21,6 +21,7 @@ struct ChannelSetting {
     TColor Color = 0;
     bool Shown = true;
     bool Right = false; // on the right y axis
+    bool Lane = false;  // in a lane of its own (channels 2 … 15)
     QString For;        // the device's name of the channel when the row was remembered (empty: none)
 };
 

@@ -173,13 +173,15 @@ const char* kRecordHelp =
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
-    "[--log-y] [--time-axis] [--right N]...\n"
+    "[--log-y] [--time-axis] [--right N]... [--lanes]\n"
     "Loads an acquisition into a chart set up like the window's (default size 449x361, x from 0 to 100,\n"
     "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
     "the\n"
     "chart up as checking \"Y  Log\" does: y from 0.1, double ticks, logarithmic y. --time-axis labels x\n"
     "as times, for a file recorded with x in seconds. --right N (repeatable) draws channel N against a y\n"
     "axis of its own at the right, fitted to its samples; channels the file keeps there go there too.\n"
+    "--lanes draws every channel from the second on in a band of its own below the first, each with\n"
+    "its own y axis fitted to its samples; channels on the right axis stay there.\n"
     "The picture is written under the name given, which\n"
     "ends in .bmp, and replaces an older file only when it is whole.\n";
 
@@ -280,7 +282,7 @@ int Record(const QStringList& args) {
 
 int Render(const QStringList& args) {
     const Options o = Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax", "--right"},
-                            {"--no-grid", "--log-y", "--time-axis", "--help"});
+                            {"--no-grid", "--log-y", "--time-axis", "--lanes", "--help"});
     if (o.Has("--help")) {
         std::cout << kRenderHelp;
         return 0;
@@ -333,6 +335,12 @@ int Render(const QStringList& args) {
                                  .toStdString());
         chart.SeriesStore(channel - 1).SetLayer(kRightAxisLayer);
     }
+    // One lane per channel from the second on: each its own band and y range.
+    if (o.Has("--lanes"))
+        for (int c = 1; c < chart.SeriesCount(); ++c)
+            if (const TItemStore& list = chart.SeriesStore(c);
+                CanHaveLane(c) && list.ItemCount() > 0 && list.Item(0).Layer != kRightAxisLayer)
+                chart.SeriesStore(c).SetLayer(LaneLayer(c));
     ShowAxesOfChannels(chart);
     FitRightAxis(chart);
     chart.ExportBitmap(out, true);

@@ -98,26 +98,92 @@ void ConfigureMainChart(TKartex& k) {
         }
 }
 
+namespace {
+// A y scale of another layer set up as the left one: ticks, labels, font and colour.
+void LikeTheLeftScale(TKartex& k, TScalePropsVert& s, TScaleLocationVert where) {
+    TScalePropsVert& left = *k.Scale1Y();
+    s.SetScalePos(0);
+    s.SetMinRange(left.MinRange());
+    s.SetMinTicks(left.MinTicks());
+    s.SetShortTicks(left.ShortTicks());
+    s.SetLabelType(left.LabelType());
+    s.SetDecPlaces(left.DecPlaces());
+    s.SetColorScale(left.ColorScale());
+    s.SetFont(left.Font());
+    s.SetScaleLocation(where);
+    s.SetCaptionPosX(0);
+    s.SetCaptionPosY(-16);
+    s.SetCaptionAlignment(where == slRight ? taRightJustify : taLeftJustify);
+    s.SetCaptionAnchor(uaSclTopLft);
+    s.SetLogarithmic(left.Logarithmic());
+}
+} // namespace
+
+std::vector<int> LaneLayers(const TKartex& k) {
+    std::vector<int> lanes;
+    for (const ChannelSpan& c : ChartChannels(k))
+        if (c.Layer >= kFirstLaneLayer && c.Layer <= TKartex::kLayers &&
+            std::find(lanes.begin(), lanes.end(), c.Layer) == lanes.end())
+            lanes.push_back(c.Layer);
+    std::sort(lanes.begin(), lanes.end());
+    return lanes;
+}
+
+bool ArrangeLanes(TKartex& k) {
+    return ArrangeLanes(k, LaneLayers(k));
+}
+
+bool ArrangeLanes(TKartex& k, const std::vector<int>& lanes) {
+    const double bands = 1.0 + static_cast<double>(lanes.size());
+    PaintSuppression once(k);
+    k.SetLayerBand(1, 0, 1 / bands);
+    k.SetLayerBand(kRightAxisLayer, 0, 1 / bands);
+    k.SetLRim(lanes.empty() ? 50 : kLaneLeftRim);
+    bool appeared = false;
+    for (int layer = kFirstLaneLayer; layer <= TKartex::kLayers; ++layer) {
+        TScalePropsVert& y = *k.ScaleY(layer);
+        const auto at = std::find(lanes.begin(), lanes.end(), layer);
+        if (at == lanes.end()) {
+            if (y.Visible()) {
+                y.SetVisible(false);
+                k.SetXControlledBy(layer, layer);
+            }
+            k.SetLayerBand(layer, 0, 1);
+            continue;
+        }
+        const double j = static_cast<double>(at - lanes.begin()) + 1;
+        k.SetLayerBand(layer, j / bands, (j + 1) / bands);
+        if (y.Visible()) continue;
+        LikeTheLeftScale(k, y, slLeft);
+        k.SetXControlledBy(layer, 1);
+        y.SetVisible(true);
+        appeared = true;
+    }
+    return appeared;
+}
+
+void FitLayerY(TKartex& k, int layer) {
+    TScalePropsVert& axis = *k.ScaleY(layer);
+    const ViewSummary view = SummarizeView(k, ChartRange(k));
+    const TYRange r = view.InViewShown(layer);
+    ViewRange v{k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh(), axis.RangeLow(), axis.RangeHigh()};
+    FitY(v, axis.Logarithmic() ? r.MinAbove : r.Min, r.Max, axis.Logarithmic());
+    k.SetLayerRange(layer, v.XLow, v.YLow, v.XHigh, v.YHigh);
+}
+
+void FitLanes(TKartex& k) {
+    PaintSuppression once(k);
+    for (int layer : LaneLayers(k))
+        FitLayerY(k, layer);
+}
+
 void SetRightAxis(TKartex& k, bool on) {
     if (on == RightAxisShown(k)) return;
     PaintSuppression once(k);
     TScalePropsVert& left = *k.Scale1Y();
     TScalePropsVert& right = *k.ScaleY(kRightAxisLayer);
     if (on) {
-        right.SetScalePos(0);
-        right.SetMinRange(left.MinRange());
-        right.SetMinTicks(left.MinTicks());
-        right.SetShortTicks(left.ShortTicks());
-        right.SetLabelType(left.LabelType());
-        right.SetDecPlaces(left.DecPlaces());
-        right.SetColorScale(left.ColorScale());
-        right.SetFont(left.Font());
-        right.SetScaleLocation(slRight);
-        right.SetCaptionPosX(0);
-        right.SetCaptionPosY(-16);
-        right.SetCaptionAlignment(taRightJustify);
-        right.SetCaptionAnchor(uaSclTopLft);
-        right.SetLogarithmic(left.Logarithmic());
+        LikeTheLeftScale(k, right, slRight);
         // Until it is fitted the right axis shows the left one's range.
         k.SetXControlledBy(kRightAxisLayer, 1);
         k.SetLayerRange(kRightAxisLayer, k.Scale1X()->RangeLow(), left.RangeLow(), k.Scale1X()->RangeHigh(),
@@ -138,16 +204,11 @@ void ShowAxesOfChannels(TKartex& k) {
     const std::vector<ChannelSpan> channels = ChartChannels(k);
     SetRightAxis(k, std::any_of(channels.begin(), channels.end(),
                                 [](const ChannelSpan& c) { return c.Layer == kRightAxisLayer; }));
+    if (ArrangeLanes(k)) FitLanes(k);
 }
 
 void FitRightAxis(TKartex& k) {
-    if (!RightAxisShown(k)) return;
-    TScalePropsVert& right = *k.ScaleY(kRightAxisLayer);
-    const ViewSummary view = SummarizeView(k, ChartRange(k));
-    const TYRange r = view.InViewShown(kRightAxisLayer);
-    ViewRange v{k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh(), right.RangeLow(), right.RangeHigh()};
-    FitY(v, right.Logarithmic() ? r.MinAbove : r.Min, r.Max, right.Logarithmic());
-    k.SetLayerRange(kRightAxisLayer, v.XLow, v.YLow, v.XHigh, v.YHigh);
+    if (RightAxisShown(k)) FitLayerY(k, kRightAxisLayer);
 }
 
 void ApplyLogY(TKartex& k, float xmax, float ymax, float ymin) {

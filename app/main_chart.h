@@ -76,10 +76,32 @@ inline constexpr int kRightRim = 62;
 // with it. The right rim widens for the labels; without the axis the chart is as it always was.
 void SetRightAxis(TKartex& chart, bool on);
 bool RightAxisShown(const TKartex& chart);
-// A loaded file's channels on the right axis (their records on layer 2) show it.
+// Lanes: a channel on layer kFirstLaneLayer or above is drawn in a band of its own below the main band
+// (layers 1 and 2), every band as high as the others, its y scale at the left of its band and its x
+// joined to layer 1. Channel c (0 is channel 1) takes the lane of layer c + 2, so channels 2 … 15 can.
+inline constexpr int kFirstLaneLayer = 3;
+inline constexpr int LaneLayer(int channel) {
+    return channel + 2;
+}
+inline constexpr bool CanHaveLane(int channel) {
+    return channel >= 1 && channel + 2 <= 16;
+}
+// Bands for the lanes the chart's channels are on (none: the whole plot, as always); true when a
+// lane appeared that was not shown before (its range wants fitting).
+bool ArrangeLanes(TKartex& chart);
+// The same for the given lane layers (a run's channels before their first samples).
+bool ArrangeLanes(TKartex& chart, const std::vector<int>& lanes);
+// The left rim with lanes: room for their labels of seven characters.
+inline constexpr int kLaneLeftRim = 62;
+// A loaded file's channels on the right axis or in lanes (their records' layers) show them.
 void ShowAxesOfChannels(TKartex& chart);
 // The right axis' y range fitted to its channels' samples in the chart's x range, as "Y auto" fits.
 void FitRightAxis(TKartex& chart);
+// One layer's y range fitted so; and every lane's.
+void FitLayerY(TKartex& chart, int layer);
+void FitLanes(TKartex& chart);
+// The lane layers the chart's channels are on, in order.
+std::vector<int> LaneLayers(const TKartex& chart);
 
 // Where one channel's samples are: items [Begin, End) of one of the chart's series. Channel c is series
 // c, during an acquisition and for a loaded file alike (loading splits a file into its channels).

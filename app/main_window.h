@@ -17,6 +17,7 @@
 #include <QStringList>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -204,7 +205,7 @@ private:
     void ShowRate();
     void NoteOddFile(const QString& name);
     // The right axis shows when a channel is on it (the run's, or the loaded file's records).
-    void ArrangeAxes();
+    bool ArrangeAxes(); // true when a lane appeared
     void ChartLoaded();
     // The channel table's rows in effect: the remembered ones of a device, and the window's state.
     void LoadChannelSettings();
@@ -243,6 +244,7 @@ private:
     bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
     std::vector<ChannelSetting> channels_{kMaxChannels}; // every channel's
     std::array<std::string, kMaxChannels> namedRows_;    // device names whose remembered rows were taken
+    std::bitset<17> lanesFitted_;                        // lanes (layers) fitted to their first samples
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition
     ViewSummary view_;             // of the last frame, for the status bar and the legend

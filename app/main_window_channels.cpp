@@ -98,7 +98,9 @@ void TForm1::ApplyChannelRow(std::size_t c, const ChannelSetting& row, const Own
     s.ChannelNames[c] = s.NamedByUser[c] ? row.Name.toStdString() : s.DeviceNames[c];
     s.ChannelUnits[c] = s.NamedByUser[c] ? row.Unit.toStdString() : s.DeviceUnits[c];
     sink_->SetChannelColor(channel, row.Color);
-    sink_->SetChannelLayer(channel, row.Right ? kRightAxisLayer : 1);
+    sink_->SetChannelLayer(channel, row.Lane && CanHaveLane(channel) ? LaneLayer(channel)
+                                    : row.Right                      ? kRightAxisLayer
+                                                                     : 1);
     const std::vector<ChannelSpan> spans = ChartChannels(k);
     if (c < spans.size()) {
         k.SetClassVisible(spans[c].Class, row.Shown);
@@ -120,7 +122,7 @@ void TForm1::ApplyChannelSettings(const std::vector<ChannelSetting>& rows) {
         ApplyChannelRow(c, rows[c], own[c]);
     if (!chartLoaded_) sink_->ChannelsChanged(Acq().State()); // the run's first records take the new names
     const bool wasRight = RightAxisShown(k);
-    ArrangeAxes();
+    if (ArrangeAxes()) FitLanes(k);
     if (!wasRight && RightAxisShown(k)) FitRightAxis(k);
     SaveChannelSettings();
     if (!FollowData()) k.Paint();
@@ -155,18 +157,26 @@ void TForm1::DeviceNamed() {
     if (!applied) return;
     sink_->ChannelsChanged(s);
     QTimer::singleShot(0, this, [this] {
-        ArrangeAxes();
+        if (ArrangeAxes()) FitLanes(*Kartex1);
         if (!FollowData()) Kartex1->Paint();
     });
 }
 
-void TForm1::ArrangeAxes() {
+bool TForm1::ArrangeAxes() {
     TKartex& k = *Kartex1;
-    if (chartLoaded_) return ShowAxesOfChannels(k);
+    if (chartLoaded_) {
+        ShowAxesOfChannels(k);
+        return false; // fitted there
+    }
     bool right = false;
-    for (int c = 0; c < kMaxChannels; ++c)
-        right = right || sink_->ChannelLayer(c) == kRightAxisLayer;
+    std::vector<int> lanes;
+    for (int c = 0; c < kMaxChannels; ++c) {
+        const int layer = sink_->ChannelLayer(c);
+        right = right || layer == kRightAxisLayer;
+        if (layer >= kFirstLaneLayer) lanes.push_back(layer);
+    }
     SetRightAxis(k, right);
+    return ArrangeLanes(k, lanes);
 }
 
 void TForm1::ChartLoaded() {
@@ -187,7 +197,7 @@ QString TForm1::ChannelDevice() const {
 namespace {
 bool Plain(const ChannelSetting& row, int channel) {
     return row.Name.isEmpty() && row.Unit.isEmpty() && row.Scale.isEmpty() && row.Offset.isEmpty() &&
-           row.Color == ChannelColor(channel) && !row.Right;
+           row.Color == ChannelColor(channel) && !row.Right && !row.Lane;
 }
 
 void WriteRow(QSettings& st, const QString& group, const ChannelSetting& row, const std::string& name) {
@@ -198,7 +208,9 @@ void WriteRow(QSettings& st, const QString& group, const ChannelSetting& row, co
     st.setValue("scale", row.Scale);
     st.setValue("offset", row.Offset);
     st.setValue("color", static_cast<qulonglong>(row.Color));
-    st.setValue("axis", row.Right ? QStringLiteral("right") : QStringLiteral("left"));
+    st.setValue("axis", row.Lane    ? QStringLiteral("lane")
+                        : row.Right ? QStringLiteral("right")
+                                    : QStringLiteral("left"));
     st.endGroup();
 }
 } // namespace
@@ -238,6 +250,7 @@ std::optional<ChannelSetting> TForm1::ReadChannelRow(const QString& group, std::
     const qulonglong color = st.value("color").toULongLong(&ok);
     if (ok && color <= 0xFFFFFF) row.Color = static_cast<TColor>(color);
     row.Right = st.value("axis").toString() == QStringLiteral("right");
+    row.Lane = st.value("axis").toString() == QStringLiteral("lane");
     row.For = st.value("for").toString();
     st.endGroup();
     return row;
@@ -245,6 +258,7 @@ std::optional<ChannelSetting> TForm1::ReadChannelRow(const QString& group, std::
 
 // The remembered rows of the device about to start; a row that cannot be taken is passed over.
 void TForm1::LoadChannelSettings() {
+    lanesFitted_.reset();
     for (int c = 0; c < kMaxChannels; ++c) {
         channels_[static_cast<std::size_t>(c)] = PlainRow(c);
         namedRows_[static_cast<std::size_t>(c)].clear();

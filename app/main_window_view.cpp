@@ -53,29 +53,42 @@ bool TForm1::FollowData() {
     if (!view_.FirstShown()) return false;
     if (follow) FollowNewest(v, view_.NewestShown());
     MeasureView(k, view_, v);
-    // With a right axis each y axis fits its own channels; without one every channel shown counts.
-    const bool right = RightAxisShown(k);
-    ViewRange r2{v.XLow, v.XHigh, k.ScaleY(kRightAxisLayer)->RangeLow(),
-                 k.ScaleY(kRightAxisLayer)->RangeHigh()};
-    const ViewRange now2 = r2;
+    // With a right axis or lanes each y axis fits its own channels; without them every channel shown
+    // counts.
+    std::vector<int> own = LaneLayers(k);
+    if (RightAxisShown(k)) own.insert(own.begin(), kRightAxisLayer);
+    std::vector<std::pair<int, ViewRange>> moved; // the other axes whose y range changes
+    // A lane fits itself to its first samples, with "Y auto" or without: until then it has no range.
+    for (int layer : own)
+        if (layer >= kFirstLaneLayer && !lanesFitted_.test(static_cast<std::size_t>(layer)) &&
+            view_.InViewShown(layer).Count > 0 && !yAuto) {
+            lanesFitted_.set(static_cast<std::size_t>(layer));
+            TScalePropsVert& axis = *k.ScaleY(layer);
+            ViewRange w{v.XLow, v.XHigh, axis.RangeLow(), axis.RangeHigh()};
+            const TYRange rr = view_.InViewShown(layer);
+            FitY(w, axis.Logarithmic() ? rr.MinAbove : rr.Min, rr.Max, axis.Logarithmic());
+            moved.emplace_back(layer, w);
+        }
     if (yAuto) {
-        const TYRange r = right ? view_.InViewShown(1) : view_.InViewShown();
+        const TYRange r = own.empty() ? view_.InViewShown() : view_.InViewShown(1);
         FitY(v, k.Scale1Y()->Logarithmic() ? r.MinAbove : r.Min, r.Max, k.Scale1Y()->Logarithmic());
-        if (right) {
-            const TYRange rr = view_.InViewShown(kRightAxisLayer);
-            const bool log = k.ScaleY(kRightAxisLayer)->Logarithmic();
-            FitY(r2, log ? rr.MinAbove : rr.Min, rr.Max, log);
+        for (int layer : own) {
+            TScalePropsVert& axis = *k.ScaleY(layer);
+            ViewRange w{v.XLow, v.XHigh, axis.RangeLow(), axis.RangeHigh()};
+            const TYRange rr = view_.InViewShown(layer);
+            FitY(w, axis.Logarithmic() ? rr.MinAbove : rr.Min, rr.Max, axis.Logarithmic());
+            if (w.YLow != axis.RangeLow() || w.YHigh != axis.RangeHigh()) moved.emplace_back(layer, w);
         }
     }
     view_.Range = v; // the samples in view depend on x alone
-    const bool rightMoved = right && !(r2.YLow == now2.YLow && r2.YHigh == now2.YHigh);
-    if (v == now && !rightMoved) return false;
-    if (!rightMoved) {
+    if (v == now && moved.empty()) return false;
+    if (moved.empty()) {
         k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
         return true;
     }
-    PaintSuppression once(k); // both axes move, one picture
-    k.SetLayerRange(kRightAxisLayer, v.XLow, r2.YLow, v.XHigh, r2.YHigh);
+    PaintSuppression once(k); // every axis that moves, one picture
+    for (const auto& [layer, w] : moved)
+        k.SetLayerRange(layer, v.XLow, w.YLow, v.XHigh, w.YHigh);
     k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
     return true;
 }

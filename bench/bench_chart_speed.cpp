@@ -74,9 +74,10 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
     }
 }
 
-// The same with four of the eight channels on the right y axis: its scale, and two mappings in the
-// data pass.
-void BM_ChannelsRightAxisAppendRedraw(benchmark::State& state) {
+// The same with four of the eight channels on the right y axis (arrangement 0: its scale, and two
+// mappings in the data pass), or with channels 2 … 8 each in a lane of its own (1: eight bands, each
+// with its scale and grid, each series clipped to its band).
+void BM_ChannelsArrangedAppendRedraw(benchmark::State& state) {
     constexpr int kChannels = 8;
     const int n = static_cast<int>(state.range(0));
     chart.reset();
@@ -85,11 +86,14 @@ void BM_ChannelsRightAxisAppendRedraw(benchmark::State& state) {
     k.show();
     ConfigureLikeMainWindow(k);
     FillChannels(k, kChannels, n);
-    SetRightAxis(k, true);
-    for (int c = kChannels / 2; c < kChannels; ++c)
-        k.SeriesStore(c).SetLayer(kRightAxisLayer);
+    const bool lanes = state.range(2) == 1;
+    if (!lanes) SetRightAxis(k, true);
+    for (int c = lanes ? 1 : kChannels / 2; c < kChannels; ++c)
+        k.SeriesStore(c).SetLayer(lanes ? LaneLayer(c) : kRightAxisLayer);
+    if (lanes) ArrangeLanes(k);
     k.SetScaleRange(1, 0, 1, n, 200);
-    k.SetLayerRange(kRightAxisLayer, 0, 50, n, 250);
+    for (int layer = kRightAxisLayer; layer <= LaneLayer(kChannels - 1); ++layer)
+        k.SetLayerRange(layer, 0, 0, n, 250);
     Prepare(state, k);
     double x = n + 1;
     for (int c = 0; c < kChannels; ++c)
@@ -148,8 +152,9 @@ BENCHMARK(BM_ChannelsAppendRedraw)
     ->Args({1'000'000, 0})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
-BENCHMARK(BM_ChannelsRightAxisAppendRedraw)
-    ->Args({1'000'000, 1})
+BENCHMARK(BM_ChannelsArrangedAppendRedraw)
+    ->Args({1'000'000, 1, 0})
+    ->Args({1'000'000, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 BENCHMARK(BM_Paint)->Apply(Sizes);

@@ -274,3 +274,69 @@ TEST(Channels, ARightAxisDrawsItsChannelAgainstARangeOfItsOwn) {
     Show(plain);
     EXPECT_EQ(loaded.RRim(), plain.RRim());
 }
+
+// Lanes: each band of the plot is the picture of a chart whose plot is that band alone, holding that
+// lane's channel on its left axis with the lane's range (grid, frame and the line between the bands
+// included); the file keeps the lanes, and a chart without them is the plain one again.
+TEST(Channels, EachLaneDrawsAsAChartOfItsBand) {
+    TKartex k;
+    Show(k);
+    KartexSink sink(k);
+    sink.SetChannelLayer(1, LaneLayer(1));
+    sink.SetChannelLayer(2, LaneLayer(2));
+    Acquisition acq;
+    acq.State().DataScale = 1;
+    acq.Restart();
+    std::string lines;
+    for (int i = 0; i < 400; ++i)
+        lines += std::to_string(50 + 45 * std::sin(i * 0.03)) + "," +
+                 std::to_string(1500 + 400 * std::cos(i * 0.05)) + "," +
+                 std::to_string(0.004 + 0.002 * std::sin(i * 0.1)) + "\r";
+    acq.Receive(lines, sink, nullptr);
+    EXPECT_EQ(LaneLayers(k), (std::vector<int>{3, 4}));
+    EXPECT_TRUE(ArrangeLanes(k));
+    const std::pair<double, double> ranges[] = {{-10, 110}, {1000, 2000}, {0.001, 0.007}};
+    k.SetLayerRange(3, 0, 1000, 400, 2000);
+    k.SetLayerRange(4, 0, 0.001, 400, 0.007);
+    const QImage all = Picture(k);
+    for (int c = 0; c < 3; ++c) {
+        SCOPED_TRACE(c);
+        const int layer = c == 0 ? 1 : LaneLayer(c);
+        const auto [first, last] = k.BandRows(layer);
+        TKartex one;
+        Show(one);
+        one.SetLRim(k.LRim());
+        one.SetTRim(k.TRim() + first);
+        one.SetBRim(k.BRim() + k.PlotHeight() - last);
+        one.SetScaleRange(1, 0, ranges[c].first, 400, ranges[c].second);
+        const TItemStore& list = k.SeriesStore(c);
+        for (int i = 0; i < list.ItemCount(); ++i) {
+            TChartItem it = list.Item(i);
+            EXPECT_EQ(it.Layer, layer);
+            it.Layer = 1;
+            one.AddItem(it);
+        }
+        EXPECT_TRUE(Picture(one) == all.copy(0, first, all.width(), last - first + 1));
+    }
+
+    TempDir dir;
+    const std::string file = (dir / "lanes.mvx").string();
+    k.SaveItemFile(file);
+    TKartex loaded;
+    Show(loaded);
+    loaded.LoadItemFile(file, true);
+    ShowAxesOfChannels(loaded); // the lanes, each fitted to its samples
+    EXPECT_EQ(loaded.BandRows(4), k.BandRows(4));
+    EXPECT_NEAR(loaded.ScaleY(3)->RangeLow(), 1100 - 40, 1);
+    loaded.SetLayerRange(3, 0, 1000, 400, 2000);
+    loaded.SetLayerRange(4, 0, 0.001, 400, 0.007);
+    EXPECT_TRUE(Picture(loaded) == all);
+
+    for (int c = 1; c < 3; ++c)
+        loaded.SeriesStore(c).SetLayer(1);
+    EXPECT_FALSE(ArrangeLanes(loaded));
+    EXPECT_FALSE(loaded.Banded());
+    TKartex plain;
+    Show(plain);
+    EXPECT_EQ(loaded.LRim(), plain.LRim());
+}

@@ -311,6 +311,17 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
     const QList<QByteArray> rows = f.readAll().split('\n');
     EXPECT_EQ(rows[0], "sample,time,value1,value2,value3\r");
     EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"2", "341", "66.5\r"}));
+    // render draws the channels as the window would arrange them: plain, one on the right axis, lanes.
+    QStringList pictures;
+    for (const QStringList& how : {QStringList{}, QStringList{"--right", "2"}, QStringList{"--lanes"}}) {
+        const QString bmp = dir.filePath(QString("r%1.bmp").arg(pictures.size()));
+        ASSERT_EQ(RunMevrant(QStringList{"render", mvx, "-o", bmp, "--xmax", "500"} + how).exitCode, 0);
+        QFile f(bmp);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        pictures << f.readAll().toHex();
+    }
+    EXPECT_TRUE(pictures[0] != pictures[1] && pictures[1] != pictures[2] && pictures[0] != pictures[2]);
+    EXPECT_NE(RunMevrant({"render", mvx, "-o", dir.filePath("x.bmp"), "--right", "4"}).exitCode, 0);
     SaveItems(mvx.toStdString(), std::span(items).first(10));
     EXPECT_EQ(LoadItems(run).size(), 1500u);
     EXPECT_EQ(LoadItems(mvx.toStdString()).size(), 10u);

@@ -923,6 +923,7 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
         t.item(2, ChannelDialog::cScale)->setText("0,5");
         t.item(2, ChannelDialog::cOffset)->setText("-2,25");
         static_cast<QComboBox*>(t.cellWidget(1, ChannelDialog::cAxis))->setCurrentIndex(1);
+        static_cast<QComboBox*>(t.cellWidget(2, ChannelDialog::cAxis))->setCurrentIndex(2); // a lane
     });
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     EXPECT_TRUE(RightAxisShown(k));
@@ -934,10 +935,16 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     ASSERT_TRUE(WaitFor(
         [&] { return form->Legend->Rows().size() == 3 && form->Legend->Rows()[1].Name == "Druck [bar]"; }));
     EXPECT_EQ(form->Legend->Rows()[0].Name, QString::fromUtf8("t [°C]"));
-    // Y auto fits each axis to its own channels: the right one to 10 alone, the left one to 1 … 100.
+    // Y auto fits each axis to its own channels: the right one to 10 alone, the left one to 1 alone,
+    // channel 3's lane to its own samples.
+    EXPECT_TRUE(k.Banded());
+    EXPECT_EQ(current.Item(0).Layer, LaneLayer(2));
     EXPECT_EQ(k.ScaleY(kRightAxisLayer)->RangeLow(), 9.5);
     EXPECT_EQ(k.ScaleY(kRightAxisLayer)->RangeHigh(), 10.5);
-    EXPECT_LT(k.Scale1Y()->RangeLow(), 1);
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeLow(), 0.95);
+    EXPECT_TRUE(WaitFor([&] { // once a frame has shown the new samples
+        return k.ScaleY(LaneLayer(2))->RangeLow() < 47.75 && k.ScaleY(LaneLayer(2))->RangeHigh() > 47.75;
+    }));
 
     table([](QTableWidget& t) { t.item(2, ChannelDialog::cScale)->setText("x"); });
     ASSERT_EQ(errors.size(), 1);
@@ -961,6 +968,7 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     EXPECT_EQ(form->ChannelSettings()[0].Name, "Druck");
     EXPECT_EQ(form->ChannelSettings()[1].Name, "");
     EXPECT_EQ(next.SeriesStore(1).Item(0).Layer, 1);
+    EXPECT_EQ(next.SeriesStore(2).Item(0).Layer, LaneLayer(2));
     const TItemStore& again = next.SeriesStore(2);
     ASSERT_TRUE(WaitFor([&] { return again.Item(again.ItemCount() - 1).Y == 47.75; }));
     ASSERT_TRUE(WaitFor(
