@@ -19,6 +19,7 @@
 #include <array>
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 // A frame at once when the last one is older than a display frame, else when it is: at any rate the chart
 // renders at most 60 times a second, and a sample reaches the screen within one frame. A frame due at
@@ -105,13 +106,17 @@ void TForm1::ViewChanged() {
 namespace {
 // A status field keeps a fixed size that only grows: a label of fixed size that is given a new text
 // leaves the bar's layout alone, so a new count or mean re-lays out the bar only when the field needs
-// more room than it ever had (a new digit), not at every frame.
-void SetFieldText(QLabel& field, const QString& text) {
-    if (field.text() == text) return;
-    field.setText(text);
+// more room than it ever had (a new digit), not at every frame. It never grows beyond `room` (the
+// text is cut there instead of running under the fields beside it) and gives way when the room
+// shrinks.
+void SetFieldText(QLabel& field, const QString& text, int room = std::numeric_limits<int>::max()) {
+    if (field.text() == text && field.maximumWidth() <= room) return;
+    if (field.text() != text) field.setText(text);
     const QSize hint = field.sizeHint();
-    if (hint.width() > field.minimumWidth() || hint.height() != field.minimumHeight())
-        field.setFixedSize(std::max(hint.width(), field.minimumWidth()), hint.height());
+    const int width = std::min(std::max(hint.width(), field.minimumWidth()), std::max(room, 0));
+    if (width != field.minimumWidth() || width != field.maximumWidth() ||
+        hint.height() != field.minimumHeight())
+        field.setFixedSize(width, hint.height());
 }
 } // namespace
 
@@ -133,18 +138,22 @@ void TForm1::UpdateStatus() {
     SetFieldText(*CountStatusLabel, QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
     SetFieldText(*NoSampleStatusLabel,
                  QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
+    // What the bar has left beside the other fields (and the size grip).
+    const int room = width() - CountStatusLabel->sizeHint().width() -
+                     NoSampleStatusLabel->sizeHint().width() - PortStatusLabel->sizeHint().width() -
+                     JournalStatusLabel->sizeHint().width() - S(40);
     const SeriesView* first = view_.FirstShown();
     QString caption = QStringLiteral("Im Bild: ");
     if (first && view_.Series.size() > 1)
         caption = QStringLiteral("Im Bild (%1): ")
                       .arg(ChannelLabel(first->Span, static_cast<int>(first - view_.Series.data())));
     if (!first || first->InView.Count == 0) {
-        SetFieldText(*ViewStatusLabel, QStringLiteral("Im Bild: keine Messwerte"));
+        SetFieldText(*ViewStatusLabel, QStringLiteral("Im Bild: keine Messwerte"), room);
         return;
     }
     // Named, the figures are spaced as in the legend, so the line still fits a window of the first size.
     const QString gap = view_.Series.size() > 1 ? QStringLiteral("  ") : QStringLiteral("   ");
-    SetFieldText(*ViewStatusLabel, caption + StatsText(first->InView, decimalSeparator_, gap));
+    SetFieldText(*ViewStatusLabel, caption + StatsText(first->InView, decimalSeparator_, gap), room);
 }
 
 std::vector<ChannelSpan> TForm1::Channels() const {
