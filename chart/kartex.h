@@ -157,6 +157,16 @@ public:
     // Applies every scale setting to the scale controls and repaints.
     void ScalePropsChanged();
 
+    // ---- one series against another ----
+    // XY: every series but `xSeries` is drawn against it, a point per pair of their line points of the
+    // same X (a line of an acquisition), joined in order on layer 1, a pen move in either breaking the
+    // line; only the last `trail` points of xSeries pair (0: all). −1: the ordinary picture.
+    void SetXYView(int xSeries, int trail = 0);
+    int XYSeries() const { return xySeries_; }
+    int XYTrail() const { return xyTrail_; }
+    // The first item of xSeries the trail takes (0 without a trail).
+    int XYFirst() const;
+
     // ---- lanes ----
     // A layer drawn in a horizontal band of the plot: rows [top, bottom] as fractions of the plot's
     // height (0 and 1, the whole plot, for every layer until set). Its mapping and its y scale keep to
@@ -342,6 +352,7 @@ private:
     }
     void DrawGrid(Canvas& c, int x0, int y0);
     void DrawBandedGrid(Canvas& c, int x0, int y0);
+    void RenderXY(Canvas& c, int x0, int y0, bool mono);
     TPlotGeometry BandGeometry(int layer) const;
     void ShowOnScreen(int x0, int y0, Canvas& c);
     void ShowInformation(std::string_view text);
@@ -369,6 +380,8 @@ private:
     TPlotGeometry geom_;
     std::array<Layer, kLayers> layers_;
     std::array<LayerTransform, kLayers> transforms_;
+    int xySeries_ = -1;
+    int xyTrail_ = 0;
     std::array<std::pair<double, double>, kLayers> bands_ = [] {
         std::array<std::pair<double, double>, kLayers> b{};
         b.fill({0.0, 1.0});

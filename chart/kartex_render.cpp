@@ -9,6 +9,7 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cmath>
 
 void TKartex::Paint() {
     if (!isVisible() || paintSuppressed_) return;
@@ -202,7 +203,8 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.SkipHidden = skipHidden_;
     c->SetFont(font_);
     const bool banded = Banded();
-    for (int s = 0; s < SeriesCount(); ++s) {
+    if (xySeries_ >= 0 && xySeries_ < SeriesCount()) RenderXY(*c, x0, y0, mono);
+    for (int s = 0; s < SeriesCount() && !(xySeries_ >= 0 && xySeries_ < SeriesCount()); ++s) {
         IndexedList& list = ListOf(s);
         pass.Runs = lineReduction_ ? &list.Sync() : nullptr;
         pass.Reductions = lineReduction_ ? &list.Reductions : nullptr;
@@ -369,4 +371,71 @@ void TKartex::DrawBandedGrid(Canvas& c, int x0, int y0) {
         }
     }
     c.SetPenStyle(psSolid);
+}
+
+void TKartex::SetXYView(int xSeries, int trail) {
+    xySeries_ = xSeries < 0 ? -1 : xSeries;
+    xyTrail_ = std::max(trail, 0);
+    Changed();
+}
+
+int TKartex::XYFirst() const {
+    if (xySeries_ < 0 || xySeries_ >= SeriesCount()) return 0;
+    const int count = SeriesStore(xySeries_).ItemCount();
+    return xyTrail_ > 0 && count > xyTrail_ ? count - xyTrail_ : 0;
+}
+
+// Each series against the x series: the two lists are walked together by X (both rise, as an
+// acquisition appends them), a pair of the same X is a point; a pen move in either, a missing partner
+// or a value that is no number breaks the line there.
+void TKartex::RenderXY(Canvas& c, int x0, int y0, bool mono) {
+    const TItemStore& xs = SeriesStore(xySeries_);
+    if (xs.ItemCount() == 0) return;
+    const LayerTransform& t = Transform(1);
+    const auto pixel = [&](double x, double y) {
+        return TPoint{std::clamp(t.XToPixel(x), -kPixelClamp, kPixelClamp) - geom_.LRim + x0,
+                      std::clamp(t.YToPixel(y), -kPixelClamp, kPixelClamp) - geom_.TRim + y0};
+    };
+    const auto isPoint = [](const TChartItem& it) { return it.Kind == ikLineTo || it.Kind == ikMoveTo; };
+    const int first = XYFirst();
+    std::vector<TPoint> line;
+    c.SetPenWidth(1);
+    c.SetPenStyle(psSolid);
+    for (int s = 0; s < SeriesCount(); ++s) {
+        if (s == xySeries_) continue;
+        const TItemStore& ys = SeriesStore(s);
+        if (ys.ItemCount() == 0 || !ClassVisible(ys.Item(0).ItemClass)) continue;
+        c.SetPenColor(mono ? clBlack : ys.Item(0).Color);
+        const auto flush = [&] {
+            if (line.size() == 1) line.push_back(line.front()); // a lone point shows as a dot
+            if (!line.empty()) c.Polyline(line);
+            line.clear();
+        };
+        const TChartItem* yi = ys.Items();
+        const int yn = ys.ItemCount();
+        int j = static_cast<int>(
+            std::partition_point(
+                yi, yi + yn,
+                [&](const TChartItem& it) { return it.X < xs.Item(std::min(first, xs.ItemCount() - 1)).X; }) -
+            yi);
+        bool joined = false;
+        for (int i = first; i < xs.ItemCount() && j < yn; ++i) {
+            const TChartItem& a = xs.Item(i);
+            while (j < yn && yi[j].X < a.X) {
+                ++j;
+                joined = false; // a sample without a partner: the line breaks
+            }
+            if (j >= yn || yi[j].X != a.X || !isPoint(a) || !isPoint(yi[j]) || !std::isfinite(a.Y) ||
+                !std::isfinite(yi[j].Y)) {
+                flush();
+                joined = false;
+                continue;
+            }
+            if (!joined || a.Kind == ikMoveTo || yi[j].Kind == ikMoveTo) flush();
+            line.push_back(pixel(a.Y, yi[j].Y));
+            joined = true;
+            ++j;
+        }
+        flush();
+    }
 }
