@@ -4,8 +4,11 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -29,8 +32,9 @@ void PaintSwatch(QPushButton& b, TColor c) {
 } // namespace
 
 ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>& rows,
-                             const std::vector<QString>& deviceNames)
-    : QDialog(parent), table_(new QTableWidget(static_cast<int>(rows.size()), cColumns, this)) {
+                             const std::vector<QString>& deviceNames, int trail)
+    : QDialog(parent), table_(new QTableWidget(static_cast<int>(rows.size()), cColumns, this)),
+      trail_(new QSpinBox(this)) {
     setWindowTitle(QStringLiteral("Kanäle"));
     table_->setHorizontalHeaderLabels({QStringLiteral("Vom Gerät"), QStringLiteral("Name"),
                                        QStringLiteral("Einheit"), QStringLiteral("Skalierungsfaktor"),
@@ -87,10 +91,23 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    trail_->setRange(0, 100'000'000);
+    trail_->setValue(trail);
+    trail_->setSpecialValueText(QStringLiteral("alle"));
+    trail_->setSuffix(QStringLiteral(" Punkte"));
+    auto* trailRow = new QHBoxLayout;
+    trailRow->addWidget(new QLabel(QStringLiteral("Mit \"X: Kanal N\" die letzten"), this));
+    trailRow->addWidget(trail_);
+    trailRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_);
+    layout->addLayout(trailRow);
     layout->addWidget(buttons);
     resize(820, std::min(140 + 30 * static_cast<int>(rows.size()), 600));
+}
+
+int ChannelDialog::Trail() const {
+    return trail_->value();
 }
 
 std::vector<ChannelSetting> ChannelDialog::Rows() const {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+class QSpinBox;
 class QTableWidget;
 
 struct ChannelSetting {
@@ -29,9 +30,12 @@ class ChannelDialog : public QDialog {
 public:
     // The rows, channel 1 first; `deviceNames` the names the device gave (or the loaded file holds),
     // shown beside the user's own, which win over them.
+    // `trail`: how many of the newest points "X: Kanal N" draws (0: all).
     ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>& rows,
-                  const std::vector<QString>& deviceNames);
+                  const std::vector<QString>& deviceNames, int trail = 0);
     std::vector<ChannelSetting> Rows() const;
+    int Trail() const;
+    QSpinBox* TrailBox() const { return trail_; }
     QTableWidget* Table() const { return table_; }
 
     // Column order of the table.
@@ -39,5 +43,6 @@ public:
 
 private:
     QTableWidget* table_;
+    QSpinBox* trail_;
     std::vector<TColor> colors_;
 };

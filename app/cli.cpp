@@ -173,7 +173,7 @@ const char* kRecordHelp =
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
-    "[--log-y] [--time-axis] [--right N]... [--lanes]\n"
+    "[--log-y] [--time-axis] [--right N]... [--lanes] [--xy N [--trail K]]\n"
     "Loads an acquisition into a chart set up like the window's (default size 449x361, x from 0 to 100,\n"
     "y from 0 to 100) and writes the picture \"Grafik speichern als Bitmap (.bmp)\" writes. --log-y sets "
     "the\n"
@@ -181,7 +181,9 @@ const char* kRenderHelp =
     "as times, for a file recorded with x in seconds. --right N (repeatable) draws channel N against a y\n"
     "axis of its own at the right, fitted to its samples; channels the file keeps there go there too.\n"
     "--lanes draws every channel from the second on in a band of its own below the first, each with\n"
-    "its own y axis fitted to its samples; channels on the right axis stay there.\n"
+    "its own y axis fitted to its samples; channels on the right axis stay there. --xy N draws every\n"
+    "other channel against channel N (the values of one line paired, joined in order), both axes\n"
+    "fitted; --trail K keeps the last K lines.\n"
     "The picture is written under the name given, which\n"
     "ends in .bmp, and replaces an older file only when it is whole.\n";
 
@@ -281,8 +283,9 @@ int Record(const QStringList& args) {
 }
 
 int Render(const QStringList& args) {
-    const Options o = Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax", "--right"},
-                            {"--no-grid", "--log-y", "--time-axis", "--lanes", "--help"});
+    const Options o =
+        Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax", "--right", "--xy", "--trail"},
+              {"--no-grid", "--log-y", "--time-axis", "--lanes", "--help"});
     if (o.Has("--help")) {
         std::cout << kRenderHelp;
         return 0;
@@ -343,6 +346,17 @@ int Render(const QStringList& args) {
                 chart.SeriesStore(c).SetLayer(LaneLayer(c));
     ShowAxesOfChannels(chart);
     FitRightAxis(chart);
+    if (const auto xy = o.Get("--xy")) {
+        bool ok = false;
+        const int channel = xy->toInt(&ok);
+        if (!ok || channel < 1 || channel > chart.SeriesCount())
+            throw UsageError(("option --xy: '" + *xy + "' is no channel of the file (1 ... " +
+                              QString::number(chart.SeriesCount()) + ")")
+                                 .toStdString());
+        const long long trail = o.Get("--trail") ? CountOption(o, "--trail") : 0;
+        chart.SetXYView(channel - 1, static_cast<int>(std::min<long long>(trail, INT_MAX)));
+        FitXY(chart, true, true);
+    }
     chart.ExportBitmap(out, true);
     return 0;
 }

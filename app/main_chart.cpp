@@ -171,6 +171,36 @@ void FitLayerY(TKartex& k, int layer) {
     k.SetLayerRange(layer, v.XLow, v.YLow, v.XHigh, v.YHigh);
 }
 
+void FitXY(TKartex& k, bool fitX, bool fitY) {
+    const int xs = k.XYSeries();
+    if (xs < 0 || xs >= k.SeriesCount() || k.SeriesStore(xs).ItemCount() == 0) return;
+    const TItemStore& xl = k.SeriesStore(xs);
+    const int first = k.XYFirst();
+    const double from = xl.Item(first).X;
+    TYRange x = k.SeriesYRange(xs, first, xl.ItemCount());
+    TYRange y;
+    for (int s = 0; s < k.SeriesCount(); ++s) {
+        const TItemStore& list = k.SeriesStore(s);
+        if (s == xs || list.ItemCount() == 0 || !k.ClassVisible(list.Item(0).ItemClass)) continue;
+        const TChartItem* items = list.Items();
+        const int lo =
+            static_cast<int>(std::partition_point(items, items + list.ItemCount(),
+                                                  [&](const TChartItem& it) { return it.X < from; }) -
+                             items);
+        y.Add(k.SeriesYRange(s, lo, list.ItemCount()));
+    }
+    ViewRange v = ChartRange(k);
+    if (fitY) FitY(v, k.Scale1Y()->Logarithmic() ? y.MinAbove : y.Min, y.Max, k.Scale1Y()->Logarithmic());
+    if (fitX) {
+        ViewRange h{0, 0, v.XLow, v.XHigh}; // FitY's rule on the x axis
+        FitY(h, x.Min, x.Max, false);
+        v.XLow = h.YLow;
+        v.XHigh = h.YHigh;
+    }
+    if (v == ChartRange(k)) return;
+    k.SetScaleRange(1, v.XLow, v.YLow, v.XHigh, v.YHigh);
+}
+
 void FitLanes(TKartex& k) {
     PaintSuppression once(k);
     for (int layer : LaneLayers(k))

@@ -100,6 +100,11 @@ void FitRightAxis(TKartex& chart);
 // One layer's y range fitted so; and every lane's.
 void FitLayerY(TKartex& chart, int layer);
 void FitLanes(TKartex& chart);
+// XY (the chart's SetXYView): the x range fitted to the x channel's values in the trail, the y range to
+// the other shown channels' values from the trail's first line on, each with FitY's margins; either
+// or both.
+void FitXY(TKartex& chart, bool fitX, bool fitY);
+
 // The lane layers the chart's channels are on, in order.
 std::vector<int> LaneLayers(const TKartex& chart);
 

@@ -310,6 +310,9 @@ void TForm1::BuildControls() {
     // x as the sample number or the receive time, beside "Graph X max" whose unit it sets.
     XAxisComboBox = new QComboBox(GroupBox2);
     XAxisComboBox->addItems({QStringLiteral("X: Messwert-Nr."), QStringLiteral("X: Zeit (s)")});
+    // XY: the other channels against one of them.
+    for (int c = 1; c <= kMaxChannels; ++c)
+        XAxisComboBox->addItem(QStringLiteral("X: Kanal %1").arg(c));
     XAxisComboBox->setGeometry(S(120), S(113), S(121), S(22));
     connect(XAxisComboBox, &QComboBox::currentIndexChanged, this,
             [this] { errorbox::Guard([&] { XAxisComboBoxChange(); }); });
@@ -612,12 +615,17 @@ void TForm1::YAutoCheckBoxClick() {
 
 // In seconds the x scale labels times; the next Start numbers the samples by their receive time.
 void TForm1::XAxisComboBoxChange() {
-    const bool time = XAxisComboBox->currentIndex() == 1;
+    const int choice = XAxisComboBox->currentIndex();
+    const bool time = choice == 1;
     Acq().State().TimeAxis = time;
     TScalePropsHoriz& x = *Kartex1->Scale1X();
     PaintSuppression once(*Kartex1);
     x.SetLabelType(time ? ftTime : ftNum);
     if (!time) x.SetDecPlaces(-2);
+    // "X: Kanal N": the samples keep their numbers; the picture draws the others against channel N.
+    Kartex1->SetXYView(choice >= 2 ? choice - 2 : -1, xyTrail_);
+    HideReadOut();
+    if (choice >= 2) FitXY(*Kartex1, true, true);
 }
 
 void TForm1::GridCheckBox1Click() {

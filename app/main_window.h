@@ -244,6 +244,7 @@ private:
     bool chartLoaded_ = false; // the chart holds a loaded file, not the last acquisition
     std::vector<ChannelSetting> channels_{kMaxChannels}; // every channel's
     std::array<std::string, kMaxChannels> namedRows_;    // device names whose remembered rows were taken
+    int xyTrail_ = 0;                                    // XY: the last N points drawn (0: all)
     std::bitset<17> lanesFitted_;                        // lanes (layers) fitted to their first samples
     AskFn ask_;
     bool droppedTold_ = false;     // more values per line than channels: said once per acquisition

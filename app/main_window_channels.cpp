@@ -53,7 +53,7 @@ void TForm1::KanaeleClick() {
             device[i] = DeviceText(ChannelName(*Kartex1, spans[i]));
         if (i < spans.size()) settings[i].Shown = Kartex1->ClassVisible(spans[i].Class);
     }
-    auto* dialog = new ChannelDialog(this, settings, device);
+    auto* dialog = new ChannelDialog(this, settings, device, xyTrail_);
     dialog->setObjectName(QStringLiteral("Kanaele"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (Acquiring()) {
@@ -64,8 +64,16 @@ void TForm1::KanaeleClick() {
             item->setToolTip(QStringLiteral("Gilt ab dem nächsten Start"));
         }
     }
-    connect(dialog, &QDialog::accepted, this,
-            [this, dialog] { errorbox::Guard([&] { ApplyChannelSettings(dialog->Rows()); }); });
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        errorbox::Guard([&] {
+            ApplyChannelSettings(dialog->Rows());
+            xyTrail_ = dialog->Trail();
+            if (Kartex1->XYSeries() >= 0) {
+                Kartex1->SetXYView(Kartex1->XYSeries(), xyTrail_);
+                if (!FollowData()) Kartex1->Paint();
+            }
+        });
+    });
     dialog->open();
 }
 

@@ -79,8 +79,10 @@ void TForm1::LoadSettings() {
         apply("view/zoom", [&](const QVariant& v) {
             (v.toBool() ? ZoomRadioButton : NormalRadioButton)->setChecked(true);
         });
-    apply("view/xAxis",
-          [&](const QVariant& v) { XAxisComboBox->setCurrentIndex(std::clamp(v.toInt(), 0, 1)); });
+    apply("view/xyTrail", [&](const QVariant& v) { xyTrail_ = std::clamp(v.toInt(), 0, 100'000'000); });
+    apply("view/xAxis", [&](const QVariant& v) {
+        XAxisComboBox->setCurrentIndex(std::clamp(v.toInt(), 0, XAxisComboBox->count() - 1));
+    });
     if (!passedOver.isEmpty())
         statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
                                      .arg(passedOver.join(QStringLiteral(", "))),
@@ -104,5 +106,6 @@ void TForm1::SaveSettings() {
         st.setValue(c.Key, (this->*c.Member)->isChecked());
     st.setValue("view/zoom", ZoomRadioButton->isChecked());
     st.setValue("view/xAxis", XAxisComboBox->currentIndex());
+    st.setValue("view/xyTrail", xyTrail_);
     st.sync();
 }

@@ -48,6 +48,12 @@ bool TForm1::FollowData() {
     TKartex& k = *Kartex1;
     const bool follow = FollowCheckBox->isChecked(), yAuto = YAutoCheckBox->isChecked();
     if (!follow && !yAuto) return false;
+    if (k.XYSeries() >= 0) { // XY: Mitlaufen fits x to the x channel, Y auto y to the others
+        const ViewRange before = ChartRange(k);
+        FitXY(k, follow, yAuto);
+        view_ = SummarizeView(k, ChartRange(k));
+        return !(ChartRange(k) == before);
+    }
     const ViewRange now = ChartRange(k);
     ViewRange v = now;
     view_ = ChannelsInView(k);
@@ -270,6 +276,7 @@ void TForm1::ToggleChannel(int index) {
 // sample's number (or time) and every channel's value there.
 void TForm1::ShowReadOut(double x) {
     TKartex& k = *Kartex1;
+    if (k.XYSeries() >= 0) return HideReadOut(); // x is no sample's number there
     std::vector<ChannelSpan> channels = Channels();
     std::erase_if(channels,
                   [&k](const ChannelSpan& c) { return !k.ClassVisible(c.Class) || c.End <= c.Begin; });

@@ -340,3 +340,61 @@ TEST(Channels, EachLaneDrawsAsAChartOfItsBand) {
     Show(plain);
     EXPECT_EQ(loaded.LRim(), plain.LRim());
 }
+
+// XY: each channel against channel 1 draws as the line through the pairs of one line's values, the
+// same pixels as that line made of items; a gap in either breaks it, and a trail keeps the newest.
+TEST(Channels, XYDrawsEachChannelAgainstAnother) {
+    TKartex k;
+    Show(k);
+    KartexSink sink(k);
+    Acquisition acq;
+    acq.State().DataScale = 1;
+    acq.Restart();
+    std::string lines;
+    std::vector<std::array<double, 3>> values;
+    for (int i = 0; i < 300; ++i) {
+        const double x = 50 + 40 * std::sin(i * 0.05), a = 50 + 40 * std::sin(i * 0.11), b = 20 + i % 7;
+        values.push_back({x, a, b});
+        // Channel 3 leaves a gap at line 100: its line breaks there, channel 2's does not.
+        lines +=
+            std::to_string(x) + "," + std::to_string(a) + "," + (i == 100 ? "" : std::to_string(b)) + "\r";
+    }
+    acq.Receive(lines, sink, nullptr);
+    k.SetScaleRange(1, 0, 0, 100, 100);
+    const auto expected = [&](int first) {
+        TKartex one;
+        Show(one);
+        one.SetScaleRange(1, 0, 0, 100, 100);
+        for (int c = 1; c < 3; ++c) {
+            TChartItem it = MakeItem(ikMoveTo, 0, 0, 0, 0, ChannelColor(c));
+            for (int i = first; i < 300; ++i) {
+                if (c == 2 && i == 100) {
+                    it.Kind = ikMoveTo;
+                    continue;
+                }
+                it.X = values[static_cast<std::size_t>(i)][0];
+                it.Y = values[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)];
+                one.AddItem(it);
+                it.Kind = ikLineTo;
+            }
+        }
+        return Picture(one);
+    };
+    k.SetXYView(0);
+    EXPECT_TRUE(Picture(k) == expected(0));
+    k.SetXYView(0, 120);
+    EXPECT_EQ(k.XYFirst(), 180);
+    EXPECT_TRUE(Picture(k) == expected(180));
+    FitXY(k, true, true); // both axes span the trail's values with FitY's margins
+    EXPECT_LT(k.Scale1X()->RangeLow(), 10.5);
+    EXPECT_GT(k.Scale1X()->RangeHigh(), 89.5);
+    EXPECT_NEAR(k.Scale1Y()->RangeLow(), 10 - 4, 0.5);
+    k.SetXYView(-1);
+    k.SetScaleRange(1, 0, -10, 400, 110);
+    TKartex plain;
+    Show(plain);
+    for (int c = 0; c < 3; ++c)
+        for (int i = 0; i < k.SeriesStore(c).ItemCount(); ++i)
+            plain.AddItem(k.SeriesStore(c).Item(i));
+    EXPECT_TRUE(Picture(k) == Picture(plain)); // the ordinary picture again
+}

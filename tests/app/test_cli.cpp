@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
@@ -312,15 +313,16 @@ TEST(Cli, RecordAndCsvKeepEveryChannel) {
     EXPECT_EQ(rows[0], "sample,time,value1,value2,value3\r");
     EXPECT_EQ(rows[2].split(',').mid(2), (QList<QByteArray>{"2", "341", "66.5\r"}));
     // render draws the channels as the window would arrange them: plain, one on the right axis, lanes.
-    QStringList pictures;
-    for (const QStringList& how : {QStringList{}, QStringList{"--right", "2"}, QStringList{"--lanes"}}) {
+    QList<QByteArray> pictures;
+    for (const QStringList& how : {QStringList{}, QStringList{"--right", "2"}, QStringList{"--lanes"},
+                                   QStringList{"--xy", "1", "--trail", "100"}}) {
         const QString bmp = dir.filePath(QString("r%1.bmp").arg(pictures.size()));
         ASSERT_EQ(RunMevrant(QStringList{"render", mvx, "-o", bmp, "--xmax", "500"} + how).exitCode, 0);
         QFile f(bmp);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         pictures << f.readAll().toHex();
     }
-    EXPECT_TRUE(pictures[0] != pictures[1] && pictures[1] != pictures[2] && pictures[0] != pictures[2]);
+    EXPECT_EQ(QSet<QByteArray>(pictures.begin(), pictures.end()).size(), pictures.size());
     EXPECT_NE(RunMevrant({"render", mvx, "-o", dir.filePath("x.bmp"), "--right", "4"}).exitCode, 0);
     SaveItems(mvx.toStdString(), std::span(items).first(10));
     EXPECT_EQ(LoadItems(run).size(), 1500u);

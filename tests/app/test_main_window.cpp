@@ -984,3 +984,38 @@ TEST_F(MainWindow, TheChannelTableSetsEachChannelAndIsRememberedForTheDevice) {
     EXPECT_EQ(next.CrossHair(1).Layer(), kRightAxisLayer);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
 }
+
+// "X: Kanal 1" over a real device: the other channels against channel 1, Mitlaufen and Y auto fit both
+// axes to the values, the read-out stays off (x is no sample's number), and the choice comes back.
+TEST_F(MainWindow, XAgainstAChannelFitsBothAxesToTheValues) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    QFile values(dir.filePath("values.txt"));
+    ASSERT_TRUE(values.open(QIODevice::WriteOnly));
+    values.write("1,10\n2,20\n3,30\n");
+    values.close();
+    SimProcess sim({"--file", values.fileName(), "--rate", "300", "--count", "120"});
+    TKartex& k = *form->Kartex1;
+    form->YAutoCheckBox->setChecked(true);
+    form->XAxisComboBox->setCurrentText("X: Kanal 1");
+    EXPECT_EQ(k.XYSeries(), 0);
+    form->SelectPort(sim.Path());
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return k.SeriesCount() == 2 && k.SeriesStore(1).ItemCount() == 120; }));
+    ASSERT_TRUE(WaitFor([&] { return k.Scale1X()->RangeLow() == 0.9 && k.Scale1Y()->RangeLow() == 9; }));
+    EXPECT_DOUBLE_EQ(k.Scale1X()->RangeHigh(), 3.1);
+    EXPECT_DOUBLE_EQ(k.Scale1Y()->RangeHigh(), 31);
+    const TPoint p = k.WorldToPixel(1, 2, 20);
+    QMouseEvent move(QEvent::MouseMove, QPointF(p.X, p.Y), k.mapToGlobal(QPointF(p.X, p.Y)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&k, &move);
+    EXPECT_EQ(k.TextLabel(1).Mode(), tlOff);
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    form->close();
+    form = std::make_unique<TForm1>();
+    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    EXPECT_EQ(form->XAxisComboBox->currentText(), "X: Kanal 1");
+    EXPECT_EQ(form->Kartex1->XYSeries(), 0);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
