@@ -76,7 +76,8 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
 
 // The same with four of the eight channels on the right y axis (arrangement 0: its scale, and two
 // mappings in the data pass), or with channels 2 … 8 each in a lane of its own (1: eight bands, each
-// with its scale and grid, each series clipped to its band).
+// with its scale and grid, each series clipped to its band), or the seven against channel 1 (2: XY,
+// every point paired and drawn, no reduction).
 void BM_ChannelsArrangedAppendRedraw(benchmark::State& state) {
     constexpr int kChannels = 8;
     const int n = static_cast<int>(state.range(0));
@@ -87,8 +88,9 @@ void BM_ChannelsArrangedAppendRedraw(benchmark::State& state) {
     ConfigureLikeMainWindow(k);
     FillChannels(k, kChannels, n);
     const bool lanes = state.range(2) == 1;
+    if (state.range(2) == 2) k.SetXYView(0); // 2: the seven others against channel 1, every point
     if (!lanes) SetRightAxis(k, true);
-    for (int c = lanes ? 1 : kChannels / 2; c < kChannels; ++c)
+    for (int c = lanes ? 1 : kChannels / 2; c < kChannels && state.range(2) != 2; ++c)
         k.SeriesStore(c).SetLayer(lanes ? LaneLayer(c) : kRightAxisLayer);
     if (lanes) ArrangeLanes(k);
     k.SetScaleRange(1, 0, 1, n, 200);
@@ -155,6 +157,7 @@ BENCHMARK(BM_ChannelsAppendRedraw)
 BENCHMARK(BM_ChannelsArrangedAppendRedraw)
     ->Args({1'000'000, 1, 0})
     ->Args({1'000'000, 1, 1})
+    ->Args({1'000'000, 1, 2})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 BENCHMARK(BM_Paint)->Apply(Sizes);

@@ -432,7 +432,10 @@ void TKartex::RenderXY(Canvas& c, int x0, int y0, bool mono) {
                 continue;
             }
             if (!joined || a.Kind == ikMoveTo || yi[j].Kind == ikMoveTo) flush();
-            line.push_back(pixel(a.Y, yi[j].Y));
+            // A point on the pixel of the one before adds no pixel to the line.
+            if (const TPoint q = pixel(a.Y, yi[j].Y);
+                line.empty() || q.X != line.back().X || q.Y != line.back().Y)
+                line.push_back(q);
             joined = true;
             ++j;
         }
