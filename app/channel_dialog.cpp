@@ -1,4 +1,5 @@
 #include "app/channel_dialog.h"
+#include "chart/gfx/canvas.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -13,19 +14,9 @@
 #include <QVBoxLayout>
 
 namespace {
-QColor ToQColor(TColor c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
-
-TColor FromQColor(const QColor& q) {
-    return static_cast<TColor>(q.red()) | static_cast<TColor>(q.green()) << 8 |
-           static_cast<TColor>(q.blue()) << 16;
-}
-
 void PaintSwatch(QPushButton& b, TColor c) {
     QPixmap swatch(28, 12);
-    swatch.fill(ToQColor(c));
+    swatch.fill(QColor(Canvas::ToRgb(c)));
     b.setIcon(QIcon(swatch));
     b.setIconSize(swatch.size());
 }
@@ -69,10 +60,11 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
         color->setFlat(true);
         PaintSwatch(*color, s.Color);
         connect(color, &QPushButton::clicked, this, [this, r, color] {
-            const QColor chosen = QColorDialog::getColor(ToQColor(colors_[static_cast<std::size_t>(r)]), this,
-                                                         QStringLiteral("Farbe von Kanal %1").arg(r + 1));
+            const QColor chosen =
+                QColorDialog::getColor(QColor(Canvas::ToRgb(colors_[static_cast<std::size_t>(r)])), this,
+                                       QStringLiteral("Farbe von Kanal %1").arg(r + 1));
             if (!chosen.isValid()) return;
-            colors_[static_cast<std::size_t>(r)] = FromQColor(chosen);
+            colors_[static_cast<std::size_t>(r)] = Canvas::FromRgb(chosen.rgb());
             PaintSwatch(*color, colors_[static_cast<std::size_t>(r)]);
         });
         table_->setCellWidget(r, cColor, color);

@@ -1,4 +1,5 @@
 #include "app/channel_legend.h"
+#include "chart/gfx/canvas.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,10 +11,6 @@ constexpr int kPad = 4;
 constexpr int kSwatch = 18;
 constexpr int kGap = 8;
 
-QColor ToQColor(TColor c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                  static_cast<int>((c >> 16) & 0xFF));
-}
 } // namespace
 
 TChannelLegend::TChannelLegend(QWidget* parent) : QWidget(parent) {
@@ -66,7 +63,7 @@ void TChannelLegend::paintEvent(QPaintEvent*) {
         const int top = kPad + static_cast<int>(i) * h;
         const int mid = top + h / 2;
         const QColor text = r.Shown ? QColor(0, 0, 0) : QColor(150, 150, 150);
-        p.setPen(QPen(r.Shown ? ToQColor(r.Color) : QColor(200, 200, 200), 3));
+        p.setPen(QPen(r.Shown ? QColor(Canvas::ToRgb(r.Color)) : QColor(200, 200, 200), 3));
         p.drawLine(kPad, mid, kPad + kSwatch, mid);
         p.setPen(text);
         int x = kPad + kSwatch + kGap;

@@ -282,6 +282,17 @@ int Record(const QStringList& args) {
     return 0;
 }
 
+// The channel an option names, 1 … the chart's channels; a usage error for any other text.
+int FileChannel(const QString& option, const QString& value, const TKartex& chart) {
+    bool ok = false;
+    const int channel = value.toInt(&ok);
+    if (!ok || channel < 1 || channel > chart.SeriesCount())
+        throw UsageError(("option " + option + ": '" + value + "' is no channel of the file (1 ... " +
+                          QString::number(chart.SeriesCount()) + ")")
+                             .toStdString());
+    return channel;
+}
+
 int Render(const QStringList& args) {
     const Options o =
         Parse(args, {"-o", "--size", "--xmax", "--ymin", "--ymax", "--right", "--xy", "--trail"},
@@ -328,16 +339,9 @@ int Render(const QStringList& args) {
     if (::stat(in.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         NoteOddLength("render", in, static_cast<std::uint64_t>(st.st_size));
     // Channels put on the right axis here join those the file has there.
-    for (const auto& [name, value] : o.all) {
-        if (name != "--right") continue;
-        bool ok = false;
-        const int channel = value.toInt(&ok);
-        if (!ok || channel < 1 || channel > chart.SeriesCount())
-            throw UsageError(("option --right: '" + value + "' is no channel of the file (1 ... " +
-                              QString::number(chart.SeriesCount()) + ")")
-                                 .toStdString());
-        chart.SeriesStore(channel - 1).SetLayer(kRightAxisLayer);
-    }
+    for (const auto& [name, value] : o.all)
+        if (name == "--right")
+            chart.SeriesStore(FileChannel(name, value, chart) - 1).SetLayer(kRightAxisLayer);
     // One lane per channel from the second on: each its own band and y range.
     if (o.Has("--lanes"))
         for (int c = 1; c < chart.SeriesCount(); ++c)
@@ -347,12 +351,7 @@ int Render(const QStringList& args) {
     ShowAxesOfChannels(chart);
     FitRightAxis(chart);
     if (const auto xy = o.Get("--xy")) {
-        bool ok = false;
-        const int channel = xy->toInt(&ok);
-        if (!ok || channel < 1 || channel > chart.SeriesCount())
-            throw UsageError(("option --xy: '" + *xy + "' is no channel of the file (1 ... " +
-                              QString::number(chart.SeriesCount()) + ")")
-                                 .toStdString());
+        const int channel = FileChannel("--xy", *xy, chart);
         const long long trail = o.Get("--trail") ? CountOption(o, "--trail") : 0;
         chart.SetXYView(channel - 1, static_cast<int>(std::min<long long>(trail, INT_MAX)));
         FitXY(chart, true, true);

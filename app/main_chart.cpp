@@ -162,12 +162,16 @@ bool ArrangeLanes(TKartex& k, const std::vector<int>& lanes) {
     return appeared;
 }
 
-void FitLayerY(TKartex& k, int layer) {
+ViewRange FittedLayerRange(TKartex& k, const ViewSummary& view, int layer) {
     TScalePropsVert& axis = *k.ScaleY(layer);
-    const ViewSummary view = SummarizeView(k, ChartRange(k));
+    ViewRange v{view.Range.XLow, view.Range.XHigh, axis.RangeLow(), axis.RangeHigh()};
     const TYRange r = view.InViewShown(layer);
-    ViewRange v{k.Scale1X()->RangeLow(), k.Scale1X()->RangeHigh(), axis.RangeLow(), axis.RangeHigh()};
     FitY(v, axis.Logarithmic() ? r.MinAbove : r.Min, r.Max, axis.Logarithmic());
+    return v;
+}
+
+void FitLayerY(TKartex& k, int layer) {
+    const ViewRange v = FittedLayerRange(k, SummarizeView(k, ChartRange(k)), layer);
     k.SetLayerRange(layer, v.XLow, v.YLow, v.XHigh, v.YHigh);
 }
 
@@ -179,16 +183,9 @@ void FitXY(TKartex& k, bool fitX, bool fitY) {
     const double from = xl.Item(first).X;
     TYRange x = k.SeriesYRange(xs, first, xl.ItemCount());
     TYRange y;
-    for (int s = 0; s < k.SeriesCount(); ++s) {
-        const TItemStore& list = k.SeriesStore(s);
-        if (s == xs || list.ItemCount() == 0 || !k.ClassVisible(list.Item(0).ItemClass)) continue;
-        const TChartItem* items = list.Items();
-        const int lo =
-            static_cast<int>(std::partition_point(items, items + list.ItemCount(),
-                                                  [&](const TChartItem& it) { return it.X < from; }) -
-                             items);
-        y.Add(k.SeriesYRange(s, lo, list.ItemCount()));
-    }
+    for (const ChannelSpan& c : ChartChannels(k))
+        if (c.Series != xs && c.End > c.Begin && k.ClassVisible(c.Class))
+            y.Add(SamplesInView(k, c, from, std::numeric_limits<double>::infinity()));
     ViewRange v = ChartRange(k);
     if (fitY) FitY(v, k.Scale1Y()->Logarithmic() ? y.MinAbove : y.Min, y.Max, k.Scale1Y()->Logarithmic());
     if (fitX) {
@@ -285,13 +282,13 @@ TItemStore& KartexSink::List(int channel) {
 void KartexSink::SetChannelLayer(int channel, int layer) {
     const auto c = static_cast<std::size_t>(channel);
     layers_[c] = layer;
-    if (ready_.test(c) || channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetLayer(layer);
+    if (channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetLayer(layer); // set up already
 }
 
 void KartexSink::SetChannelColor(int channel, TColor color) {
     const auto c = static_cast<std::size_t>(channel);
     colors_[c] = color;
-    if (ready_.test(c) || channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetColor(color);
+    if (channel < chart_.SeriesCount()) chart_.SeriesStore(channel).SetColor(color); // set up already
 }
 
 void KartexSink::MoveToPoint(int channel, double x, double y, double time) {
@@ -308,6 +305,7 @@ void KartexSink::LineToPoint(int channel, double x, double y, double time) {
 
 void KartexSink::ChannelsChanged(const AcquisitionState& state) {
     state_ = &state;
+    if (OnChannelsChanged) OnChannelsChanged(state);
     if (state.ChannelCount < 2) return;
     // A name that comes after a channel's first sample (a header line later in the stream) goes into that
     // first record, where every reader of the file and the journal looks for it: the newest name wins.

@@ -47,6 +47,9 @@ public:
     // The colour a channel is drawn in (ChannelColor until one is given); a list set up already takes it
     // with every record.
     void SetChannelColor(int channel, TColor color);
+    // Told when the acquisition's channel count or a channel's name changed (before the samples of the
+    // line that changed it), before the names go into the records.
+    std::function<void(const AcquisitionState& state)> OnChannelsChanged;
 
 private:
     TItemStore& List(int channel);
@@ -172,6 +175,9 @@ ViewSummary ChannelsInView(const TKartex& chart);
 void MeasureView(TKartex& chart, ViewSummary& view, const ViewRange& range);
 // Both: the summary for the chart's channels over the x range of `range`.
 ViewSummary SummarizeView(TKartex& chart, const ViewRange& range);
+// A layer's range with y fitted to its channels' samples in the summary (x: the summary's), as Y auto
+// fits it; the chart is not changed.
+ViewRange FittedLayerRange(TKartex& chart, const ViewSummary& view, int layer);
 
 // The channel's sample whose x is nearest to x (bisection, as above): its index in its series, or −1
 // when the channel holds none.

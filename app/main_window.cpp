@@ -97,8 +97,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         channels_[static_cast<std::size_t>(c)].Color = ChannelColor(c);
     source_ = std::make_unique<SerialSource>(*port_);
     recording_ = std::make_unique<Recording>(*source_, *sink_);
-    nameWatch_ = MakeNameWatch();
-    recording_->AddSink(*nameWatch_);
+    sink_->OnChannelsChanged = [this](const AcquisitionState&) { DeviceNamed(); };
     Recording& r = *recording_;
     r.OnShown = [this](std::string_view raw, bool) { shown_ << DeviceText(raw); };
     r.OnReceived = [this](int added) { Received(added); };

@@ -215,7 +215,6 @@ private:
     void ApplyChannelRow(std::size_t channel, const ChannelSetting& row, const OwnCalibration& own);
     std::optional<ChannelSetting> ReadChannelRow(const QString& group, std::size_t channel) const;
     void DeviceNamed();
-    std::unique_ptr<SampleSink> MakeNameWatch();
     QString ChannelDevice() const;
     int ChannelRows() const;
     void JournalSynced();
@@ -228,7 +227,6 @@ private:
     std::unique_ptr<TComPort> port_;
     std::unique_ptr<KartexSink> sink_;
     std::unique_ptr<SerialSource> source_;
-    std::unique_ptr<SampleSink> nameWatch_; // outlives the recording that calls it
     std::unique_ptr<Recording> recording_;
     QStringList shown_; // the lines of the notification under way, for the pane
     // The chart renders received samples at most once per display frame.

@@ -162,8 +162,7 @@ void TForm1::DeviceNamed() {
             // A hand-edited number: the channel stays as it was.
         }
     }
-    if (!applied) return;
-    sink_->ChannelsChanged(s);
+    if (!applied) return; // the sink writes the names into the records when this returns
     QTimer::singleShot(0, this, [this] {
         if (ArrangeAxes()) FitLanes(*Kartex1);
         if (!FollowData()) Kartex1->Paint();
@@ -284,22 +283,4 @@ void TForm1::LoadChannelSettings() {
             channels_[static_cast<std::size_t>(c)] = PlainRow(c);
         ApplyChannelSettings(channels_);
     }
-}
-
-namespace {
-// Tells the window when the device names a channel (before the samples of the line that named it).
-class NameWatch : public SampleSink {
-public:
-    explicit NameWatch(std::function<void()> named) : named_(std::move(named)) {}
-    void MoveToPoint(int, double, double, double) override {}
-    void LineToPoint(int, double, double, double) override {}
-    void ChannelsChanged(const AcquisitionState&) override { named_(); }
-
-private:
-    std::function<void()> named_;
-};
-} // namespace
-
-std::unique_ptr<SampleSink> TForm1::MakeNameWatch() {
-    return std::make_unique<NameWatch>([this] { DeviceNamed(); });
 }

@@ -65,26 +65,20 @@ bool TForm1::FollowData() {
     std::vector<int> own = LaneLayers(k);
     if (RightAxisShown(k)) own.insert(own.begin(), kRightAxisLayer);
     std::vector<std::pair<int, ViewRange>> moved; // the other axes whose y range changes
-    // A lane fits itself to its first samples, with "Y auto" or without: until then it has no range.
+    // A lane fits itself to its first samples without "Y auto" too: until then it has no range.
     for (int layer : own)
-        if (layer >= kFirstLaneLayer && !lanesFitted_.test(static_cast<std::size_t>(layer)) &&
-            view_.InViewShown(layer).Count > 0 && !yAuto) {
+        if (!yAuto && layer >= kFirstLaneLayer && !lanesFitted_.test(static_cast<std::size_t>(layer)) &&
+            view_.InViewShown(layer).Count > 0) {
             lanesFitted_.set(static_cast<std::size_t>(layer));
-            TScalePropsVert& axis = *k.ScaleY(layer);
-            ViewRange w{v.XLow, v.XHigh, axis.RangeLow(), axis.RangeHigh()};
-            const TYRange rr = view_.InViewShown(layer);
-            FitY(w, axis.Logarithmic() ? rr.MinAbove : rr.Min, rr.Max, axis.Logarithmic());
-            moved.emplace_back(layer, w);
+            moved.emplace_back(layer, FittedLayerRange(k, view_, layer));
         }
     if (yAuto) {
         const TYRange r = own.empty() ? view_.InViewShown() : view_.InViewShown(1);
         FitY(v, k.Scale1Y()->Logarithmic() ? r.MinAbove : r.Min, r.Max, k.Scale1Y()->Logarithmic());
         for (int layer : own) {
-            TScalePropsVert& axis = *k.ScaleY(layer);
-            ViewRange w{v.XLow, v.XHigh, axis.RangeLow(), axis.RangeHigh()};
-            const TYRange rr = view_.InViewShown(layer);
-            FitY(w, axis.Logarithmic() ? rr.MinAbove : rr.Min, rr.Max, axis.Logarithmic());
-            if (w.YLow != axis.RangeLow() || w.YHigh != axis.RangeHigh()) moved.emplace_back(layer, w);
+            const ViewRange w = FittedLayerRange(k, view_, layer);
+            if (w.YLow != k.ScaleY(layer)->RangeLow() || w.YHigh != k.ScaleY(layer)->RangeHigh())
+                moved.emplace_back(layer, w);
         }
     }
     view_.Range = v; // the samples in view depend on x alone

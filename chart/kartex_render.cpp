@@ -203,8 +203,9 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     pass.SkipHidden = skipHidden_;
     c->SetFont(font_);
     const bool banded = Banded();
-    if (xySeries_ >= 0 && xySeries_ < SeriesCount()) RenderXY(*c, x0, y0, mono);
-    for (int s = 0; s < SeriesCount() && !(xySeries_ >= 0 && xySeries_ < SeriesCount()); ++s) {
+    const bool xy = xySeries_ >= 0 && xySeries_ < SeriesCount();
+    if (xy) RenderXY(*c, x0, y0, mono);
+    for (int s = 0; s < SeriesCount() && !xy; ++s) {
         IndexedList& list = ListOf(s);
         pass.Runs = lineReduction_ ? &list.Sync() : nullptr;
         pass.Reductions = lineReduction_ ? &list.Reductions : nullptr;
@@ -247,18 +248,22 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
     c->LineTo(x0, y0);
 }
 
+namespace {
+// A scale's range and ticks as the grid takes them.
+TGridAxis GridAxis(const TScaleProps& p, const TScale& sc, double spacing) {
+    TGridAxis a{p.RangeLow(), p.RangeHigh(), p.Logarithmic(), spacing, {}};
+    for (int i = 1; i <= sc.NumTicks(); ++i)
+        a.Ticks.push_back(sc.TickValue(i));
+    return a;
+}
+} // namespace
+
 void TKartex::DrawGrid(Canvas& c, int x0, int y0) {
     if (Banded()) return DrawBandedGrid(c, x0, y0);
     const int layer = ActiveLayer();
     const Layer& l = L(layer);
-    const auto axis = [](const TScaleProps& p, const TScale& sc, double spacing) {
-        TGridAxis a{p.RangeLow(), p.RangeHigh(), p.Logarithmic(), spacing, {}};
-        for (int i = 1; i <= sc.NumTicks(); ++i)
-            a.Ticks.push_back(sc.TickValue(i));
-        return a;
-    };
-    const std::vector<double> xs = GridValues(axis(*l.x, *l.xScale, gridDx_));
-    const std::vector<double> ys = GridValues(axis(*l.y, *l.yScale, gridDy_));
+    const std::vector<double> xs = GridValues(GridAxis(*l.x, *l.xScale, gridDx_));
+    const std::vector<double> ys = GridValues(GridAxis(*l.y, *l.yScale, gridDy_));
     // Grid values lie inside the range, so their pixels lie on the plot area; the clamp only matters for
     // degenerate ranges, where it keeps the shift below from overflowing.
     const auto pixel = [&](double x, double y) {
@@ -332,12 +337,6 @@ void TKartex::ShowOnScreen(int x0, int y0, Canvas& c) {
 // With bands the vertical lines of the active layer's x ticks cross the whole plot, and each band's
 // horizontal lines are those of the y ticks of the first layer with a visible y scale drawn there.
 void TKartex::DrawBandedGrid(Canvas& c, int x0, int y0) {
-    const auto axis = [](const TScaleProps& p, const TScale& sc, double spacing) {
-        TGridAxis a{p.RangeLow(), p.RangeHigh(), p.Logarithmic(), spacing, {}};
-        for (int i = 1; i <= sc.NumTicks(); ++i)
-            a.Ticks.push_back(sc.TickValue(i));
-        return a;
-    };
     const auto line = [&c](int xa, int ya, int xb, int yb) {
         c.MoveTo(xa, ya);
         c.LineTo(xb, yb);
@@ -353,7 +352,7 @@ void TKartex::DrawBandedGrid(Canvas& c, int x0, int y0) {
     const int active = ActiveLayer();
     const LayerTransform& t = Transform(active);
     if (vertical)
-        for (double v : GridValues(axis(*L(active).x, *L(active).xScale, gridDx_))) {
+        for (double v : GridValues(GridAxis(*L(active).x, *L(active).xScale, gridDx_))) {
             const int x = std::clamp(t.XToPixel(v), -kPixelClamp, kPixelClamp) - geom_.LRim + x0;
             line(x, y0 + PlotHeight(), x, y0);
         }
@@ -365,7 +364,7 @@ void TKartex::DrawBandedGrid(Canvas& c, int x0, int y0) {
         if (std::find(drawn.begin(), drawn.end(), rows) != drawn.end()) continue;
         drawn.push_back(rows);
         const LayerTransform& band = Transform(n);
-        for (double w : GridValues(axis(*l.y, *l.yScale, gridDy_))) {
+        for (double w : GridValues(GridAxis(*l.y, *l.yScale, gridDy_))) {
             const int y = std::clamp(band.YToPixel(w), -kPixelClamp, kPixelClamp) - geom_.TRim + y0;
             line(x0, y, x0 + PlotWidth(), y);
         }

@@ -27,12 +27,11 @@ void Acquisition::Restart() {
     for (std::size_t c = 0; c < kMaxChannels; ++c) {
         state_.DeviceNames[c].clear();
         state_.DeviceUnits[c].clear();
-    }
-    for (std::size_t c = 0; c < kMaxChannels; ++c)
         if (!state_.NamedByUser[c]) {
             state_.ChannelNames[c].clear();
             state_.ChannelUnits[c].clear();
         }
+    }
     state_.ValuesDropped = false;
     framer_.Reset();
 }

@@ -125,16 +125,8 @@ double LocaleTextToDouble(std::string_view text, const LocaleSeparator& decimalS
 }
 
 float LocaleTextToFloat(std::string_view text, const LocaleSeparator& decimalSeparator) {
-    std::string_view s = text;
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    const std::size_t n = ScanNumber(s, decimalSeparator.Text());
-    if (n == 0 || n != s.size()) throw EConvertError(FloatMessage(text));
-    const double value = ParseScanned(s, decimalSeparator.Text());
-    const float single = static_cast<float>(value);
-    if (!std::isfinite(value) || !std::isfinite(single)) throw EConvertError(FloatMessage(text));
+    const float single = static_cast<float>(LocaleTextToDouble(text, decimalSeparator));
+    if (!std::isfinite(single)) throw EConvertError(FloatMessage(text));
     return single;
 }
 

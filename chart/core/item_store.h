@@ -108,12 +108,6 @@ public:
     void SetClassDefault(std::uint8_t c);
     int ActiveLayer() const { return activeLayer_; }
     int PointLayer() const { return pointLayer_ > 0 ? pointLayer_ : activeLayer_; }
-
-private:
-    // Sets one field of every record; the generation changes when a record did.
-    template <typename Field> void SetEveryRecord(Field TChartItem::*field, Field value);
-
-public:
     void SetActiveLayer(int layer) { activeLayer_ = layer; }
 
     // Data sharing. `owner` null means: show a list of one's own.
@@ -131,6 +125,8 @@ public:
 
 private:
     void AppendPoint(TChartItemKind kind, double x, double y, double x2);
+    // Sets one field of every record; the generation changes when a record did.
+    template <typename Field> void SetEveryRecord(Field TChartItem::*field, Field value);
     TChartItem& NextSlot();
     void Leave();
     void Detach(); // an array of its own with the same items
