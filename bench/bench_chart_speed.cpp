@@ -49,8 +49,14 @@ void BM_AppendRedraw(benchmark::State& state) {
     }
 }
 
+// How the eight channels are drawn: all on the left axis; four on the right y axis (its scale, and
+// two mappings in the data pass); channels 2 … 8 each in a lane of its own (eight bands, each with its
+// scale and grid, each series clipped to its band); or the seven against channel 1 (XY, every point
+// paired and drawn, no reduction).
+enum class Arrangement { Left, Right, Lanes, XY };
+
 // Eight channels of n samples each: Redraw after one line (a sample on every channel).
-void BM_ChannelsAppendRedraw(benchmark::State& state) {
+void ChannelsAppendRedraw(benchmark::State& state, Arrangement arrangement) {
     constexpr int kChannels = 8;
     const int n = static_cast<int>(state.range(0));
     chart.reset();
@@ -59,7 +65,27 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
     k.show();
     ConfigureLikeMainWindow(k);
     FillChannels(k, kChannels, n);
+    switch (arrangement) {
+    case Arrangement::Left:
+        break;
+    case Arrangement::Right:
+        SetRightAxis(k, true);
+        for (int c = kChannels / 2; c < kChannels; ++c)
+            k.SeriesStore(c).SetLayer(kRightAxisLayer);
+        break;
+    case Arrangement::Lanes:
+        for (int c = 1; c < kChannels; ++c)
+            k.SeriesStore(c).SetLayer(LaneLayer(c));
+        ArrangeLanes(k);
+        break;
+    case Arrangement::XY:
+        k.SetXYView(0);
+        break;
+    }
     k.SetScaleRange(1, 0, 1, n, 200);
+    if (arrangement == Arrangement::Right || arrangement == Arrangement::Lanes)
+        for (int layer = kRightAxisLayer; layer <= LaneLayer(kChannels - 1); ++layer)
+            k.SetLayerRange(layer, 0, 0, n, 250);
     Prepare(state, k);
     // The lists grow by a step before the first iteration (as the single list did when it was filled).
     double x = n + 1;
@@ -74,39 +100,14 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
     }
 }
 
-// The same with four of the eight channels on the right y axis (arrangement 0: its scale, and two
-// mappings in the data pass), or with channels 2 … 8 each in a lane of its own (1: eight bands, each
-// with its scale and grid, each series clipped to its band), or the seven against channel 1 (2: XY,
-// every point paired and drawn, no reduction).
+void BM_ChannelsAppendRedraw(benchmark::State& state) {
+    ChannelsAppendRedraw(state, Arrangement::Left);
+}
+
+// Arguments: n, the line path (as every benchmark here), the arrangement 0 right axis, 1 lanes, 2 XY.
 void BM_ChannelsArrangedAppendRedraw(benchmark::State& state) {
-    constexpr int kChannels = 8;
-    const int n = static_cast<int>(state.range(0));
-    chart.reset();
-    chartSize = 0;
-    TKartex k;
-    k.show();
-    ConfigureLikeMainWindow(k);
-    FillChannels(k, kChannels, n);
-    const bool lanes = state.range(2) == 1;
-    if (state.range(2) == 2) k.SetXYView(0); // 2: the seven others against channel 1, every point
-    if (!lanes) SetRightAxis(k, true);
-    for (int c = lanes ? 1 : kChannels / 2; c < kChannels && state.range(2) != 2; ++c)
-        k.SeriesStore(c).SetLayer(lanes ? LaneLayer(c) : kRightAxisLayer);
-    if (lanes) ArrangeLanes(k);
-    k.SetScaleRange(1, 0, 1, n, 200);
-    for (int layer = kRightAxisLayer; layer <= LaneLayer(kChannels - 1); ++layer)
-        k.SetLayerRange(layer, 0, 0, n, 250);
-    Prepare(state, k);
-    double x = n + 1;
-    for (int c = 0; c < kChannels; ++c)
-        k.SeriesStore(c).LineToPoint(x, 20 + 20 * c);
-    x += 1;
-    for (auto _ : state) {
-        for (int c = 0; c < kChannels; ++c)
-            k.SeriesStore(c).LineToPoint(x, 20 + 20 * c + static_cast<int>(x) % 10);
-        x += 1;
-        k.Redraw();
-    }
+    constexpr Arrangement kArrangements[] = {Arrangement::Right, Arrangement::Lanes, Arrangement::XY};
+    ChannelsAppendRedraw(state, kArrangements[state.range(2)]);
 }
 
 void BM_Paint(benchmark::State& state) {

@@ -31,6 +31,14 @@ QImage Picture(TKartex& k) {
     return k.PlotBitmap().copy();
 }
 
+// What one chart draws over the empty one's picture goes over `expected`, as a later channel covers an
+// earlier one.
+void DrawOver(QImage& expected, const QImage& own, const QImage& background) {
+    for (int y = 0; y < own.height(); ++y)
+        for (int x = 0; x < own.width(); ++x)
+            if (own.pixel(x, y) != background.pixel(x, y)) expected.setPixel(x, y, own.pixel(x, y));
+}
+
 } // namespace
 
 TEST(Channels, EachSeriesDrawsAsItsOwnChartAndTheFileAsTheSeries) {
@@ -75,9 +83,7 @@ TEST(Channels, EachSeriesDrawsAsItsOwnChartAndTheFileAsTheSeries) {
         for (int i = 0; i < list.ItemCount(); ++i)
             one.AddItem(list.Item(i));
         const QImage own = Picture(one);
-        for (int y = 0; y < own.height(); ++y)
-            for (int x = 0; x < own.width(); ++x)
-                if (own.pixel(x, y) != background.pixel(x, y)) expected.setPixel(x, y, own.pixel(x, y));
+        DrawOver(expected, own, background);
     }
     EXPECT_TRUE(all == expected);
 
@@ -247,9 +253,7 @@ TEST(Channels, ARightAxisDrawsItsChannelAgainstARangeOfItsOwn) {
             one.AddItem(it);
         }
         const QImage own = Picture(one);
-        for (int y = 0; y < own.height(); ++y)
-            for (int x = 0; x < own.width(); ++x)
-                if (own.pixel(x, y) != background.pixel(x, y)) expected.setPixel(x, y, own.pixel(x, y));
+        DrawOver(expected, own, background);
     }
     EXPECT_TRUE(all == expected);
 
