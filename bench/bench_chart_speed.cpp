@@ -52,16 +52,13 @@ void BM_AppendRedraw(benchmark::State& state) {
 // How the eight channels are drawn: all on the left axis; four on the right y axis (its scale, and
 // two mappings in the data pass); channels 2 … 8 each in a lane of its own (eight bands, each with its
 // scale and grid, each series clipped to its band); or the seven against channel 1 (XY, every point
-// paired and drawn, no reduction).
+// paired and drawn, no reduction, both axes fitted to the pairs).
 enum class Arrangement { Left, Right, Lanes, XY };
 
-// Eight channels of n samples each: Redraw after one line (a sample on every channel).
-void ChannelsAppendRedraw(benchmark::State& state, Arrangement arrangement) {
-    constexpr int kChannels = 8;
-    const int n = static_cast<int>(state.range(0));
-    chart.reset();
-    chartSize = 0;
-    TKartex k;
+constexpr int kChannels = 8;
+
+// Eight channels of n samples each in an arrangement, x over all of them.
+void Arrange(TKartex& k, Arrangement arrangement, int n) {
     k.show();
     ConfigureLikeMainWindow(k);
     FillChannels(k, kChannels, n);
@@ -86,6 +83,16 @@ void ChannelsAppendRedraw(benchmark::State& state, Arrangement arrangement) {
     if (arrangement == Arrangement::Right || arrangement == Arrangement::Lanes)
         for (int layer = kRightAxisLayer; layer <= LaneLayer(kChannels - 1); ++layer)
             k.SetLayerRange(layer, 0, 0, n, 250);
+    if (arrangement == Arrangement::XY) FitXY(k, true, true); // both axes over the pairs, as Mitlaufen does
+}
+
+// Redraw after one line (a sample on every channel).
+void ChannelsAppendRedraw(benchmark::State& state, Arrangement arrangement) {
+    const int n = static_cast<int>(state.range(0));
+    chart.reset();
+    chartSize = 0;
+    TKartex k;
+    Arrange(k, arrangement, n);
     Prepare(state, k);
     // The lists grow by a step before the first iteration (as the single list did when it was filled).
     double x = n + 1;
@@ -108,6 +115,25 @@ void BM_ChannelsAppendRedraw(benchmark::State& state) {
 void BM_ChannelsArrangedAppendRedraw(benchmark::State& state) {
     constexpr Arrangement kArrangements[] = {Arrangement::Right, Arrangement::Lanes, Arrangement::XY};
     ChannelsAppendRedraw(state, kArrangements[state.range(2)]);
+}
+
+// A pan step (as BM_PanStep) over eight channels of n / 8 samples each, 0 in lanes, 1 in XY: the pairs
+// move as a whole, so the XY view walks every pair again.
+void BM_ChannelsArrangedPanStep(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0)) / kChannels;
+    chart.reset();
+    chartSize = 0;
+    TKartex k;
+    Arrange(k, state.range(2) == 0 ? Arrangement::Lanes : Arrangement::XY, n);
+    Prepare(state, k);
+    const double x0 = k.Scale1X()->RangeLow(), x1 = k.Scale1X()->RangeHigh();
+    const double y0 = k.Scale1Y()->RangeLow(), y1 = k.Scale1Y()->RangeHigh();
+    const double d = (x1 - x0) / 380.0 * 5;
+    int i = 0;
+    for (auto _ : state) {
+        const double s = (i++ % 2) * d;
+        k.SetScaleRange(1, x0 + s, y0, x1 + s, y1);
+    }
 }
 
 void BM_Paint(benchmark::State& state) {
@@ -159,6 +185,11 @@ BENCHMARK(BM_ChannelsArrangedAppendRedraw)
     ->Args({1'000'000, 1, 0})
     ->Args({1'000'000, 1, 1})
     ->Args({1'000'000, 1, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.5);
+BENCHMARK(BM_ChannelsArrangedPanStep)
+    ->Args({10'000'000, 1, 0})
+    ->Args({10'000'000, 1, 1})
     ->Unit(benchmark::kMillisecond)
     ->MinTime(0.5);
 BENCHMARK(BM_Paint)->Apply(Sizes);

@@ -17,6 +17,7 @@
 #include "chart/export.h"
 #include "chart/gfx/canvas.h"
 #include "chart/scale.h"
+#include "chart/xy_cover.h"
 
 #include <QImage>
 #include <QString>
@@ -382,6 +383,7 @@ private:
     std::array<LayerTransform, kLayers> transforms_;
     int xySeries_ = -1;
     int xyTrail_ = 0;
+    TXYCover xyCover_; // the XY view's lines between pictures
     std::array<std::pair<double, double>, kLayers> bands_ = [] {
         std::array<std::pair<double, double>, kLayers> b{};
         b.fill({0.0, 1.0});

@@ -384,60 +384,28 @@ int TKartex::XYFirst() const {
     return xyTrail_ > 0 && count > xyTrail_ ? count - xyTrail_ : 0;
 }
 
-// Each series against the x series: the two lists are walked together by X (both rise, as an
-// acquisition appends them), a pair of the same X is a point; a pen move in either, a missing partner
-// or a value that is no number breaks the line there.
+// Each series against the x series, as TXYCover walks and keeps them.
 void TKartex::RenderXY(Canvas& c, int x0, int y0, bool mono) {
     const TItemStore& xs = SeriesStore(xySeries_);
     if (xs.ItemCount() == 0) return;
-    const LayerTransform& t = Transform(1);
-    const auto pixel = [&](double x, double y) {
-        return TPoint{std::clamp(t.XToPixel(x), -kPixelClamp, kPixelClamp) - geom_.LRim + x0,
-                      std::clamp(t.YToPixel(y), -kPixelClamp, kPixelClamp) - geom_.TRim + y0};
-    };
-    const auto isPoint = [](const TChartItem& it) { return it.Kind == ikLineTo || it.Kind == ikMoveTo; };
-    const int first = XYFirst();
-    std::vector<TPoint> line;
+    std::vector<const TItemStore*> ys(static_cast<std::size_t>(SeriesCount()), nullptr);
+    std::vector<TColor> colours(ys.size(), clBlack);
+    for (int s = 0; s < SeriesCount(); ++s) {
+        const TItemStore& store = SeriesStore(s);
+        if (s == xySeries_ || store.ItemCount() == 0 || !ClassVisible(store.Item(0).ItemClass)) continue;
+        ys[static_cast<std::size_t>(s)] = &store;
+        if (!mono) colours[static_cast<std::size_t>(s)] = store.Item(0).Color;
+    }
+    const QImage& img = static_cast<const Canvas&>(c).Image();
+    xyCover_.Follow(xs, ys, TXYMapping{Transform(1), x0 - geom_.LRim, y0 - geom_.TRim}, img.width(),
+                    img.height(), XYFirst());
+    xyCover_.Paint(c, colours);
+    // The pen as drawing the lines one by one leaves it, for whatever draws after.
     c.SetPenWidth(1);
     c.SetPenStyle(psSolid);
-    for (int s = 0; s < SeriesCount(); ++s) {
-        if (s == xySeries_) continue;
-        const TItemStore& ys = SeriesStore(s);
-        if (ys.ItemCount() == 0 || !ClassVisible(ys.Item(0).ItemClass)) continue;
-        c.SetPenColor(mono ? clBlack : ys.Item(0).Color);
-        const auto flush = [&] {
-            if (line.size() == 1) line.push_back(line.front()); // a lone point shows as a dot
-            if (!line.empty()) c.Polyline(line);
-            line.clear();
-        };
-        const TChartItem* yi = ys.Items();
-        const int yn = ys.ItemCount();
-        int j = static_cast<int>(
-            std::partition_point(
-                yi, yi + yn,
-                [&](const TChartItem& it) { return it.X < xs.Item(std::min(first, xs.ItemCount() - 1)).X; }) -
-            yi);
-        bool joined = false;
-        for (int i = first; i < xs.ItemCount() && j < yn; ++i) {
-            const TChartItem& a = xs.Item(i);
-            while (j < yn && yi[j].X < a.X) {
-                ++j;
-                joined = false; // a sample without a partner: the line breaks
-            }
-            if (j >= yn || yi[j].X != a.X || !isPoint(a) || !isPoint(yi[j]) || !std::isfinite(a.Y) ||
-                !std::isfinite(yi[j].Y)) {
-                flush();
-                joined = false;
-                continue;
-            }
-            if (!joined || a.Kind == ikMoveTo || yi[j].Kind == ikMoveTo) flush();
-            // A point on the pixel of the one before adds no pixel to the line.
-            if (const TPoint q = pixel(a.Y, yi[j].Y);
-                line.empty() || q.X != line.back().X || q.Y != line.back().Y)
-                line.push_back(q);
-            joined = true;
-            ++j;
+    for (std::size_t s = ys.size(); s-- > 0;)
+        if (ys[s]) {
+            c.SetPenColor(colours[s]);
+            break;
         }
-        flush();
-    }
 }

@@ -1,5 +1,7 @@
 #include "chart/gfx/canvas.h"
 
+#include "chart/gfx/line_steps.h"
+
 #include <QFontMetrics>
 #include <QPen>
 
@@ -361,65 +363,58 @@ void Canvas::PlotSpan(uchar* bits, int y, int xa, int xb, QRgb rgb, bool xorMode
     }
 }
 
-// Bresenham-style: n = max(|dx|, |dy|) pixels, step i at minor offset round-half-up(i * minor / major),
-// the end point excluded. Only the steps whose major coordinate lies inside the image are visited, so
-// far-away end points cost nothing.
+// The steps are ForEachLineStep's; a solid vertical or horizontal line takes its column or span at once.
 void Canvas::RasterLine(uchar* bits, int x0, int y0, int x1, int y1, QRgb rgb, bool xorMode) {
-    if (suppressed_) return;
-    const long long dx = static_cast<long long>(x1) - x0;
-    const long long dy = static_cast<long long>(y1) - y0;
-    const long long adx = std::llabs(dx), ady = std::llabs(dy);
-    const bool xMajor = adx >= ady;
-    const long long n = xMajor ? adx : ady;
-    if (n == 0) return;
-    const long long amaj = n, amin = xMajor ? ady : adx;
-    const long long maj0 = xMajor ? x0 : y0, min0 = xMajor ? y0 : x0;
-    const int smaj = (xMajor ? dx : dy) < 0 ? -1 : 1;
-    const int smin = (xMajor ? dy : dx) < 0 ? -1 : 1;
-    const long long majLimit = xMajor ? img_->width() : img_->height();
-    const long long minLimit = xMajor ? img_->height() : img_->width();
-
-    long long iLo = smaj > 0 ? -maj0 : maj0 - (majLimit - 1);
-    long long iHi = smaj > 0 ? majLimit - 1 - maj0 : maj0;
-    iLo = std::max(iLo, 0LL);
-    iHi = std::min(iHi, n - 1);
-    if (iLo > iHi) return;
-
-    const long long twoMaj = 2 * amaj;
-    const Int128 num = static_cast<Int128>(2) * iLo * amin + amaj;
-    long long q = static_cast<long long>(num / twoMaj);
-    long long r = static_cast<long long>(num % twoMaj);
+    if (suppressed_ || (x0 == x1 && y0 == y1)) return;
+    const int w = img_->width(), h = img_->height();
     const qsizetype bpl = img_->bytesPerLine();
     const QRgb m = rgb & 0x00FFFFFFu;
     const bool dashed = PatternOf(penStyle_) != nullptr;
-    if (dx == 0 && !dashed) {
-        // A vertical solid line, the most common one of a reduced run: one column, no stepping.
-        if (x0 < 0 || x0 >= img_->width()) return;
-        for (long long i = iLo; i <= iHi; ++i) {
-            QRgb& px = Row(bits, bpl, static_cast<int>(y0 + smaj * i))[x0];
+    if ((x0 == x1 || y0 == y1) && !dashed) {
+        // The end is left out: the last pixel is one step short of it.
+        const auto last = [](int from, int to, int limit) {
+            const long long v = static_cast<long long>(to) + (to > from ? -1 : 1);
+            return static_cast<int>(std::clamp<long long>(v, -1, limit));
+        };
+        if (y0 == y1) { // grid lines, axes, flat stretches of data: one span of a row
+            const int b = last(x0, x1, w), a = std::clamp(x0, -1, w);
+            return PlotSpan(bits, y0, std::min(a, b), std::max(a, b), rgb, xorMode);
+        }
+        // A vertical line, the most common one of a reduced run: one column, no stepping.
+        if (x0 < 0 || x0 >= w) return;
+        const int b = last(y0, y1, h), a = std::clamp(y0, -1, h);
+        for (int y = std::max(std::min(a, b), 0); y <= std::min(std::max(a, b), h - 1); ++y) {
+            QRgb& px = Row(bits, bpl, y)[x0];
             px = xorMode ? (px ^ m) : rgb;
         }
         return;
     }
-    if (dy == 0 && !dashed) {
-        // A horizontal solid line (grid lines, axes, flat stretches of data): one span of a row.
-        const long long a = x0 + smaj * iLo, b = x0 + smaj * iHi;
-        return PlotSpan(bits, y0, static_cast<int>(std::min(a, b)), static_cast<int>(std::max(a, b)), rgb,
-                        xorMode);
-    }
-    for (long long i = iLo; i <= iHi; ++i) {
-        const long long mj = maj0 + smaj * i;
-        const long long mn = min0 + smin * q;
-        if (mn >= 0 && mn < minLimit && (!dashed || PatternOn(static_cast<int>((dashPhase_ + i) % 24)))) {
-            const int x = static_cast<int>(xMajor ? mj : mn), y = static_cast<int>(xMajor ? mn : mj);
-            QRgb& px = Row(bits, bpl, y)[x];
-            px = xorMode ? (px ^ m) : rgb;
+    ForEachLineStep(x0, y0, x1, y1, w, h, [&](long long i, int x, int y) {
+        if (dashed && !PatternOn(static_cast<int>((dashPhase_ + i) % 24))) return;
+        QRgb& px = Row(bits, bpl, y)[x];
+        px = xorMode ? (px ^ m) : rgb;
+    });
+}
+
+void Canvas::PaintOwned(const std::uint16_t* owners, int width, int rowLo, int rowHi, const QRgb* rgb) {
+    if (suppressed_ || img_->isNull() || width != img_->width()) return;
+    uchar* bits = Bits();
+    const qsizetype bpl = img_->bytesPerLine();
+    rowLo = std::max(rowLo, 0);
+    rowHi = std::min(rowHi, img_->height() - 1);
+    for (int y = rowLo; y <= rowHi; ++y) {
+        const std::uint16_t* o = owners + static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        QRgb* row = Row(bits, bpl, y);
+        int x = 0;
+        for (; x + 4 <= width; x += 4) {
+            std::uint64_t four;
+            std::memcpy(&four, o + x, sizeof four);
+            if (four == 0) continue; // most of a sparse picture
+            for (int k = 0; k < 4; ++k)
+                if (o[x + k]) row[x + k] = rgb[o[x + k]];
         }
-        r += 2 * amin;
-        if (r >= twoMaj) {
-            r -= twoMaj;
-            ++q;
-        }
+        for (; x < width; ++x)
+            if (o[x]) row[x] = rgb[o[x]];
     }
 }
 

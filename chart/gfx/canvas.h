@@ -23,6 +23,7 @@
 #include <QStaticText>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -125,6 +126,9 @@ public:
     // While set, drawing calls change the pen position, dash phase and every other state as they would,
     // but write no pixel: how a caller that knows a call's pixels will be painted over skips their cost.
     void SetPixelsSuppressed(bool v) { suppressed_ = v; }
+    // Pixel (x, y) of rows rowLo … rowHi takes rgb[owners[y * width + x]] where that entry is not 0: a
+    // map of the image's size (width, its width) of which of several drawings owns each pixel.
+    void PaintOwned(const std::uint16_t* owners, int width, int rowLo, int rowHi, const QRgb* rgb);
     bool PixelsSuppressed() const { return suppressed_; }
 
 private:

@@ -354,17 +354,25 @@ TEST(Channels, XYDrawsEachChannelAgainstAnother) {
     Acquisition acq;
     acq.State().DataScale = 1;
     acq.Restart();
-    std::string lines;
+    std::vector<std::string> lines;
     std::vector<std::array<double, 3>> values;
     for (int i = 0; i < 300; ++i) {
         const double x = 50 + 40 * std::sin(i * 0.05), a = 50 + 40 * std::sin(i * 0.11), b = 20 + i % 7;
         values.push_back({x, a, b});
         // Channel 3 leaves a gap at line 100: its line breaks there, channel 2's does not.
-        lines +=
-            std::to_string(x) + "," + std::to_string(a) + "," + (i == 100 ? "" : std::to_string(b)) + "\r";
+        lines.push_back(std::to_string(x) + "," + std::to_string(a) + "," +
+                        (i == 100 ? "" : std::to_string(b)) + "\r");
     }
-    acq.Receive(lines, sink, nullptr);
     k.SetScaleRange(1, 0, 0, 100, 100);
+    k.SetXYView(0);
+    // A picture between appends goes on from the one before (the gap ends a run of appends).
+    for (const auto& [from, to] : {std::pair{0, 60}, {60, 101}, {101, 300}}) {
+        Picture(k);
+        std::string run;
+        for (int i = from; i < to; ++i)
+            run += lines[static_cast<std::size_t>(i)];
+        acq.Receive(run, sink, nullptr);
+    }
     const auto expected = [&](int first) {
         TKartex one;
         Show(one);
@@ -384,7 +392,6 @@ TEST(Channels, XYDrawsEachChannelAgainstAnother) {
         }
         return Picture(one);
     };
-    k.SetXYView(0);
     EXPECT_TRUE(Picture(k) == expected(0));
     k.SetXYView(0, 120);
     EXPECT_EQ(k.XYFirst(), 180);
@@ -393,6 +400,24 @@ TEST(Channels, XYDrawsEachChannelAgainstAnother) {
     EXPECT_LT(k.Scale1X()->RangeLow(), 10.5);
     EXPECT_GT(k.Scale1X()->RangeHigh(), 89.5);
     EXPECT_NEAR(k.Scale1Y()->RangeLow(), 10 - 4, 0.5);
+    // A partner appended after a picture joins the line as if it had come with its pair.
+    const auto fresh = [&] {
+        TKartex one;
+        Show(one);
+        one.SetScaleRange(1, 0, 0, 100, 100);
+        one.EnsureSeries(3);
+        for (int c = 0; c < 3; ++c)
+            for (int i = 0; i < k.SeriesStore(c).ItemCount(); ++i)
+                one.SeriesStore(c).AppendItem(k.SeriesStore(c).Item(i));
+        one.SetXYView(0);
+        return Picture(one);
+    };
+    k.SetXYView(0);
+    k.SetScaleRange(1, 0, 0, 100, 100);
+    for (int c = 0; c < 3; ++c) {
+        k.SeriesStore(c).LineToPoint(301, 95 - 5 * c);
+        EXPECT_TRUE(Picture(k) == fresh()) << "after channel " << c + 1;
+    }
     k.SetXYView(-1);
     k.SetScaleRange(1, 0, -10, 400, 110);
     TKartex plain;
