@@ -1,6 +1,7 @@
 #include "serial/core/comport.h"
 
 #include "serial/core/comthread.h"
+#include "serial/core/comwriter.h"
 #include "serial/core/handover.h"
 #include "serial/host/comm_device.h"
 #include "serial/host/last_error.h"
@@ -18,7 +19,8 @@ TCustomComPort::~TCustomComPort() {
     } catch (...) {
         ShowException(std::current_exception());
     }
-    // A close that failed half way must still not leave the thread running on a freed port.
+    // A close that failed half way must still not leave the threads running on a freed port.
+    writer_.reset();
     thread_.reset();
     device_.reset();
     const auto notifications = std::move(freeNotifications_);
@@ -245,6 +247,7 @@ void TCustomComPort::Close() {
         thread_.reset(); // waits for the thread's end, running the hand-overs it started
         hasThread_ = false;
     }
+    writer_.reset(); // what still waits is not sent
     CloseDevice();
     connected_ = false;
     ForEachLink([this](TComLink& l) {
@@ -270,6 +273,38 @@ void TCustomComPort::Loaded() {
             ShowException(std::current_exception());
         }
     }
+}
+
+// --- writing
+
+bool TCustomComPort::WriteBytes(const void* buffer, int count) {
+    if (!device_) {
+        ReportError(pePortNotOpen, -24);
+        return false;
+    }
+    if (count <= 0) return true;
+    if (!writer_) {
+        const unsigned session = session_;
+        writer_ = std::make_unique<TComWriter>(
+            *device_, [this, session](std::int64_t hostError, const std::string& hostText) {
+                handOver_->Post([this, session, hostError, hostText] {
+                    if (connected_ && session == session_) ReportError(peWriteFile, hostError, hostText);
+                });
+            });
+    }
+    if (writer_->Queue(std::string(static_cast<const char*>(buffer), static_cast<std::size_t>(count))))
+        return true;
+    ReportError(peWriteFile, -1,
+                "more than " + std::to_string(TComWriter::kQueueLimit) + " bytes are waiting to be sent");
+    return false;
+}
+
+int TCustomComPort::OutputQueueCount() const {
+    return writer_ ? static_cast<int>(writer_->Waiting()) : 0;
+}
+
+void TCustomComPort::DrainOutput() {
+    if (writer_) writer_->Drain();
 }
 
 // --- reading and status

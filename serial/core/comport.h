@@ -32,6 +32,7 @@ class CommDevice;
 } // namespace host
 class QSettings;
 class TComThread;
+class TComWriter;
 class THandOver;
 
 class TCustomComPort {
@@ -120,6 +121,17 @@ public:
 
     void Open();
     void Close();
+    // Sends count bytes: they are queued and written by a thread of the port's own, each write bounded
+    // by the write time-outs, so the call never waits for the device. A write the device does not take
+    // in time shows "WriteFile function failed (Error: 121)" once, on the user-interface thread; a device
+    // that went away is reported by the reading side. False, reported, when the port is not open or
+    // more than TComWriter::kQueueLimit bytes would wait.
+    bool WriteBytes(const void* buffer, int count);
+    bool WriteText(const std::string& text) { return WriteBytes(text.data(), static_cast<int>(text.size())); }
+    // Bytes waiting to be written.
+    int OutputQueueCount() const;
+    // Waits until nothing waits to be written (or the write failed).
+    void DrainOutput();
     // Reads at most count waiting bytes; str gets exactly the bytes read, one character each.
     int ReadText(std::string& str, int count);
     int ReadBytes(void* buffer, int count);
@@ -223,6 +235,7 @@ private:
     std::unique_ptr<host::CommDevice> device_; // the device handle; empty when closed
     std::unique_ptr<THandOver> handOver_;      // lives on the thread that created the port
     std::unique_ptr<TComThread> thread_;
+    std::unique_ptr<TComWriter> writer_; // made by the first write of a session, ended by Close
     bool hasThread_ = false;
     unsigned session_ = 0; // counts Opens, so a late self-close does not close a newer session
     std::vector<TComLink*> links_;

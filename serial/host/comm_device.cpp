@@ -246,6 +246,50 @@ bool CommDevice::PurgeComm(DWORD flags) {
     return true;
 }
 
+bool CommDevice::WriteFile(const void* buffer, DWORD count, DWORD* written, const ManualEvent& stop) {
+    *written = 0;
+    if (!CheckOpen()) return false;
+    COMMTIMEOUTS to;
+    {
+        std::lock_guard guard(lock_);
+        to = timeouts_;
+    }
+    using Clock = std::chrono::steady_clock;
+    const std::uint64_t totalMs =
+        std::uint64_t(to.WriteTotalTimeoutMultiplier) * count + to.WriteTotalTimeoutConstant;
+    const auto end = Clock::now() + std::chrono::milliseconds(totalMs);
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    while (*written < count) {
+        const ssize_t n = ::write(fd_, in + *written, count - *written);
+        if (n > 0) {
+            *written += static_cast<DWORD>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) {
+            // EIO, ENXIO, EPIPE: the device went away (its reader finds that too).
+            SetLastError(ERROR_DEVICE_NOT_CONNECTED, errno);
+            return false;
+        }
+        long long waitMs = -1;
+        if (totalMs > 0) {
+            waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+            if (waitMs <= 0) return true; // timed out: success with what went
+        }
+        pollfd fds[2] = {{stop.Fd(), POLLIN, 0}, {fd_, POLLOUT, 0}};
+        ::poll(fds, 2, static_cast<int>(std::min<long long>(waitMs, 1 << 30)));
+        if (fds[0].revents & POLLIN) {
+            SetLastError(ERROR_OPERATION_ABORTED, ECANCELED);
+            return false;
+        }
+        if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            SetLastError(ERROR_DEVICE_NOT_CONNECTED, EIO);
+            return false;
+        }
+    }
+    return true;
+}
+
 bool CommDevice::ReadFile(void* buffer, DWORD count, DWORD* read) {
     *read = 0;
     if (!CheckOpen()) return false;

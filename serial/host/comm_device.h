@@ -47,6 +47,12 @@ public:
     bool PurgeComm(DWORD flags);
     // Reads up to count bytes as the time-out record says (the defaults return at once with what waits).
     bool ReadFile(void* buffer, DWORD count, DWORD* read);
+    // Writes count bytes, waiting for room as the write part of the time-out record allows (multiplier ×
+    // count + constant ms; both 0: as long as it takes). Running out of time is no failure, as for the
+    // driver: written tells how many went. Fails with ERROR_OPERATION_ABORTED when stop is set, with
+    // ERROR_DEVICE_NOT_CONNECTED when the device went away. Safe beside the other operations on another
+    // thread (it holds no lock while it waits).
+    bool WriteFile(const void* buffer, DWORD count, DWORD* written, const ManualEvent& stop);
     // Changing the mask ends a wait in progress successfully with no events, as the driver does.
     bool SetCommMask(DWORD mask);
     bool GetCommMask(DWORD* mask) const;

@@ -299,6 +299,59 @@ TEST_F(ComPortTest, ReadingFromADeviceThatWentAwayFails) {
     EXPECT_EQ(seen, std::vector<std::string>{"3 ReadFile function failed 1167"});
 }
 
+// Writing: the bytes arrive exactly and the call never waits for the device. A device that takes
+// nothing is told once, however much is sent after; one unplugged during a write is told once, by the
+// reading side, which closes the port.
+TEST_F(ComPortTest, WritesArriveExactlyAndAStuckOrGoneDeviceIsToldOnce) {
+    TComPort port;
+    ConfigureLikeTheWindow(port, pty.Path());
+    std::vector<std::string> seen;
+    port.OnException = [&](TCustomComPort&, TComExceptions, const std::string& msg, std::int64_t err,
+                           const std::string&) { seen.push_back(msg + " " + std::to_string(err)); };
+    port.Open();
+    std::string sent;
+    for (int i = 0; i < 4096; ++i)
+        sent += static_cast<char>(i % 256);
+    sent += "MEAS?\r\n";
+    ASSERT_TRUE(port.WriteText(sent.substr(0, 1000)));
+    ASSERT_TRUE(port.WriteText(sent.substr(1000)));
+    std::string got;
+    while (got.size() < sent.size()) {
+        pollfd p{pty.Master(), POLLIN, 0};
+        ASSERT_GT(::poll(&p, 1, 30000), 0);
+        char buf[4096];
+        const ssize_t n = ::read(pty.Master(), buf, sizeof buf);
+        ASSERT_GT(n, 0);
+        got.append(buf, static_cast<std::size_t>(n));
+    }
+    EXPECT_EQ(got, sent);
+
+    TComTimeouts timeouts = port.Timeouts();
+    timeouts.SetWriteTotalMultiplier(0);
+    timeouts.SetWriteTotalConstant(100);
+    port.SetTimeouts(timeouts);
+    const std::string block(64 * 1024, 'x'); // more than the pseudo-terminal holds
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(port.WriteText(block));
+    EXPECT_GT(port.OutputQueueCount(), 0); // the calls did not wait for the device
+    ASSERT_TRUE(WaitUntil([&] { return !seen.empty(); }));
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(port.WriteText(block));
+        port.DrainOutput();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(seen, std::vector<std::string>{"WriteFile function failed 121"});
+
+    timeouts.SetWriteTotalConstant(30000);
+    port.SetTimeouts(timeouts);
+    ASSERT_TRUE(port.WriteText(block));
+    pty.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !port.Connected(); }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"WriteFile function failed 121", "WaitForEvent method failed 1167"}));
+}
+
 TEST_F(ComPortTest, WindowSettingsReachTheDevice) {
     // Hold the slave open to look at the terminal settings the port gave it.
     const int look = ::open(pty.Path().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
