@@ -1,6 +1,7 @@
 #include "app/cli.h"
 
 #include "app/core/acquisition.h"
+#include "app/core/command_text.h"
 #include "app/core/conversions.h"
 #include "app/core/csv_export.h"
 #include "app/core/journal.h"
@@ -155,8 +156,9 @@ void ApplyCalibrations(const Options& o, AcquisitionState& state) {
 }
 
 const char* kRecordHelp =
-    "usage: mevrant record --port NAME [--baud RATE] [--scale [C=]F] [--offset [C=]O] [--time-axis] (--count "
-    "N | --seconds S) -o FILE.mvx\n"
+    "usage: mevrant record --port NAME [--baud RATE] [--scale [C=]F] [--offset [C=]O] [--time-axis] "
+    "[--init TEXT]... [--send TEXT [--every SECONDS]] [--eol crlf|cr|lf|none] [--hex] (--count N | "
+    "--seconds S) -o FILE.mvx\n"
     "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
     "prints the number of samples. Numbers use a period as decimal point. Every sample keeps its receive\n"
     "time; with --time-axis its x is that time in seconds since the start (\"X: Zeit (s)\"), else its\n"
@@ -169,7 +171,14 @@ const char* kRecordHelp =
     "replaces it and leaves the run as it was. --scale F and --offset N (a whole number) apply to every\n"
     "channel; --scale C=F and --offset C=O, repeatable, give channel C (2 ... 16) a factor and offset of\n"
     "its own, any real numbers. A label with a unit (\"temp[°C]:23.5\", \"p(hPa)\", \"I/A\", \"temp_C\")\n"
-    "names the channel with its unit.\n";
+    "names the channel with its unit.\n"
+    "Nothing is sent to the device unless asked: --init TEXT (repeatable) is sent once after the port\n"
+    "opens, before anything is read; --send TEXT is sent after them, and with --every SECONDS again\n"
+    "and again (a polled query, 0.001 s at least) while the recording goes on. Each command ends in\n"
+    "--eol (default crlf); TEXT may hold \\r, \\n, \\t, \\\\ and \\xNN, or with --hex is hex bytes\n"
+    "(\"FF 01 A3\"). An SCPI multimeter read 1000 times, every 0.2 s:\n"
+    "  mevrant record --port /dev/ttyUSB0 --init '*RST' --init 'CONF:VOLT:DC 10' --send 'READ?' \\\n"
+    "    --every 0.2 --count 1000 -o volts.mvx\n";
 
 const char* kRenderHelp =
     "usage: mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] [--no-grid] "
@@ -197,9 +206,45 @@ const char* kCsvHelp =
     "file is read as the CSV is written, so its size is not limited by memory; an -o file is replaced\n"
     "only by a whole CSV.\n";
 
+// What record sends: the bytes of --init, --send and --every's interval (0: once).
+struct Commands {
+    std::vector<std::string> Init;
+    std::string Send;
+    int EveryMs = 0;
+};
+
+Commands RecordCommands(const Options& o) {
+    LineEnd end = LineEnd::CrLf;
+    if (const auto eol = o.Get("--eol")) {
+        const auto named = LineEndNamed(eol->toStdString());
+        if (!named)
+            throw UsageError(("option --eol: '" + *eol + "' is none of crlf, cr, lf, none").toStdString());
+        end = *named;
+    }
+    const auto bytes = [&](const QString& option, const QString& text) {
+        CommandBytes b = CommandToBytes(text.toStdString(), o.Has("--hex"), end);
+        if (!b.Error.empty()) throw UsageError(("option " + option).toStdString() + ": " + b.Error);
+        return std::move(b.Bytes);
+    };
+    Commands c;
+    for (const auto& [name, value] : o.all)
+        if (name == "--init") c.Init.push_back(bytes(name, value));
+    if (const auto send = o.Get("--send")) c.Send = bytes("--send", *send);
+    if (o.Get("--every")) {
+        if (c.Send.empty()) throw UsageError("option --every needs --send");
+        const double seconds = DurationOption(o, "--every");
+        if (seconds < 0.001 || seconds > 86400)
+            throw UsageError("option --every needs 0.001 ... 86400 seconds");
+        c.EveryMs = static_cast<int>(std::lround(seconds * 1000));
+    }
+    return c;
+}
+
 int Record(const QStringList& args) {
-    const Options o = Parse(args, {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o"},
-                            {"--time-axis", "--help"});
+    const Options o = Parse(args,
+                            {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o",
+                             "--init", "--send", "--every", "--eol"},
+                            {"--time-axis", "--hex", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
         return 0;
@@ -209,6 +254,7 @@ int Record(const QStringList& args) {
     const long long count = o.Get("--count") ? CountOption(o, "--count") : (1LL << 62);
     const double seconds = o.Get("--seconds") ? DurationOption(o, "--seconds") : 0;
     RefuseIrregularOutput(*o.Get("-o"));
+    const Commands commands = RecordCommands(o);
 
     TKartex chart;
     ConfigureMainChart(chart);
@@ -250,7 +296,14 @@ int Record(const QStringList& args) {
     } catch (const EJournalError& e) {
         recording.OnJournalFault(e);
     }
+    recording.SetInitCommands(commands.Init);
     recording.Start();
+    if (!commands.Send.empty()) {
+        if (commands.EveryMs > 0)
+            recording.StartPoll(commands.Send, commands.EveryMs);
+        else
+            recording.Send(commands.Send);
+    }
     // --seconds of any length: the steady clock decides, looked at after waits a timer can take.
     QTimer deadline;
     deadline.setSingleShot(true);

@@ -54,6 +54,9 @@ Recording::Recording(ByteSource& source, ListSink& lists, QObject* parent)
     reconnectTimer_ = new QTimer(this);
     reconnectTimer_->setInterval(kReconnectMs);
     connect(reconnectTimer_, &QTimer::timeout, this, [this] { TryReopen(); });
+    pollTimer_ = new QTimer(this);
+    pollTimer_->setTimerType(Qt::PreciseTimer);
+    connect(pollTimer_, &QTimer::timeout, this, [this] { Poll(); });
 }
 
 Recording::~Recording() {
@@ -66,6 +69,8 @@ void Recording::Start() {
     if (state_ == State::Waiting) return; // the run goes on once the source is back; Stop ends it
     source_.Open();
     state_ = State::Running;
+    sent_ = 0;
+    Opened();
     losses_ = 0;
     lossReportDue_ = false;
     lossMessage_.clear();
@@ -86,6 +91,7 @@ void Recording::Start() {
 Recording::Ended Recording::Stop() {
     if (state_ == State::Idle) return {};
     const bool wasWaiting = state_ == State::Waiting;
+    StopPoll();
     state_ = State::Idle;
     reconnectTimer_->stop();
     lossReportDue_ = false;
@@ -157,6 +163,7 @@ void Recording::TryReopen() {
     if (!source_.IsOpen()) return;
     reconnectTimer_->stop();
     state_ = State::Running;
+    Opened();
     if (OnStateChanged) OnStateChanged();
 }
 
@@ -183,4 +190,40 @@ void Recording::Follow() {
 void Recording::Fault(const EJournalError& e) {
     syncTimer_->stop();
     if (OnJournalFault) OnJournalFault(e);
+}
+
+// The source has just opened: its init commands go before anything else is sent or read.
+void Recording::Opened() {
+    for (const std::string& command : initCommands_)
+        if (source_.Write(command)) ++sent_;
+}
+
+bool Recording::Send(std::string_view bytes, const std::string& mark) {
+    if (state_ != State::Running || !source_.IsOpen() || !source_.Write(bytes)) return false;
+    ++sent_;
+    if (!mark.empty() && OnMark) OnMark(mark);
+    return true;
+}
+
+void Recording::StartPoll(std::string bytes, int intervalMs, const std::string& mark) {
+    StopPoll();
+    if (bytes.empty()) return;
+    pollBytes_ = std::move(bytes);
+    pollMark_ = mark;
+    if (!mark.empty() && OnMark) OnMark(mark);
+    pollTimer_->start(std::max(intervalMs, kLeastPollMs));
+    Poll(); // the first query at once
+}
+
+void Recording::StopPoll() {
+    if (pollBytes_.empty()) return;
+    pollTimer_->stop();
+    pollBytes_.clear();
+    if (!pollMark_.empty() && OnMark) OnMark(pollMark_ + " (Ende)");
+    pollMark_.clear();
+}
+
+// A tick of the poll: a source that is away is not asked (the poll goes on when it is back).
+void Recording::Poll() {
+    if (state_ == State::Running && source_.IsOpen() && source_.Write(pollBytes_)) ++sent_;
 }

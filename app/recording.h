@@ -35,6 +35,9 @@ public:
     virtual bool Present() const { return true; }
     // Where the source is, for the user ("/dev/serial/by-id/usb-…").
     virtual std::string Where() const = 0;
+    // Sends bytes to the device without waiting for it; false when the source cannot (not open, or one
+    // that only listens). A failure is shown by the source, as its other errors.
+    virtual bool Write(std::string_view /*bytes*/) { return false; }
 
     std::function<void(std::string_view bytes)> OnBytes;
     // The source closed by itself (the device went away).
@@ -78,6 +81,24 @@ public:
         std::string Run;
         bool Whole = false;
     };
+    // ---- talking to the device: nothing is sent unless asked for ----
+    // Commands sent once each time the source opens (Start and every reopen after a loss), before
+    // anything is read, and before the first poll.
+    void SetInitCommands(std::vector<std::string> commands) { initCommands_ = std::move(commands); }
+    // Sends a command now; false when no source is open to take it. A non-empty mark is told to OnMark.
+    bool Send(std::string_view bytes, const std::string& mark = {});
+    // A polled query: the bytes every intervalMs (kLeastPollMs at least; the window offers 10 and up)
+    // while the run goes on, paused while the source is away; Stop and StopPoll end it. Its start and
+    // its end are each one mark.
+    static constexpr int kLeastPollMs = 1;
+    void StartPoll(std::string bytes, int intervalMs, const std::string& mark = {});
+    void StopPoll();
+    bool Polling() const { return !pollBytes_.empty(); }
+    // Commands and polls sent in this run.
+    long long SentCount() const { return sent_; }
+    // A moment to mark: a command sent, a poll begun or ended, a mark of the user's (AddMark).
+    std::function<void(const std::string& text)> OnMark;
+
     // Ends the run (also while it waits for the source): a line without its line end is taken, the
     // source closed, the journal ended. Nothing happens when no run goes on.
     Ended Stop();
@@ -113,6 +134,8 @@ private:
     void Sync();
     void Follow();
     void Fault(const EJournalError& e);
+    void Opened();
+    void Poll();
 
     ByteSource& source_;
     ListSink& lists_;
@@ -123,6 +146,11 @@ private:
     std::string journalFolder_;
     QTimer* syncTimer_ = nullptr;
     QTimer* reconnectTimer_ = nullptr;
+    QTimer* pollTimer_ = nullptr;
+    std::vector<std::string> initCommands_;
+    std::string pollBytes_;
+    std::string pollMark_;
+    long long sent_ = 0;
     State state_ = State::Idle;
     bool reconnect_ = true;
     long long limit_ = 1LL << 62;

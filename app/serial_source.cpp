@@ -1,5 +1,6 @@
 #include "app/serial_source.h"
 
+#include "serial/core/comerror.h"
 #include "serial/core/comport.h"
 #include "serial/host/comm_device.h"
 #include "serial/host/port_list.h"
@@ -62,4 +63,14 @@ bool SerialSource::Present() const {
 void SerialSource::SetPort(const std::string& name) {
     const OwnClose own(closing_);
     port_.SetPort(name);
+}
+
+bool SerialSource::Write(std::string_view bytes) {
+    if (!port_.Connected()) return false;
+    try {
+        return port_.WriteBytes(bytes.data(), static_cast<int>(bytes.size()));
+    } catch (...) {
+        ShowException(std::current_exception());
+        return false;
+    }
 }

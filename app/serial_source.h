@@ -21,6 +21,8 @@ public:
     bool IsOpen() const override;
     bool Present() const override;
     std::string Where() const override { return lasting_; }
+    // Queued on the port (its writer thread); a refusal goes to the error display.
+    bool Write(std::string_view bytes) override;
 
     // Sets the port's device. An open port closes and opens on the new one: that close is no loss.
     void SetPort(const std::string& name);

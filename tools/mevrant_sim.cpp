@@ -41,6 +41,9 @@ const char* const kUsage =
     "  --seed N         seed of noise, walk and garbage (default 1)\n"
     "  --link PATH      make a symbolic link PATH to the device (removed at the end)\n"
     "  --parent PID     end when the process PID that started this one ends, however it ends\n"
+    "  --answer         speak only when asked: one reading per query line received, nothing else\n"
+    "  --query TEXT     the query --answer answers (default MEAS?); other lines are taken silently\n"
+    "  --log PATH       append every line received from the reader to PATH\n"
     "Ends on SIGINT, SIGTERM or SIGHUP.\n";
 
 struct Options {
@@ -50,6 +53,9 @@ struct Options {
     bool max = false;
     std::string link;
     long parent = 0;
+    bool answer = false;
+    std::string query = "MEAS?";
+    std::string log;
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -128,6 +134,12 @@ Options Parse(int argc, char** argv) {
             o.max = true;
         } else if (a == "--seed") {
             o.lines.seed = static_cast<unsigned>(Number(value(), "seed"));
+        } else if (a == "--answer") {
+            o.answer = true;
+        } else if (a == "--query") {
+            o.query = value();
+        } else if (a == "--log") {
+            o.log = value();
         } else if (a == "--link") {
             o.link = value();
         } else if (a == "--parent") {
@@ -251,10 +263,26 @@ int main(int argc, char** argv) {
     double due = 0;
     bool stop = false;
     int drainedChecks = 0;
+    FILE* log = o.log.empty() ? nullptr : std::fopen(o.log.c_str(), "ae");
+    if (!o.log.empty() && !log) Fail("cannot open " + o.log + ": " + std::strerror(errno));
+    std::string heard; // what the reader sent, up to its next line end
     while (!stop) {
         pollfd fds[3] = {{sfd, POLLIN, 0}, {master, 0, 0}, {parent, POLLIN, 0}};
         int timeoutMs = 50;
-        if (!ReaderPresent(master)) {
+        if (o.answer) {
+            // Only asked: every query line gets the next reading. The end comes as without --answer.
+            if (!ReaderPresent(master)) {
+                if (source.Done() && offset >= pending.size()) break;
+                fds[1].fd = -1;
+            } else if (source.Done() && offset >= pending.size()) {
+                drainedChecks = UnreadBytes(master) == 0 ? drainedChecks + 1 : 0;
+                if (drainedChecks >= 2) break;
+                fds[1].events = POLLIN;
+                timeoutMs = 20;
+            } else {
+                fds[1].events = POLLIN | (offset < pending.size() ? POLLOUT : 0);
+            }
+        } else if (!ReaderPresent(master)) {
             if (chunker.Done() && offset >= pending.size()) break; // all sent; the reader has left
             due = 0;                                               // start at once when a reader comes
             fds[1].fd = -1; // the hang-up would wake poll() at once: look again after the time-out
@@ -285,6 +313,24 @@ int main(int argc, char** argv) {
             if (read(sfd, &info, sizeof info) > 0) stop = true;
         }
         if (fds[2].revents & POLLIN) stop = true;
+        if (o.answer && (fds[1].revents & POLLIN)) {
+            char in[4096];
+            const ssize_t n = read(master, in, sizeof in);
+            for (ssize_t i = 0; i < n; ++i) {
+                if (in[i] != '\r' && in[i] != '\n') {
+                    heard += in[i];
+                    continue;
+                }
+                if (heard.empty()) continue; // the second half of CR LF, or an empty line
+                if (log) std::fprintf(log, "%s\n", heard.c_str());
+                if (heard == o.query && !source.Done()) {
+                    if (offset >= pending.size()) pending.clear(), offset = 0;
+                    pending += source.Next();
+                }
+                heard.clear();
+            }
+            if (log) std::fflush(log);
+        }
         if ((fds[1].revents & POLLOUT) && offset < pending.size() && ReaderPresent(master)) {
             const ssize_t n = write(master, pending.data() + offset, pending.size() - offset);
             if (n > 0)
@@ -293,6 +339,7 @@ int main(int argc, char** argv) {
                 Fail(std::string("write failed: ") + std::strerror(errno));
         }
     }
+    if (log) std::fclose(log);
     if (!o.link.empty()) unlink(o.link.c_str());
     if (reg >= 0) unlink(registration.c_str());
     close(master);

@@ -571,3 +571,37 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// A device that speaks only when asked: the init commands arrive first, then every poll gets one
+// reading, and each reading is one sample, none lost or doubled over 10,000 polls.
+TEST(Cli, RecordPollsADeviceThatAnswersOnlyWhenAsked) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("heard.txt"), mvx = dir.filePath("polled.mvx");
+    constexpr int kPolls = 10000;
+    SimProcess sim(
+        {"--answer", "--wave", "ramp", "--decimals", "0", "--count", QString::number(kPolls), "--log", log});
+    const Result r =
+        RunMevrant({"record", "--port", sim.Path(), "--init", "*RST", "--init", "CONF:VOLT:DC 10", "--send",
+                    "MEAS?", "--every", "0.001", "--count", QString::number(kPolls), "-o", mvx},
+                   120000);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), QString::number(kPolls));
+    const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(kPolls));
+    for (int i = 0; i < kPolls; ++i)
+        ASSERT_EQ(items[static_cast<std::size_t>(i)].Y, i % 100) << i;
+    QFile heard(log);
+    ASSERT_TRUE(heard.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(heard.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), kPolls + 2);
+    EXPECT_EQ(lines[0], "*RST");
+    EXPECT_EQ(lines[1], "CONF:VOLT:DC 10");
+    EXPECT_EQ(lines.mid(2).count("MEAS?"), lines.size() - 2); // nothing else was sent
+
+    for (const QStringList& wrong : {QStringList{"--hex", "--send", "FF 0"}, QStringList{"--every", "1"},
+                                     QStringList{"--send", "x", "--eol", "crcr"}}) {
+        const Result refused =
+            RunMevrant(QStringList{"record", "--port", sim.Path(), "--count", "1", "-o", mvx} + wrong);
+        EXPECT_EQ(refused.exitCode, 2) << wrong.join(' ').toStdString() << ": " << refused.err.toStdString();
+    }
+}

@@ -1,3 +1,4 @@
+#include "app/core/command_text.h"
 #include "app/core/conversions.h"
 
 #include <gtest/gtest.h>
@@ -217,4 +218,44 @@ TEST(ReceivedValues, LoneNumberIsTheGeneralRulesOnlyField) {
         EXPECT_EQ(std::memcmp(&*got, &*f.Fields[0].Value, sizeof(double)), 0)
             << line; // -0 and infinities too
     }
+}
+
+// A command typed for the device: escapes or hex bytes, then the line end; what cannot be sent is
+// refused with where it goes wrong, and nothing is sent.
+TEST(CommandText, EscapesHexAndLineEnds) {
+    struct Case {
+        const char* text;
+        bool hex;
+        LineEnd end;
+        std::string bytes; // empty with error
+        const char* error; // a part of the message
+    };
+    const Case cases[] = {
+        {"MEAS?", false, LineEnd::CrLf, "MEAS?\r\n", ""},
+        {"*IDN?", false, LineEnd::None, "*IDN?", ""},
+        {"a\\tb\\\\c\\x41\\x0d", false, LineEnd::Lf, "a\tb\\cA\r\n", ""},
+        {"\\r\\n", false, LineEnd::Cr, "\r\n\r", ""},
+        {"", false, LineEnd::CrLf, "\r\n", ""},
+        {"FF 01 a3", true, LineEnd::None, std::string("\xFF\x01\xA3", 3), ""},
+        {"FF01A3", true, LineEnd::Cr, std::string("\xFF\x01\xA3\r", 4), ""},
+        {"00", true, LineEnd::None, std::string(1, '\0'), ""},
+        {"FF 0 A3", true, LineEnd::None, "", "\"0\" steht allein (Zeichen 4)"},
+        {"FF0", true, LineEnd::None, "", "steht allein (Zeichen 3)"},
+        {"FG", true, LineEnd::None, "", "steht allein (Zeichen 1)"},
+        {"zz", true, LineEnd::None, "", "Keine Hex-Ziffer: \"z\" (Zeichen 1)"},
+        {"a\\q", false, LineEnd::None, "", "Unbekannte Escape-Folge \"\\q\" (Zeichen 2)"},
+        {"a\\", false, LineEnd::None, "", "Unbekannte Escape-Folge \"\\\" (Zeichen 2)"},
+        {"\\x4", false, LineEnd::None, "", "\\x braucht zwei Hex-Ziffern (Zeichen 1)"},
+    };
+    for (const Case& c : cases) {
+        const CommandBytes got = CommandToBytes(c.text, c.hex, c.end);
+        EXPECT_EQ(got.Bytes, c.bytes) << c.text;
+        if (*c.error)
+            EXPECT_NE(got.Error.find(c.error), std::string::npos) << c.text << ": " << got.Error;
+        else
+            EXPECT_EQ(got.Error, "") << c.text;
+    }
+    EXPECT_EQ(LineEndNamed("crlf"), LineEnd::CrLf);
+    EXPECT_EQ(LineEndNamed("none"), LineEnd::None);
+    EXPECT_EQ(LineEndNamed("CRLF"), std::nullopt);
 }
