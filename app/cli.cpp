@@ -208,8 +208,8 @@ const char* kCsvHelp =
 
 // What record sends: the bytes of --init, --send and --every's interval (0: once).
 struct Commands {
-    std::vector<std::string> Init;
-    std::string Send;
+    std::vector<std::string> Init, InitText; // bytes and what was typed (the marks' texts)
+    std::string Send, SendText;
     int EveryMs = 0;
 };
 
@@ -228,8 +228,14 @@ Commands RecordCommands(const Options& o) {
     };
     Commands c;
     for (const auto& [name, value] : o.all)
-        if (name == "--init") c.Init.push_back(bytes(name, value));
-    if (const auto send = o.Get("--send")) c.Send = bytes("--send", *send);
+        if (name == "--init") {
+            c.Init.push_back(bytes(name, value));
+            c.InitText.push_back(value.toStdString());
+        }
+    if (const auto send = o.Get("--send")) {
+        c.Send = bytes("--send", *send);
+        c.SendText = send->toStdString();
+    }
     if (o.Get("--every")) {
         if (c.Send.empty()) throw UsageError("option --every needs --send");
         const double seconds = DurationOption(o, "--every");
@@ -296,13 +302,13 @@ int Record(const QStringList& args) {
     } catch (const EJournalError& e) {
         recording.OnJournalFault(e);
     }
-    recording.SetInitCommands(commands.Init);
+    recording.SetInitCommands(commands.Init, commands.InitText);
     recording.Start();
     if (!commands.Send.empty()) {
         if (commands.EveryMs > 0)
-            recording.StartPoll(commands.Send, commands.EveryMs);
+            recording.StartPoll(commands.Send, commands.EveryMs, commands.SendText);
         else
-            recording.Send(commands.Send);
+            recording.Send(commands.Send, commands.SendText);
     }
     // --seconds of any length: the steady clock decides, looked at after waits a timer can take.
     QTimer deadline;

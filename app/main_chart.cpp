@@ -260,6 +260,14 @@ void KartexSink::Restart() {
     ready_.reset();
 }
 
+void KartexSink::Mark(double x, double time, std::string_view text) {
+    chart_.AddEventMark(x, time, text);
+}
+
+TItemStore* KartexSink::MarksList() {
+    return &chart_.EventMarks();
+}
+
 // A channel's list is set up on its first sample of the run, the same way for every channel: its colour,
 // its class, the chart's line style and step, and its backing (OnNewList).
 TItemStore& KartexSink::List(int channel) {
@@ -339,7 +347,7 @@ std::string ChannelName(const TKartex& k, const ChannelSpan& span) {
 }
 
 std::size_t ChartRecordCount(const TKartex& k) {
-    std::size_t records = 0;
+    std::size_t records = static_cast<std::size_t>(k.EventMarks().ItemCount());
     for (int s = 0; s < k.SeriesCount(); ++s)
         records += static_cast<std::size_t>(k.SeriesStore(s).ItemCount());
     return records;

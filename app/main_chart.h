@@ -40,6 +40,8 @@ public:
     void LineToPoint(int channel, double x, double y, double time) override;
     void ChannelsChanged(const AcquisitionState& state) override;
     void Restart() override;
+    void Mark(double x, double time, std::string_view text) override;
+    TItemStore* MarksList() override;
     // The chart layer a channel's samples go on (1: the left y axis, 2: the right one); a list that is
     // set up already moves there with every record.
     void SetChannelLayer(int channel, int layer);

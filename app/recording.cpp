@@ -26,6 +26,11 @@ public:
         for (SampleSink* s : r_.extra_)
             s->ChannelsChanged(state);
     }
+    void Mark(double x, double time, std::string_view text) override {
+        r_.lists_.Mark(x, time, text);
+        for (SampleSink* s : r_.extra_)
+            s->Mark(x, time, text);
+    }
     bool TakesLine() override {
         if (r_.taken_ >= r_.limit_) return false;
         ++r_.taken_;
@@ -69,6 +74,7 @@ void Recording::Start() {
     if (state_ == State::Waiting) return; // the run goes on once the source is back; Stop ends it
     source_.Open();
     state_ = State::Running;
+    if (OnRunBegins) OnRunBegins();
     sent_ = 0;
     Opened();
     losses_ = 0;
@@ -78,14 +84,17 @@ void Recording::Start() {
     fullTold_ = false;
     lists_.Restart();
     acquisition_.Restart();
-    if (journalFolder_.empty()) return;
-    try {
-        journal_.Begin(journalFolder_, std::time(nullptr));
-        syncTimer_->start();
-        Sync();
-    } catch (const EJournalError& e) {
-        Fault(e);
+    if (!journalFolder_.empty()) {
+        try {
+            journal_.Begin(journalFolder_, std::time(nullptr));
+            syncTimer_->start();
+            Sync();
+        } catch (const EJournalError& e) {
+            Fault(e);
+        }
     }
+    for (const std::string& mark : initMarks_)
+        AddMark(mark);
 }
 
 Recording::Ended Recording::Stop() {
@@ -201,7 +210,22 @@ void Recording::Opened() {
 bool Recording::Send(std::string_view bytes, const std::string& mark) {
     if (state_ != State::Running || !source_.IsOpen() || !source_.Write(bytes)) return false;
     ++sent_;
-    if (!mark.empty() && OnMark) OnMark(mark);
+    AddMark(mark);
+    return true;
+}
+
+bool Recording::AddMark(const std::string& text, std::optional<Acquisition::MarkPlace> place) {
+    if (state_ == State::Idle || text.empty()) return false;
+    if (TItemStore* marks = lists_.MarksList(); marks && journal_.Active() && !marks->BackedByFile()) {
+        try {
+            if (marks->ItemCount() == 0) journal_.Back(*marks, Journal::kMarks);
+        } catch (const EJournalError& e) {
+            Fault(e);
+        }
+    }
+    const Acquisition::MarkPlace at = place ? *place : acquisition_.MarkNow();
+    fan_->Mark(at.X, at.Time, text);
+    if (OnMark) OnMark(text);
     return true;
 }
 
@@ -210,7 +234,7 @@ void Recording::StartPoll(std::string bytes, int intervalMs, const std::string& 
     if (bytes.empty()) return;
     pollBytes_ = std::move(bytes);
     pollMark_ = mark;
-    if (!mark.empty() && OnMark) OnMark(mark);
+    if (!mark.empty()) AddMark("Abfrage " + mark);
     pollTimer_->start(std::max(intervalMs, kLeastPollMs));
     Poll(); // the first query at once
 }
@@ -219,7 +243,7 @@ void Recording::StopPoll() {
     if (pollBytes_.empty()) return;
     pollTimer_->stop();
     pollBytes_.clear();
-    if (!pollMark_.empty() && OnMark) OnMark(pollMark_ + " (Ende)");
+    if (!pollMark_.empty()) AddMark("Ende " + pollMark_);
     pollMark_.clear();
 }
 

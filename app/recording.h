@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,20 +85,29 @@ public:
     // ---- talking to the device: nothing is sent unless asked for ----
     // Commands sent once each time the source opens (Start and every reopen after a loss), before
     // anything is read, and before the first poll.
-    void SetInitCommands(std::vector<std::string> commands) { initCommands_ = std::move(commands); }
+    // marks: one mark per non-empty text, made when a run starts (not at a reopen).
+    void SetInitCommands(std::vector<std::string> commands, std::vector<std::string> marks = {}) {
+        initCommands_ = std::move(commands);
+        initMarks_ = std::move(marks);
+    }
     // Sends a command now; false when no source is open to take it. A non-empty mark is told to OnMark.
     bool Send(std::string_view bytes, const std::string& mark = {});
     // A polled query: the bytes every intervalMs (kLeastPollMs at least; the window offers 10 and up)
     // while the run goes on, paused while the source is away; Stop and StopPoll end it. Its start and
-    // its end are each one mark.
+    // its end are each one mark ("Abfrage MEAS?", "Ende MEAS?"), none per poll.
     static constexpr int kLeastPollMs = 1;
     void StartPoll(std::string bytes, int intervalMs, const std::string& mark = {});
     void StopPoll();
     bool Polling() const { return !pollBytes_.empty(); }
     // Commands and polls sent in this run.
     long long SentCount() const { return sent_; }
-    // A moment to mark: a command sent, a poll begun or ended, a mark of the user's (AddMark).
+    // Marks this moment of the run (a mark of the user's; commands and polls make their own): to the
+    // sinks' Mark (the chart's marks, kept in the journal) and to OnMark. False with no run or no text.
+    bool AddMark(const std::string& text, std::optional<Acquisition::MarkPlace> at = std::nullopt);
+    // A moment marked: a command sent, a poll begun or ended, a mark of the user's.
     std::function<void(const std::string& text)> OnMark;
+    // Start opened the source: what shows the last run is cleared now (before the init commands).
+    std::function<void()> OnRunBegins;
 
     // Ends the run (also while it waits for the source): a line without its line end is taken, the
     // source closed, the journal ended. Nothing happens when no run goes on.
@@ -148,6 +158,7 @@ private:
     QTimer* reconnectTimer_ = nullptr;
     QTimer* pollTimer_ = nullptr;
     std::vector<std::string> initCommands_;
+    std::vector<std::string> initMarks_;
     std::string pollBytes_;
     std::string pollMark_;
     long long sent_ = 0;

@@ -150,7 +150,21 @@ TKartex::~TKartex() = default;
 void TKartex::ClearItems() {
     RenderPlotBackground(plotCanvas_, 0, 0);
     store_.ClearItems();
+    marks_.ClearItems();
     series_.clear();
+}
+
+void TKartex::AddEventMark(double x, double time, std::string_view text, TColor color) {
+    TChartItem it{};
+    it.X = x;
+    it.X2 = time;
+    it.Color = color;
+    it.Kind = ikNone;
+    it.MarkType = kEventMarkType;
+    it.Layer = 1;
+    marks_.AppendItem(it);
+    marks_.SetItemText(marks_.ItemCount() - 1, text);
+    Changed();
 }
 
 void TKartex::EnsureSeries(int count) {

@@ -67,6 +67,13 @@ public:
     TItemStore& Store() { return store_; }
     const TItemStore& Store() const { return store_; }
 
+    // ---- event marks: a dotted vertical line with its text at the top of the plot, at an x ----
+    // Kept in rising x beside the series (an acquisition's commands and the user's marks). A file
+    // holds them after the first series' records (see IsEventMark); clearing or loading replaces them.
+    void AddEventMark(double x, double time, std::string_view text, TColor color = clGray);
+    TItemStore& EventMarks() { return marks_; }
+    const TItemStore& EventMarks() const { return marks_; }
+
     // ---- series: lists of line points beside the item list ----
     // Series 0 is the item list itself; series 1 … are lists of their own (the further channels of an
     // acquisition), each with its own line-run index, so every one keeps the reduced line path. They are
@@ -360,7 +367,10 @@ private:
     void ResizePlotBitmap();
     void PaintIfAutoRedraw();
 
+    void DrawEventMarks(Canvas& c, int x0, int y0);
+
     TItemStore store_;
+    TItemStore marks_;
     // A list with the index that follows it by its appends; rebuilt when the list's generation changes.
     struct IndexedList {
         TItemStore* Store = nullptr;

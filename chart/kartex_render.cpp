@@ -228,6 +228,7 @@ void TKartex::RenderData(Canvas& canvas, int x0, int y0, bool mono, bool noGrid)
         RenderItems(bandCanvas, inBand, list.Store->Items(), count);
     }
 
+    if (!xy) DrawEventMarks(*c, x0, y0);
     DrawTextLabels(
         *c, textLabels_, geom_, [this](int layer, double x, double y) { return WorldToPixel(layer, x, y); },
         [this](int layer) { return LayerVisible(layer); }, x0, y0);
@@ -376,6 +377,33 @@ void TKartex::SetXYView(int xSeries, int trail) {
     xySeries_ = xSeries < 0 ? -1 : xSeries;
     xyTrail_ = std::max(trail, 0);
     Changed();
+}
+
+// Only the marks in the x range are looked at (they rise in x); the text stands right of its line,
+// below the plot's top edge, on no background.
+void TKartex::DrawEventMarks(Canvas& c, int x0, int y0) {
+    const int n = marks_.ItemCount();
+    if (n == 0) return;
+    const TChartItem* marks = marks_.Items();
+    const LayerTransform& t = Transform(1);
+    const double lo = std::min(t.XRange.Low, t.XRange.High), hi = std::max(t.XRange.Low, t.XRange.High);
+    const TChartItem* first =
+        std::partition_point(marks, marks + n, [&](const TChartItem& m) { return m.X < lo; });
+    const TBrushStyle brush = c.BrushStyle();
+    c.SetPenWidth(1);
+    c.SetBrushStyle(bsClear);
+    for (const TChartItem* m = first; m < marks + n && m->X <= hi; ++m) {
+        const int x = std::clamp(t.XToPixel(m->X), -kPixelClamp, kPixelClamp) - geom_.LRim + x0;
+        c.SetPenStyle(psDot);
+        c.SetPenColor(m->Color);
+        c.MoveTo(x, y0);
+        c.LineTo(x, y0 + PlotHeight());
+        c.SetPenStyle(psSolid);
+        c.SetFontColor(m->Color);
+        c.TextOut(x + 3, y0 + 2, RecordText(*m));
+    }
+    c.SetFontColor(font_.Color);
+    c.SetBrushStyle(brush);
 }
 
 int TKartex::XYFirst() const {

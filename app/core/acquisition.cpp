@@ -130,3 +130,9 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
     if (shown) shown(state_.RawText, true);
     return 1;
 }
+
+Acquisition::MarkPlace Acquisition::MarkNow() const {
+    const ReceiveTime at = clock_();
+    const std::int64_t n = state_.SampleCount;
+    return {state_.TimeAxis ? at.Monotonic - start_ : n <= 1 ? 0.0 : static_cast<double>(n), at.Epoch};
+}

@@ -70,6 +70,8 @@ public:
     virtual void ChannelsChanged(const AcquisitionState& /*state*/) {}
     // Asked before the samples of a line: false drops the line (a recording that has enough).
     virtual bool TakesLine() { return true; }
+    // A moment marked (a command sent, a mark of the user's) at x, time as for samples.
+    virtual void Mark(double /*x*/, double /*time*/, std::string_view /*text*/) {}
 };
 
 // A sink that keeps each channel's samples in an item list of its own: it says when a channel's list
@@ -78,6 +80,8 @@ class ListSink : public SampleSink {
 public:
     // A new run: every channel's list is set up again on its first sample.
     virtual void Restart() = 0;
+    // The list the marks go to, kept in the journal from the first mark on; none by default.
+    virtual TItemStore* MarksList() { return nullptr; }
     std::function<void(int channel, TItemStore& list)> OnNewList;
 };
 
@@ -98,6 +102,13 @@ public:
     // A new acquisition: the sample number and the time axis start again, and bytes of an earlier run
     // are forgotten.
     void Restart();
+    // Where a mark made now stands: at the newest sample's x (its seconds since the start on the time
+    // axis: now's), with now's time.
+    struct MarkPlace {
+        double X = 0;
+        double Time = 0;
+    };
+    MarkPlace MarkNow() const;
 
     // One notification's bytes: every complete line is trimmed, converted, scaled and offset, and
     // appended to the sink; the lines of one notification share its receive time. Returns the number

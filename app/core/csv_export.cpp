@@ -137,17 +137,50 @@ private:
     std::size_t at_ = 0;
 };
 
+// The marks' texts up to x, each once, for the events column: "" when there is none.
+class Events {
+public:
+    explicit Events(std::vector<TChartItem> marks) : marks_(std::move(marks)) {}
+    bool Any() const { return !marks_.empty(); }
+    // Writes ",texts" of the marks up to x (all that are left with x NaN) when there are marks at all.
+    void UpTo(std::ostream& out, double x) {
+        if (marks_.empty()) return;
+        std::string texts;
+        for (; next_ < marks_.size() && (std::isnan(x) || marks_[next_].X <= x); ++next_)
+            texts += (texts.empty() ? "" : "; ") + RecordText(marks_[next_]);
+        out << ',' << (texts.empty() ? std::string() : CsvTextCell(texts));
+    }
+    // A row for each mark after the last sample: its time, no values, its text.
+    void Rest(std::ostream& out, long long& number, std::size_t channels) {
+        for (; next_ < marks_.size() && out; ++next_) {
+            out << ++number << ',';
+            WriteTime(out, marks_[next_].X2);
+            out << std::string(std::max<std::size_t>(channels, 1), ',')
+                << CsvTextCell(RecordText(marks_[next_])) << "\r\n";
+        }
+    }
+
+private:
+    std::vector<TChartItem> marks_;
+    std::size_t next_ = 0;
+};
+
 template <typename Channel>
-void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<const std::string> names) {
+void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<const std::string> names,
+                   Events events) {
+    const char* eventsHead = events.Any() ? ",events" : "";
     if (channels.size() <= 1) {
-        out << "sample,time,value\r\n";
+        out << "sample,time,value" << eventsHead << "\r\n";
         long long number = 0;
         for (Channel& channel : channels)
             for (const TChartItem* item; out && (item = channel.Sample()); channel.Take()) {
                 out << ++number << ',';
                 WriteTime(out, item->X2);
-                out << ',' << LocaleFloatText(item->Y, '.') << "\r\n";
+                out << ',' << LocaleFloatText(item->Y, '.');
+                events.UpTo(out, item->X);
+                out << "\r\n";
             }
+        events.Rest(out, number, 1);
         return;
     }
     out << "sample,time";
@@ -155,7 +188,7 @@ void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<con
         out << ','
             << CsvTextCell(c < names.size() && !names[c].empty() ? names[c]
                                                                  : "value" + std::to_string(c + 1));
-    out << "\r\n";
+    out << eventsHead << "\r\n";
     // The channels' samples merged by x: a row for each x, its samples side by side.
     long long number = 0;
     while (out) { // a stream that failed takes nothing more: the rest of the file is not read for it
@@ -177,37 +210,55 @@ void WriteChannels(std::ostream& out, std::span<Channel> channels, std::span<con
                 channels[c].Take();
             }
         }
+        events.UpTo(out, x);
         out << "\r\n";
     }
+    events.Rest(out, number, channels.size());
 }
 } // namespace
+
+// The marks a file keeps at the end of its first channel's records, in their order.
+template <typename RecordAt>
+std::vector<TChartItem> TrailingMarks(std::uint64_t begin, std::uint64_t end, const RecordAt& at) {
+    std::vector<TChartItem> marks;
+    for (std::uint64_t i = end; i > begin && IsEventMark(at(i - 1)); --i)
+        marks.insert(marks.begin(), at(i - 1));
+    return marks;
+}
 
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items) {
     std::vector<ListChannel> channels;
     std::vector<std::string> names;
+    std::vector<TChartItem> marks;
     for (const auto& [begin, end] : ChannelRanges(items)) {
         const auto part =
             items.subspan(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
         channels.emplace_back(part);
         names.push_back(RecordText(part.front()));
+        if (channels.size() == 1)
+            marks = TrailingMarks(0, part.size(),
+                                  [&](std::uint64_t i) { return part[static_cast<std::size_t>(i)]; });
     }
-    WriteChannels(out, std::span(channels), names);
+    WriteChannels(out, std::span(channels), names, Events(std::move(marks)));
 }
 
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
-                     std::span<const std::string> names) {
+                     std::span<const std::string> names, std::span<const TChartItem> marks) {
     std::vector<ListChannel> lists(channels.begin(), channels.end());
-    WriteChannels(out, std::span(lists), names);
+    WriteChannels(out, std::span(lists), names, Events({marks.begin(), marks.end()}));
 }
 
 void WriteSamplesCsv(std::ostream& out, const ItemFileReader& file) {
     std::vector<FileChannel> channels;
     std::vector<std::string> names;
+    std::vector<TChartItem> marks;
     for (const auto& [begin, end] : ChannelRanges(file)) {
         channels.emplace_back(file, begin, end);
         names.push_back(RecordText(file.Record(begin)));
+        if (channels.size() == 1)
+            marks = TrailingMarks(begin, end, [&](std::uint64_t i) { return file.Record(i); });
     }
-    WriteChannels(out, std::span(channels), names);
+    WriteChannels(out, std::span(channels), names, Events(std::move(marks)));
 }
 
 namespace {

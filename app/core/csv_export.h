@@ -21,10 +21,14 @@
 // instead, named by the channel's name (a text cell, see CsvTextCell) or "value<N>": "sample,time,temp,hum";
 // one row per x, in rising x, its number from 1, the time of its first sample, and an empty field where a
 // channel has no sample at that x.
+// Event marks (kept after the first channel's records, see IsEventMark) add a last column "events":
+// on each row the texts of the marks up to that row's x, joined by "; "; a mark after the last sample
+// has a row of its own with its time and no values. Without marks the CSV is as it was.
 void WriteSamplesCsv(std::ostream& out, std::span<const TChartItem> items);
-// The same for channels held apart (a chart's series): channels[c] with its name names[c].
+// The same for channels held apart (a chart's series): channels[c] with its name names[c], and the
+// chart's event marks.
 void WriteSamplesCsv(std::ostream& out, std::span<const std::span<const TChartItem>> channels,
-                     std::span<const std::string> names);
+                     std::span<const std::string> names, std::span<const TChartItem> marks = {});
 
 // The same for an acquisition file, read a piece at a time as the CSV is written: memory does not grow
 // with the file, and the text is byte for byte what the list of its records (LoadItems) gives. Throws

@@ -124,7 +124,7 @@ off_t WrittenLength(int fd) {
 }
 
 std::string ChannelPath(const std::string& run, int channel) {
-    return run + ".ch" + std::to_string(channel + 1);
+    return channel == Journal::kMarks ? run + ".marks" : run + ".ch" + std::to_string(channel + 1);
 }
 
 // Cuts the file to its records and puts it on the disk; returns its length.
@@ -399,7 +399,11 @@ void MergeChannelFiles(const std::string& runPath, int fd) {
             resumeChannel = 0;
         ::close(in);
     }
-    for (int channel = 1; channel < kMaxChannelFiles; ++channel) {
+    // The marks go right after channel 1, whose class they share (see IsEventMark).
+    std::vector<int> order{Journal::kMarks};
+    for (int channel = 1; channel < kMaxChannelFiles; ++channel)
+        order.push_back(channel);
+    for (const int channel : order) {
         const std::string path = ChannelPath(runPath, channel);
         const int from = OpenRegular(path, O_RDWR);
         if (from < 0) continue;

@@ -53,6 +53,8 @@ public:
     // records are appended to the run's file, channel after channel, so a finished run is one plain
     // file. Throws EJournalError.
     int ChannelFd(int channel);
+    // The channel number of the run's event marks: "<run>.marks", joined right after channel 1.
+    static constexpr int kMarks = 16;
     // The list of a channel (0: the run's file) lives in the run from now on (TItemStore::BackWithFile).
     // The journal keeps it until the run ends and then seals it; when the run fails, it first moves every
     // such list into memory, so that no list goes on writing into a file the journal cuts. A list must

@@ -55,6 +55,14 @@ struct TChartItem {
 
 inline constexpr std::size_t kChartItemSize = 104;
 
+// An event mark (a command sent, a moment the user marked): a record of no kind, so that a reader
+// that does not know marks draws and exports nothing for it. X is where it stands on the x axis, X2 its
+// time (seconds since 1970, UTC), Text its text; MarkType tells it from other records of no kind.
+inline constexpr std::uint8_t kEventMarkType = 0xE7;
+inline bool IsEventMark(const TChartItem& item) {
+    return item.Kind == ikNone && item.MarkType == kEventMarkType;
+}
+
 static_assert(sizeof(TChartItem) == kChartItemSize);
 static_assert(alignof(TChartItem) == 8);
 static_assert(offsetof(TChartItem, X) == 0);

@@ -586,10 +586,24 @@ TEST(Cli, RecordPollsADeviceThatAnswersOnlyWhenAsked) {
                    120000);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.trimmed(), QString::number(kPolls));
+    // The samples, then the marks: each init command, the poll's start and its end.
     const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
-    ASSERT_EQ(items.size(), static_cast<std::size_t>(kPolls));
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(kPolls) + 4);
     for (int i = 0; i < kPolls; ++i)
         ASSERT_EQ(items[static_cast<std::size_t>(i)].Y, i % 100) << i;
+    std::vector<std::string> marks;
+    for (std::size_t i = kPolls; i < items.size(); ++i) {
+        EXPECT_TRUE(IsEventMark(items[i]));
+        marks.push_back(RecordText(items[i]));
+    }
+    EXPECT_EQ(marks, (std::vector<std::string>{"*RST", "CONF:VOLT:DC 10", "Abfrage MEAS?", "Ende MEAS?"}));
+    const Result csv = RunMevrant({"csv", mvx});
+    const QStringList rows = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), kPolls + 1);
+    EXPECT_EQ(rows[0], "sample,time,value,events");
+    EXPECT_TRUE(rows[1].endsWith(",0,*RST; CONF:VOLT:DC 10; Abfrage MEAS?")) << rows[1].toStdString();
+    EXPECT_TRUE(rows[2].endsWith(",1,")) << rows[2].toStdString();
+    EXPECT_TRUE(rows[kPolls].endsWith(",99,Ende MEAS?")) << rows[kPolls].toStdString();
     QFile heard(log);
     ASSERT_TRUE(heard.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(heard.readAll()).split('\n', Qt::SkipEmptyParts);
