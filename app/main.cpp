@@ -37,20 +37,24 @@ struct WindowOptions {
                                 QStringLiteral("With --demo: the simulated device sends N values per line "
                                                "(1 ... 16)."),
                                 QStringLiteral("N")};
+    QCommandLineOption answer{
+        QStringLiteral("answer"),
+        QStringLiteral("With --demo: the simulated device answers MEAS? with one reading and "
+                       "sends nothing else; the window asks it every 100 ms.")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(QStringLiteral(
             "Graphs the readings of a measuring device on a serial port.\n\n"
             "Headless subcommands (each has its own --help):\n"
             "  mevrant record --port NAME [--baud RATE] [--scale F] [--offset N] [--time-axis] "
-            "(--count N | --seconds S) -o FILE.mvx\n"
+            "[--init TEXT] [--send TEXT [--every S]] (--count N | --seconds S) -o FILE.mvx\n"
             "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
             "[--no-grid] [--log-y] [--time-axis]\n"
             "  mevrant csv FILE.mvx [-o FILE.csv]\n"
             "  mevrant journal [--folder DIR]"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, port, baud, start, channels});
+        parser.addOptions({demo, port, baud, start, channels, answer});
     }
 };
 
@@ -131,11 +135,14 @@ int main(int argc, char** argv) {
                           !parser.isSet(options.demo));
     DemoDevice device;
     errorbox::Guard([&] {
-        if (parser.isSet(options.demo))
-            form.SelectPort(
-                device.Start(parser.isSet(options.channels)
-                                 ? QStringList{QStringLiteral("--channels"), parser.value(options.channels)}
-                                 : QStringList{}));
+        if (parser.isSet(options.demo)) {
+            QStringList args;
+            if (parser.isSet(options.channels))
+                args << QStringLiteral("--channels") << parser.value(options.channels);
+            if (parser.isSet(options.answer)) args << QStringLiteral("--answer");
+            form.SelectPort(device.Start(args));
+            if (parser.isSet(options.answer)) form.PollFromStart(QStringLiteral("MEAS?"), 100);
+        }
         if (parser.isSet(options.port)) form.SelectPort(parser.value(options.port));
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));
     });

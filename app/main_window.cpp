@@ -11,6 +11,7 @@
 #include "app/port_settings.h"
 #include "app/raw_pane.h"
 #include "app/recording.h"
+#include "app/send_bar.h"
 #include "app/serial_source.h"
 #include "app/termination.h"
 #include "app/value_label.h"
@@ -34,6 +35,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -41,11 +43,13 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -104,6 +108,17 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     r.OnStateChanged = [this] { SourceStateChanged(); };
     r.OnJournalFault = [this](const EJournalError& e) { JournalFault(e); };
     r.OnSynced = [this] { JournalSynced(); };
+    // The new run clears what showed the last one before anything is sent or comes.
+    r.OnRunBegins = [this] {
+        RichEdit1->clear();
+        HideReadOut();
+        Kartex1->ClearItems(); // each channel's list takes its colour with its first sample
+    };
+    r.OnMark = [this](const std::string& text) {
+        shown_ << QStringLiteral("» ") + QString::fromStdString(text);
+        AppendPane(std::exchange(shown_, {}));
+        ScheduleChartFrame();
+    };
     SetupChart();
     SetupPort();
     frameTimer_ = new QTimer(this);
@@ -165,6 +180,11 @@ void TForm1::BuildControls() {
     connect(LetzteErfassungen, &QMenu::aboutToShow, this, [this] { FillRecentRuns(); });
     Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
     Kanaele1 = menuBar()->addAction(QStringLiteral("Kanäle …"));
+    Senden1 = menuBar()->addAction(QStringLiteral("Senden"));
+    Senden1->setCheckable(true);
+    MarkeSetzen = new QAction(QStringLiteral("Marke setzen"), this);
+    MarkeSetzen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    addAction(MarkeSetzen);
     Info1 = menuBar()->addAction(QStringLiteral("Info"));
     // Each menu command runs its handler; what escapes it goes to the error box.
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
@@ -175,6 +195,8 @@ void TForm1::BuildControls() {
         {Erfassungladen, &TForm1::ErfassungladenClick},
         {Einstellungen1, &TForm1::Einstellungen1Click},
         {Kanaele1, &TForm1::KanaeleClick},
+        {Senden1, &TForm1::Senden1Click},
+        {MarkeSetzen, &TForm1::MarkeSetzenClick},
         {Info1, &TForm1::Info1Click},
     };
     for (const auto& [action, handler] : commands)
@@ -337,6 +359,16 @@ void TForm1::BuildControls() {
     RichEdit1->setMaximumBlockCount(kPaneLines);
     RichEdit1->setPlainText(QStringLiteral("Rohdaten ..."));
 
+    SendBar = new TSendBar(client_);
+    SendBar->hide();
+    SendBar->SendButton->setEnabled(false); // until Start opens the port
+    SendBar->MarkButton->setEnabled(false);
+    MarkeSetzen->setEnabled(false);
+    SendBar->OnSend = [this] { errorbox::Guard([&] { SendClick(); }); };
+    SendBar->OnRepeat = [this](bool on) { errorbox::Guard([&] { RepeatClick(on); }); };
+    connect(SendBar->MarkButton, &QPushButton::clicked, this,
+            [this] { errorbox::Guard([&] { MarkeSetzenClick(); }); });
+
     Kartex1 = new TKartex(client_);
     Legend = new TChannelLegend(Kartex1);
     Legend->OnToggle = [this](int row) { ToggleChannel(row); };
@@ -344,13 +376,24 @@ void TForm1::BuildControls() {
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    LayOut();
+}
+
+void TForm1::LayOut() {
     if (!client_) return;
     // The pane grows with the height, the chart with both; the rest keeps its place.
     const int w = client_->width();
     const int h = client_->height();
-    const int bottomMargin = S(kDesignHeight) - S(505);
+    int bottomMargin = S(kDesignHeight) - S(505);
     const int rightMargin = S(kDesignWidth) - S(889);
     Panel1->setGeometry(0, 0, w, S(41));
+    if (!SendBar->isHidden()) {
+        // Below pane and chart, beside the parameter groups; pane and chart give it their bottom.
+        const int barHeight = SendBar->sizeHint().height();
+        SendBar->setGeometry(S(272), h - bottomMargin - barHeight, std::max(S(100), w - rightMargin - S(272)),
+                             barHeight);
+        bottomMargin += barHeight + S(6);
+    }
     RichEdit1->setGeometry(S(272), S(56), S(161), std::max(S(40), h - bottomMargin - S(56)));
     Kartex1->setGeometry(S(440), S(144), std::max(S(100), w - rightMargin - S(440)),
                          std::max(S(80), h - bottomMargin - S(144)));
@@ -418,6 +461,12 @@ void TForm1::SetParameterGroupsEnabled(bool enabled) {
     LetzteErfassungen->setEnabled(enabled);
     GroupBox1->setEnabled(enabled);
     GroupBox2->setEnabled(enabled);
+    // Sending needs the open port of a run; what goes at its start is set before it.
+    for (QWidget* w :
+         {static_cast<QWidget*>(SendBar->SendButton), static_cast<QWidget*>(SendBar->MarkButton)})
+        w->setEnabled(!enabled);
+    MarkeSetzen->setEnabled(!enabled);
+    SendBar->InitEdit->setEnabled(enabled);
     LogCheckBox->setEnabled(enabled);
 }
 
@@ -455,6 +504,13 @@ void TForm1::StartButtonClick() {
     float xmax, ymax, ymin;
     ReadAxisFields(xmax, ymax, ymin);
 
+    const CommandBytes init = SendBar->Init();
+    if (!init.Error.empty()) throw std::runtime_error("Beim Start senden: " + init.Error);
+    if (init.Bytes.empty())
+        recording_->SetInitCommands({});
+    else
+        recording_->SetInitCommands({init.Bytes}, {SendBar->InitEdit->text().toStdString()});
+
     SetParameterGroupsEnabled(false);
     recording_->SetJournalFolder(journalFolder_);
     chartRun_.clear();
@@ -471,9 +527,7 @@ void TForm1::StartButtonClick() {
         JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
     }
 
-    RichEdit1->clear();
-    HideReadOut();
-    Kartex1->ClearItems(); // each channel's list takes its colour with its first sample
+    if (SendBar->RepeatCheckBox->isChecked()) RepeatClick(true); // the polled query goes on
     for (int c = 0; c < kMaxChannels; ++c)
         Kartex1->SetClassVisible(c, true);
     chartLoaded_ = false;
@@ -733,7 +787,8 @@ void TForm1::DatenExportierenCSVClick() {
         lists.emplace_back(list.Items() + c.Begin, static_cast<std::size_t>(c.End - c.Begin));
         names.push_back(ChannelLabel(c, index++).toStdString());
     }
-    WriteSamplesCsv(csv, lists, names);
+    const TItemStore& marks = Kartex1->EventMarks();
+    WriteSamplesCsv(csv, lists, names, {marks.Items(), static_cast<std::size_t>(marks.ItemCount())});
     const std::string text = csv.str();
     WriteWhole(name, [&text](QIODevice& d) {
         return d.write(text.data(), static_cast<qint64>(text.size())) == static_cast<qint64>(text.size());
@@ -795,4 +850,56 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::Info1Click() {
     FormInfo->ShowCentred();
+}
+
+void TForm1::Senden1Click() {
+    SendBar->setVisible(Senden1->isChecked());
+    LayOut();
+}
+
+void TForm1::SendClick() {
+    if (SendBar->RepeatCheckBox->isChecked()) return RepeatClick(true);
+    const CommandBytes command = SendBar->Command();
+    if (!command.Error.empty()) throw std::runtime_error(command.Error);
+    const QString text = SendBar->CommandEdit->text();
+    if (!recording_->Send(command.Bytes, text.isEmpty() ? "(Zeilenende)" : text.toStdString()))
+        throw std::runtime_error("Senden geht erst nach Start: die Schnittstelle ist nicht offen.");
+    SendBar->Remember(text);
+}
+
+void TForm1::RepeatClick(bool on) {
+    if (!on) return recording_->StopPoll();
+    if (!Acquiring()) return; // Start begins the polled query
+    const CommandBytes command = SendBar->Command();
+    if (!command.Error.empty() || command.Bytes.empty()) {
+        SendBar->RepeatCheckBox->setChecked(false);
+        throw std::runtime_error(command.Error.empty() ? "Nichts zu wiederholen: die Befehlszeile ist leer."
+                                                       : command.Error);
+    }
+    const QString text = SendBar->CommandEdit->text();
+    recording_->StartPoll(command.Bytes, SendBar->RepeatSpinBox->value(), text.toStdString());
+    SendBar->Remember(text);
+}
+
+void TForm1::MarkeSetzenClick() {
+    if (!Acquiring()) throw std::runtime_error("Eine Marke gehört zu einer Erfassung: erst Start.");
+    const Acquisition::MarkPlace at = Acq().MarkNow(); // the moment asked at, not the moment answered
+    const std::optional<QString> text = markText_ ? markText_() : [this]() -> std::optional<QString> {
+        bool ok = false;
+        const QString t = QInputDialog::getText(this, QStringLiteral("Marke setzen"),
+                                                QStringLiteral("Text der Marke (darf leer bleiben):"),
+                                                QLineEdit::Normal, {}, &ok);
+        return ok ? std::optional(t) : std::nullopt;
+    }();
+    if (!text) return;
+    recording_->AddMark(text->isEmpty() ? "Marke" : text->toStdString(), at);
+}
+
+void TForm1::PollFromStart(const QString& command, int ms) {
+    Senden1->setChecked(true);
+    Senden1Click();
+    SendBar->CommandEdit->setText(command);
+    SendBar->HexCheckBox->setChecked(false);
+    SendBar->RepeatSpinBox->setValue(ms);
+    SendBar->RepeatCheckBox->setChecked(true);
 }

@@ -43,6 +43,7 @@ class TComPort;
 class TFormInfo;
 class TKartex;
 class TRawPane;
+class TSendBar;
 class KartexSink;
 
 class TForm1 : public QMainWindow {
@@ -96,7 +97,10 @@ public:
     QMenu* LetzteErfassungen = nullptr; // the runs the journal keeps
     QAction* Einstellungen1 = nullptr;
     QAction* Info1 = nullptr;
-    QAction* Kanaele1 = nullptr; // "Kanäle …": the channel table
+    QAction* Kanaele1 = nullptr;    // "Kanäle …": the channel table
+    QAction* Senden1 = nullptr;     // "Senden": shows the bar for talking to the device
+    QAction* MarkeSetzen = nullptr; // Ctrl+M
+    TSendBar* SendBar = nullptr;
 
     TComPort& ComPort1() { return *port_; }
     Acquisition& Acq() { return recording_->Acq(); }
@@ -161,6 +165,18 @@ public:
     void Info1Click();
     // Opens the channel table (window-modal); "OK" applies it (ApplyChannelSettings).
     void KanaeleClick();
+    // The send bar: the command now, or with "Wiederholen alle" checked as a polled query (also from
+    // Start on while it stays checked); "Marke setzen" asks for a text (MarkText) and marks the moment
+    // it was asked at. Commands and marks become the chart's marks and a "» …" line in the pane.
+    void SendClick();
+    // Shows the send bar with a polled query that begins with the next Start (the demo's asking device).
+    void PollFromStart(const QString& command, int ms);
+    void RepeatClick(bool on);
+    void MarkeSetzenClick();
+    void Senden1Click();
+    // The text of a mark; tests put their own here. nullopt: cancelled.
+    using MarkTextFn = std::function<std::optional<QString>()>;
+    void SetMarkText(MarkTextFn fn) { markText_ = std::move(fn); }
     // Each channel's name, unit, factor, offset, colour, shown and axis, from now on: channel 1's factor
     // and offset are the fields' (taken at Start), the others apply to the next sample. Every number is
     // checked first: a bad one (EConvertError) changes nothing. Remembered for the device of the run.
@@ -174,6 +190,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void LayOut(); // pane, chart and send bar to the window's size
     int S(int designPixels) const;
     void BuildControls();
     void SetupChart();
@@ -235,6 +252,7 @@ private:
     bool wasWaiting_ = false; // the device was away when the recording last changed its state
     LocaleSeparator decimalSeparator_{','};
     FileDialogFn fileDialog_;
+    MarkTextFn markText_;
     std::unique_ptr<QSettings> settings_;
     bool rememberPort_ = true;
     std::string journalFolder_;

@@ -2,6 +2,8 @@
 // back (a new one is a row of kFields or kChecks, or a key of its own in both).
 
 #include "app/main_window.h"
+
+#include "app/send_bar.h"
 #include "serial/com_combo_box.h"
 #include "serial/core/comport.h"
 #include "serial/host/comm_device.h"
@@ -11,6 +13,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 
 #include <algorithm>
@@ -83,6 +86,20 @@ void TForm1::LoadSettings() {
     apply("view/xAxis", [&](const QVariant& v) {
         XAxisComboBox->setCurrentIndex(std::clamp(v.toInt(), 0, XAxisComboBox->count() - 1));
     });
+    // The send bar: shown or not, its line end, hex, interval, start command and history (never a
+    // poll of its own: nothing is sent unless asked in this run).
+    apply("send/bar", [&](const QVariant& v) {
+        Senden1->setChecked(v.toBool());
+        Senden1Click();
+    });
+    apply("send/lineEnd", [&](const QVariant& v) {
+        SendBar->LineEndComboBox->setCurrentIndex(
+            std::clamp(v.toInt(), 0, SendBar->LineEndComboBox->count() - 1));
+    });
+    apply("send/hex", [&](const QVariant& v) { SendBar->HexCheckBox->setChecked(v.toBool()); });
+    apply("send/repeatMs", [&](const QVariant& v) { SendBar->RepeatSpinBox->setValue(v.toInt()); });
+    apply("send/init", [&](const QVariant& v) { SendBar->InitEdit->setText(v.toString()); });
+    apply("send/history", [&](const QVariant& v) { SendBar->SetHistory(v.toStringList()); });
     if (!passedOver.isEmpty())
         statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
                                      .arg(passedOver.join(QStringLiteral(", "))),
@@ -107,5 +124,11 @@ void TForm1::SaveSettings() {
     st.setValue("view/zoom", ZoomRadioButton->isChecked());
     st.setValue("view/xAxis", XAxisComboBox->currentIndex());
     st.setValue("view/xyTrail", xyTrail_);
+    st.setValue("send/bar", Senden1->isChecked());
+    st.setValue("send/lineEnd", SendBar->LineEndComboBox->currentIndex());
+    st.setValue("send/hex", SendBar->HexCheckBox->isChecked());
+    st.setValue("send/repeatMs", SendBar->RepeatSpinBox->value());
+    st.setValue("send/init", SendBar->InitEdit->text());
+    st.setValue("send/history", SendBar->History());
     st.sync();
 }

@@ -5,6 +5,7 @@
 #include "app/info_window.h"
 #include "app/main_window.h"
 #include "app/raw_pane.h"
+#include "app/send_bar.h"
 #include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "serial/com_combo_box.h"
@@ -31,6 +32,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -1018,4 +1020,79 @@ TEST_F(MainWindow, XAgainstAChannelFitsBothAxesToTheValues) {
     EXPECT_EQ(form->XAxisComboBox->currentText(), "X: Kanal 1");
     EXPECT_EQ(form->Kartex1->XYSeries(), 0);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+}
+
+// A device that answers only when asked, driven from the send bar: the start command comes first, a
+// hex line with a lone digit is refused, every query gets one sample (none lost or doubled, also on
+// repeat), the history goes back and forth, and commands, polls and a mark are the chart's marks, lines
+// in the pane and records of the saved file.
+TEST_F(MainWindow, TheSendBarAsksADeviceThatOnlyAnswers) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath("heard.txt"), saved = dir.filePath("asked.mvx");
+    SimProcess sim({"--answer", "--wave", "ramp", "--decimals", "0", "--log", log});
+    form->SelectPort(sim.Path());
+    form->Senden1->trigger();
+    TSendBar& bar = *form->SendBar;
+    ASSERT_TRUE(bar.isVisible());
+    EXPECT_FALSE(bar.SendButton->isEnabled()); // no port is open yet
+    bar.InitEdit->setText("*RST");
+    QTest::mouseClick(form->StartButton, Qt::LeftButton);
+    ASSERT_TRUE(bar.SendButton->isEnabled());
+    const auto heard = [&] {
+        QFile f(log);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)
+                                           : QStringList();
+    };
+    const TItemStore& samples = form->Kartex1->SeriesStore(0);
+    const auto send = [&](const QString& text, bool hex) {
+        bar.CommandEdit->setText(text);
+        bar.HexCheckBox->setChecked(hex);
+        QTest::mouseClick(bar.SendButton, Qt::LeftButton);
+    };
+    send("FF 0", true);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("steht allein")) << errors[0].toStdString();
+    send("MEAS?", false);
+    send("READ?", false); // taken without an answer
+    ASSERT_TRUE(WaitFor([&] { return samples.ItemCount() == 1 && heard().size() == 3; }));
+    EXPECT_EQ(heard(), (QStringList{"*RST", "MEAS?", "READ?"}));
+
+    bar.CommandEdit->setText("typed");
+    QStringList browsed;
+    for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Up, Qt::Key_Up, Qt::Key_Down, Qt::Key_Down}) {
+        QTest::keyClick(bar.CommandEdit, key);
+        browsed << bar.CommandEdit->text();
+    }
+    EXPECT_EQ(browsed, (QStringList{"READ?", "MEAS?", "MEAS?", "READ?", "typed"}));
+
+    bar.CommandEdit->setText("MEAS?");
+    bar.RepeatSpinBox->setValue(10);
+    QTest::mouseClick(bar.RepeatCheckBox, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return samples.ItemCount() >= 30; }));
+    QTest::mouseClick(bar.RepeatCheckBox, Qt::LeftButton);
+    // Every query the device heard is one sample once the answers in flight are in.
+    ASSERT_TRUE(WaitFor([&] { return samples.ItemCount() == heard().count("MEAS?"); }));
+    for (int i = 0; i < samples.ItemCount(); ++i)
+        ASSERT_EQ(samples.Item(i).Y, i % 100) << i;
+
+    form->SetMarkText([] { return std::optional<QString>("heater on"); });
+    QTest::keyClick(form.get(), Qt::Key_M, Qt::ControlModifier);
+    const QStringList marks{"*RST", "MEAS?", "READ?", "Abfrage MEAS?", "Ende MEAS?", "heater on"};
+    const auto texts = [](const TItemStore& m) {
+        QStringList t;
+        for (int i = 0; i < m.ItemCount(); ++i)
+            t << QString::fromStdString(RecordText(m.Item(i)));
+        return t;
+    };
+    EXPECT_EQ(texts(form->Kartex1->EventMarks()), marks);
+    const QString pane = form->RichEdit1->toPlainText();
+    for (const QString& m : marks)
+        EXPECT_TRUE(pane.contains("» " + m)) << m.toStdString();
+    QTest::mouseClick(form->StopButton, Qt::LeftButton);
+    form->SetFileDialog([&](bool, const QString&, const QString&) { return saved; });
+    form->ErfassungSpeichernClick();
+    TKartex loaded;
+    loaded.LoadItemFile(saved.toStdString(), true);
+    EXPECT_EQ(texts(loaded.EventMarks()), marks);
+    EXPECT_EQ(loaded.Store().ItemCount(), samples.ItemCount());
 }

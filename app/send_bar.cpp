@@ -1,0 +1,111 @@
+#include "app/send_bar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+TSendBar::TSendBar(QWidget* parent) : QFrame(parent) {
+    setFrameStyle(QFrame::Panel | QFrame::Raised);
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(6, 4, 6, 4);
+    rows->setSpacing(4);
+    auto* first = new QHBoxLayout;
+    auto* second = new QHBoxLayout;
+    rows->addLayout(first);
+    rows->addLayout(second);
+
+    CommandEdit = new QLineEdit(this);
+    CommandEdit->setPlaceholderText(QStringLiteral("Befehl, z. B. MEAS? oder \\x05"));
+    CommandEdit->setToolTip(
+        QStringLiteral("Text mit \\r, \\n, \\t, \\\\ und \\xNN, oder mit \"Hex\" Bytes wie FF 01 A3; "
+                       "↑ und ↓ holen frühere Befehle"));
+    CommandEdit->installEventFilter(this);
+    LineEndComboBox = new QComboBox(this);
+    LineEndComboBox->addItems({QStringLiteral("Kein Zeilenende"), QStringLiteral("CR"), QStringLiteral("LF"),
+                               QStringLiteral("CR LF")});
+    LineEndComboBox->setCurrentIndex(3);
+    HexCheckBox = new QCheckBox(QStringLiteral("Hex"), this);
+    SendButton = new QPushButton(QStringLiteral("Senden"), this);
+    first->addWidget(new QLabel(QStringLiteral("Senden:"), this));
+    first->addWidget(CommandEdit, 1);
+    first->addWidget(LineEndComboBox);
+    first->addWidget(HexCheckBox);
+    first->addWidget(SendButton);
+
+    RepeatCheckBox = new QCheckBox(QStringLiteral("Wiederholen alle"), this);
+    RepeatSpinBox = new QSpinBox(this);
+    RepeatSpinBox->setRange(10, 3600000);
+    RepeatSpinBox->setValue(100);
+    RepeatSpinBox->setSuffix(QStringLiteral(" ms"));
+    MarkButton = new QPushButton(QStringLiteral("Marke setzen"), this);
+    MarkButton->setToolTip(QStringLiteral("Strg+M: eine Marke mit Text an dieser Stelle der Erfassung"));
+    InitEdit = new QLineEdit(this);
+    InitEdit->setToolTip(
+        QStringLiteral("Wird einmal gesendet, sobald die Schnittstelle offen ist, vor jeder Abfrage"));
+    second->addWidget(RepeatCheckBox);
+    second->addWidget(RepeatSpinBox);
+    second->addWidget(MarkButton);
+    second->addSpacing(8);
+    second->addWidget(new QLabel(QStringLiteral("Beim Start senden:"), this));
+    second->addWidget(InitEdit, 1);
+
+    connect(SendButton, &QPushButton::clicked, this, [this] {
+        if (OnSend) OnSend();
+    });
+    connect(CommandEdit, &QLineEdit::returnPressed, this, [this] {
+        if (OnSend && SendButton->isEnabled()) OnSend();
+    });
+    connect(RepeatCheckBox, &QCheckBox::clicked, this, [this](bool on) {
+        if (OnRepeat) OnRepeat(on);
+    });
+}
+
+LineEnd TSendBar::End() const {
+    static constexpr LineEnd kEnds[] = {LineEnd::None, LineEnd::Cr, LineEnd::Lf, LineEnd::CrLf};
+    return kEnds[std::clamp(LineEndComboBox->currentIndex(), 0, 3)];
+}
+
+CommandBytes TSendBar::Command() const {
+    return CommandToBytes(CommandEdit->text().toStdString(), HexCheckBox->isChecked(), End());
+}
+
+CommandBytes TSendBar::Init() const {
+    if (InitEdit->text().isEmpty()) return {};
+    return CommandToBytes(InitEdit->text().toStdString(), HexCheckBox->isChecked(), End());
+}
+
+void TSendBar::Remember(const QString& command) {
+    if (command.isEmpty()) return;
+    history_.removeAll(command);
+    history_.prepend(command);
+    while (history_.size() > kHistory)
+        history_.removeLast();
+    browsing_ = -1;
+}
+
+void TSendBar::SetHistory(QStringList history) {
+    history.removeAll(QString());
+    history_ = history.mid(0, kHistory);
+    browsing_ = -1;
+}
+
+bool TSendBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != CommandEdit || event->type() != QEvent::KeyPress)
+        return QFrame::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key != Qt::Key_Up && key != Qt::Key_Down) return false;
+    if (browsing_ < 0) own_ = CommandEdit->text();
+    // Up goes back in time, down forward and past the newest back to what the user had typed.
+    const int next =
+        key == Qt::Key_Up ? std::min(browsing_ + 1, static_cast<int>(history_.size()) - 1) : browsing_ - 1;
+    browsing_ = std::max(next, -1);
+    CommandEdit->setText(browsing_ < 0 ? own_ : history_[browsing_]);
+    return true;
+}
