@@ -3,17 +3,22 @@
 
 #include "tools/sim_lines.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <termios.h>
@@ -44,6 +49,8 @@ const char* const kUsage =
     "  --answer         speak only when asked: one reading per query line received, nothing else\n"
     "  --query TEXT     the query --answer answers (default MEAS?); other lines are taken silently\n"
     "  --log PATH       append every line received from the reader to PATH\n"
+    "  --udp HOST:PORT  send each write as a datagram to HOST:PORT instead (no pseudo-terminal)\n"
+    "  --tcp-listen PORT  listen on 127.0.0.1:PORT and send to the client that connects instead\n"
     "Ends on SIGINT, SIGTERM or SIGHUP.\n";
 
 struct Options {
@@ -54,6 +61,8 @@ struct Options {
     std::string link;
     long parent = 0;
     bool answer = false;
+    std::string udp;   // HOST:PORT
+    int tcpListen = 0; // port
     std::string query = "MEAS?";
     std::string log;
 };
@@ -140,6 +149,12 @@ Options Parse(int argc, char** argv) {
             o.query = value();
         } else if (a == "--log") {
             o.log = value();
+        } else if (a == "--udp") {
+            o.udp = value();
+        } else if (a == "--tcp-listen") {
+            const double p = Number(value(), "port");
+            if (p < 1 || p > 65535 || p != static_cast<int>(p)) Fail("port must be 1 ... 65535");
+            o.tcpListen = static_cast<int>(p);
         } else if (a == "--link") {
             o.link = value();
         } else if (a == "--parent") {
@@ -222,11 +237,42 @@ int main(int argc, char** argv) {
     const int parent = o.parent ? WatchProcess(o.parent) : -1;
     if (o.parent && parent == kParentGone) return 0; // the program that wanted this device is gone
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
-        Fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
-    const std::string device = ptsname(master);
-    {
+    // Over the network the device is a datagram socket or the client of a listening one; the lines,
+    // their timing and the end are the same.
+    const bool network = !o.udp.empty() || o.tcpListen > 0;
+    int master = -1, listener = -1;
+    std::string device;
+    if (!o.udp.empty()) {
+        const std::size_t colon = o.udp.rfind(':');
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        if (colon == std::string::npos ||
+            inet_pton(AF_INET, o.udp.substr(0, colon).c_str(), &to.sin_addr) != 1)
+            Fail("--udp needs an IPv4 HOST:PORT, not " + o.udp);
+        to.sin_port = htons(static_cast<std::uint16_t>(Number(o.udp.substr(colon + 1).c_str(), "port")));
+        master = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (master < 0 || connect(master, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0)
+            Fail(std::string("no datagram socket: ") + std::strerror(errno));
+        device = "udp://" + o.udp;
+    } else if (o.tcpListen > 0) {
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        at.sin_port = htons(static_cast<std::uint16_t>(o.tcpListen));
+        listener = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+            listen(listener, 1) != 0)
+            Fail("cannot listen on 127.0.0.1:" + std::to_string(o.tcpListen) + ": " + std::strerror(errno));
+        device = "tcp://127.0.0.1:" + std::to_string(o.tcpListen);
+    } else {
+        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0)
+            Fail(std::string("no pseudo-terminal: ") + std::strerror(errno));
+        device = ptsname(master);
+    }
+    if (!network) {
         // Raw from the start, so nothing written before the reader sets up is translated; the open and
         // close also makes the master report a hang-up while no reader is there.
         const int slave = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -243,7 +289,7 @@ int main(int argc, char** argv) {
         if (symlink(device.c_str(), o.link.c_str()) != 0)
             Fail("cannot link " + o.link + ": " + std::strerror(errno));
     }
-    const std::string registration = RegistrationPath();
+    const std::string registration = network ? std::string() : RegistrationPath();
     const int reg = registration.empty() ? -1
                                          : open(registration.c_str(),
                                                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -266,23 +312,42 @@ int main(int argc, char** argv) {
     FILE* log = o.log.empty() ? nullptr : std::fopen(o.log.c_str(), "ae");
     if (!o.log.empty() && !log) Fail("cannot open " + o.log + ": " + std::strerror(errno));
     std::string heard; // what the reader sent, up to its next line end
+    // Whether someone takes the lines: the pseudo-terminal's reader, any datagram's, the TCP client.
+    const auto present = [&] {
+        if (!o.udp.empty()) return true;
+        if (o.tcpListen == 0) return ReaderPresent(master);
+        if (master >= 0) {
+            pollfd p{master, POLLRDHUP, 0};
+            if (poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR))) {
+                close(master);
+                master = -1;
+            }
+        }
+        return master >= 0;
+    };
+    const auto unreadBytes = [&] {
+        if (!o.udp.empty()) return 0;
+        if (o.tcpListen == 0) return UnreadBytes(master);
+        int n = 0;
+        return ioctl(master, SIOCOUTQ, &n) == 0 ? n : -1;
+    };
     while (!stop) {
         pollfd fds[3] = {{sfd, POLLIN, 0}, {master, 0, 0}, {parent, POLLIN, 0}};
         int timeoutMs = 50;
         if (o.answer) {
             // Only asked: every query line gets the next reading. The end comes as without --answer.
-            if (!ReaderPresent(master)) {
+            if (!present()) {
                 if (source.Done() && offset >= pending.size()) break;
                 fds[1].fd = -1;
             } else if (source.Done() && offset >= pending.size()) {
-                drainedChecks = UnreadBytes(master) == 0 ? drainedChecks + 1 : 0;
+                drainedChecks = unreadBytes() == 0 ? drainedChecks + 1 : 0;
                 if (drainedChecks >= 2) break;
                 fds[1].events = POLLIN;
                 timeoutMs = 20;
             } else {
                 fds[1].events = POLLIN | (offset < pending.size() ? POLLOUT : 0);
             }
-        } else if (!ReaderPresent(master)) {
+        } else if (!present()) {
             if (chunker.Done() && offset >= pending.size()) break; // all sent; the reader has left
             due = 0;                                               // start at once when a reader comes
             fds[1].fd = -1; // the hang-up would wake poll() at once: look again after the time-out
@@ -302,17 +367,26 @@ int main(int argc, char** argv) {
             timeoutMs = static_cast<int>((due - now) * 1000.0) + 1;
         } else {
             // Everything written: end once the reader has taken it (seen empty twice, for bytes in flight).
-            const int unread = UnreadBytes(master);
+            const int unread = unreadBytes();
             drainedChecks = unread == 0 ? drainedChecks + 1 : 0;
             if (drainedChecks >= 2) break;
             timeoutMs = 20;
         }
+        if (listener >= 0 && master < 0) fds[1] = {listener, POLLIN, 0};
         poll(fds, 3, timeoutMs);
         if (fds[0].revents & POLLIN) {
             signalfd_siginfo info{};
             if (read(sfd, &info, sizeof info) > 0) stop = true;
         }
         if (fds[2].revents & POLLIN) stop = true;
+        if (listener >= 0 && master < 0) {
+            if (fds[1].revents & POLLIN) {
+                master = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+                const int one = 1;
+                if (master >= 0) setsockopt(master, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            }
+            continue;
+        }
         if (o.answer && (fds[1].revents & POLLIN)) {
             char in[4096];
             const ssize_t n = read(master, in, sizeof in);
@@ -331,10 +405,14 @@ int main(int argc, char** argv) {
             }
             if (log) std::fflush(log);
         }
-        if ((fds[1].revents & POLLOUT) && offset < pending.size() && ReaderPresent(master)) {
+        if ((fds[1].revents & POLLOUT) && offset < pending.size() && present()) {
             const ssize_t n = write(master, pending.data() + offset, pending.size() - offset);
             if (n > 0)
                 offset += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR && !o.udp.empty())
+                offset = pending.size(); // nobody listens at the address yet: the datagram is gone
+            else if (n < 0 && errno != EAGAIN && errno != EINTR && o.tcpListen > 0)
+                close(master), master = -1; // the client went: the next one gets the rest
             else if (n < 0 && errno != EAGAIN && errno != EINTR)
                 Fail(std::string("write failed: ") + std::strerror(errno));
         }
@@ -342,7 +420,8 @@ int main(int argc, char** argv) {
     if (log) std::fclose(log);
     if (!o.link.empty()) unlink(o.link.c_str());
     if (reg >= 0) unlink(registration.c_str());
-    close(master);
+    if (master >= 0) close(master);
+    if (listener >= 0) close(listener);
     if (parent >= 0) close(parent);
     return 0;
 }
