@@ -5,7 +5,9 @@
 #include "app/core/conversions.h"
 #include "app/core/csv_export.h"
 #include "app/core/journal.h"
+#include "app/core/source_url.h"
 #include "app/main_chart.h"
+#include "app/network_sources.h"
 #include "app/port_settings.h"
 #include "app/recording.h"
 #include "app/serial_source.h"
@@ -156,7 +158,8 @@ void ApplyCalibrations(const Options& o, AcquisitionState& state) {
 }
 
 const char* kRecordHelp =
-    "usage: mevrant record --port NAME [--baud RATE] [--scale [C=]F] [--offset [C=]O] [--time-axis] "
+    "usage: mevrant record (--port NAME [--baud RATE] | --source URL) [--scale [C=]F] [--offset [C=]O] "
+    "[--time-axis] "
     "[--init TEXT]... [--send TEXT [--every SECONDS]] [--eol crlf|cr|lf|none] [--hex] (--count N | "
     "--seconds S) -o FILE.mvx\n"
     "Records an acquisition from a serial device as Start ... Stop and \"Erfassung speichern\" would, and\n"
@@ -172,6 +175,9 @@ const char* kRecordHelp =
     "channel; --scale C=F and --offset C=O, repeatable, give channel C (2 ... 16) a factor and offset of\n"
     "its own, any real numbers. A label with a unit (\"temp[°C]:23.5\", \"p(hPa)\", \"I/A\", \"temp_C\")\n"
     "names the channel with its unit.\n"
+    "--source udp://ADDRESS:PORT listens for datagrams (on 127.0.0.1 unless an address is named;\n"
+    "udp://0.0.0.0:PORT listens on every interface), each holding one or many lines; --source\n"
+    "tcp://HOST:PORT reads a TCP server's lines. --port NAME is --source NAME for a serial device.\n"
     "Nothing is sent to the device unless asked: --init TEXT (repeatable) is sent once after the port\n"
     "opens, before anything is read; --send TEXT is sent after them, and with --every SECONDS again\n"
     "and again (a polled query, 0.001 s at least) while the recording goes on. Each command ends in\n"
@@ -205,6 +211,20 @@ const char* kCsvHelp =
     "that x leaves its field empty. Names that a spreadsheet would take as formulas are made text. The\n"
     "file is read as the CSV is written, so its size is not limited by memory; an -o file is replaced\n"
     "only by a whole CSV.\n";
+
+// Where record reads: --port NAME (the serial shorthand) or one --source URL.
+SourceUrl RecordSource(const Options& o) {
+    if (const auto port = o.Get("--port"))
+        return SourceUrl{SourceUrl::Kind::Serial, port->toStdString(), 0, {}};
+    const auto count =
+        std::count_if(o.all.begin(), o.all.end(), [](const auto& v) { return v.first == "--source"; });
+    if (count > 1)
+        throw UsageError("option --source: several sources in one recording are not built yet; give one");
+    std::string error;
+    const std::optional<SourceUrl> url = ParseSourceUrl(o.Get("--source")->toStdString(), &error);
+    if (!url) throw UsageError("option --source: " + error);
+    return *url;
+}
 
 // What record sends: the bytes of --init, --send and --every's interval (0: once).
 struct Commands {
@@ -248,15 +268,17 @@ Commands RecordCommands(const Options& o) {
 
 int Record(const QStringList& args) {
     const Options o = Parse(args,
-                            {"--port", "--baud", "--scale", "--offset", "--count", "--seconds", "-o",
-                             "--init", "--send", "--every", "--eol"},
+                            {"--port", "--source", "--baud", "--scale", "--offset", "--count", "--seconds",
+                             "-o", "--init", "--send", "--every", "--eol"},
                             {"--time-axis", "--hex", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
         return 0;
     }
-    if (!o.Get("--port") || !o.Get("-o") || (o.Get("--count").has_value() == o.Get("--seconds").has_value()))
+    if (o.Get("--port").has_value() == o.Get("--source").has_value() || !o.Get("-o") ||
+        (o.Get("--count").has_value() == o.Get("--seconds").has_value()))
         throw UsageError(kRecordHelp);
+    const SourceUrl where = RecordSource(o);
     const long long count = o.Get("--count") ? CountOption(o, "--count") : (1LL << 62);
     const double seconds = o.Get("--seconds") ? DurationOption(o, "--seconds") : 0;
     RefuseIrregularOutput(*o.Get("-o"));
@@ -266,14 +288,27 @@ int Record(const QStringList& args) {
     ConfigureMainChart(chart);
     TComPort port;
     ConfigureMainPort(port);
-    port.SetPort(o.Get("--port")->toStdString());
-    if (const auto baud = o.Get("--baud")) SetBaudFromText(port, baud->toStdString());
+    std::unique_ptr<ByteSource> source;
+    switch (where.Type) {
+    case SourceUrl::Kind::Serial:
+        port.SetPort(where.Host);
+        if (const auto baud = o.Get("--baud")) SetBaudFromText(port, baud->toStdString());
+        source = std::make_unique<SerialSource>(port);
+        break;
+    case SourceUrl::Kind::Udp:
+        source = std::make_unique<UdpSource>(where);
+        break;
+    case SourceUrl::Kind::Tcp:
+        source = std::make_unique<TcpSource>(where);
+        break;
+    case SourceUrl::Kind::Mqtt:
+        throw UsageError("option --source: mqtt:// sources are not built yet");
+    }
 
     // The run as the window's Start would make it. The samples live in the journal's files as they
     // arrive: a killed recording keeps what it received, and memory does not limit its length.
     KartexSink chartSink(chart);
-    SerialSource source(port);
-    Recording recording(source, chartSink);
+    Recording recording(*source, chartSink);
     recording.SetReconnect(false); // a device that goes away ends the recording
     recording.SetLineLimit(count);
     Acquisition& acq = recording.Acq();
@@ -334,7 +369,10 @@ int Record(const QStringList& args) {
     if (ended.Whole) MarkJournalRunSaved(ended.Run);
     std::cout << recording.LinesTaken() << std::endl;
     if (deviceGone) {
-        std::cerr << "mevrant record: " << (portError.empty() ? "the device went away" : portError)
+        std::cerr << "mevrant record: "
+                  << (!portError.empty()                      ? portError
+                      : where.Type == SourceUrl::Kind::Serial ? std::string("the device went away")
+                                                              : source->Where() + " went away")
                   << std::endl;
         return 3;
     }

@@ -14,13 +14,16 @@
 #include <QImage>
 #include <QProcess>
 #include <QSet>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -618,4 +621,41 @@ TEST(Cli, RecordPollsADeviceThatAnswersOnlyWhenAsked) {
             RunMevrant(QStringList{"record", "--port", sim.Path(), "--count", "1", "-o", mvx} + wrong);
         EXPECT_EQ(refused.exitCode, 2) << wrong.join(' ').toStdString() << ": " << refused.err.toStdString();
     }
+}
+
+// Over loopback: a TCP server's lines byte for byte, and the datagrams of a device that sends whether
+// or not anyone listens: every sample after the first is the one after it, none lost or doubled.
+TEST(Cli, RecordReadsATcpServerAndDatagrams) {
+    QTemporaryDir dir;
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString tcp = QString::number(probe.serverPort());
+    probe.close();
+    SimProcess server({"--tcp-listen", tcp, "--wave", "ramp", "--decimals", "0", "--count", "1000", "--max"});
+    const QString viaTcp = dir.filePath("tcp.mvx"), viaUdp = dir.filePath("udp.mvx");
+    Result r = RunMevrant({"record", "--source", "tcp://127.0.0.1:" + tcp, "--count", "1000", "-o", viaTcp});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    std::vector<TChartItem> items = LoadItems(viaTcp.toStdString());
+    ASSERT_EQ(items.size(), 1000u);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        ASSERT_EQ(items[i].Y, static_cast<double>(i % 100)) << i;
+
+    QUdpSocket free;
+    ASSERT_TRUE(free.bind(QHostAddress::LocalHost, 0));
+    const QString udp = QString::number(free.localPort());
+    free.close();
+    SimProcess device(
+        {"--udp", "127.0.0.1:" + udp, "--wave", "ramp", "--decimals", "0", "--rate", "2000", "--burst", "4"});
+    r = RunMevrant({"record", "--source", "udp://127.0.0.1:" + udp, "--count", "500", "-o", viaUdp});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    items = LoadItems(viaUdp.toStdString());
+    ASSERT_EQ(items.size(), 500u);
+    for (std::size_t i = 1; i < items.size(); ++i)
+        ASSERT_EQ(items[i].Y, std::fmod(items[i - 1].Y + 1, 100)) << i;
+
+    for (const QStringList& wrong :
+         {QStringList{"--source", "udp://:1", "--source", "udp://:2"},
+          QStringList{"--source", "udp://:1", "--port", "ttyS0"}, QStringList{"--source", "ftp://x:1"}})
+        EXPECT_EQ(RunMevrant(QStringList{"record", "--count", "1", "-o", viaUdp} + wrong).exitCode, 2)
+            << wrong.join(' ').toStdString();
 }

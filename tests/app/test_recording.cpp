@@ -2,6 +2,7 @@
 // chart's lists, a further sink and a real journal folder. The source goes away and comes back, the
 // line limit is reached, and the run ends with the journal's file holding every sample.
 #include "app/main_chart.h"
+#include "app/network_sources.h"
 #include "app/recording.h"
 #include "chart/core/item_file.h"
 #include "chart/kartex.h"
@@ -9,10 +10,14 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -117,4 +122,78 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+namespace {
+// The values of a chart's first list, and whether each began a stretch of the line.
+std::vector<std::pair<double, bool>> Values(const TKartex& chart) {
+    std::vector<std::pair<double, bool>> v;
+    for (int i = 0; i < chart.Store().ItemCount(); ++i)
+        v.emplace_back(chart.Store().Item(i).Y, chart.Store().Item(i).Kind == ikMoveTo);
+    return v;
+}
+
+bool WaitFor(const std::function<bool()>& pred) {
+    return WaitUntilHolds(pred, 30);
+}
+} // namespace
+
+// A TCP server's stream over loopback: lines framed whatever the writes, the connection lost and made
+// again by the recording's reconnect while the run goes on, its next sample a new stretch.
+TEST(Recording, ATcpSourceFramesItsStreamAndConnectsAgainAfterALoss) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    TKartex chart;
+    KartexSink lists(chart);
+    TcpSource source({SourceUrl::Kind::Tcp, "127.0.0.1", server.serverPort(), {}});
+    Recording run(source, lists);
+    run.Acq().State().DataScale = 1;
+    run.Start();
+    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+    QTcpSocket* peer = server.nextPendingConnection();
+    peer->write("1\r2");
+    ASSERT_TRUE(WaitFor([&] { return chart.Store().ItemCount() == 1; }));
+    peer->write("\r3\r\n");
+    ASSERT_TRUE(WaitFor([&] { return chart.Store().ItemCount() == 3; }));
+    peer->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return run.Waiting(); }));
+    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections() && !run.Waiting(); }));
+    peer = server.nextPendingConnection();
+    peer->write("4\n5\n");
+    ASSERT_TRUE(WaitFor([&] { return chart.Store().ItemCount() == 5; }));
+    EXPECT_EQ(Values(chart), (std::vector<std::pair<double, bool>>{
+                                 {1, true}, {2, false}, {3, false}, {4, true}, {5, false}}));
+    EXPECT_EQ(run.Losses(), 1);
+    run.Stop();
+    const quint16 was = server.serverPort();
+    server.close();
+    TcpSource refused({SourceUrl::Kind::Tcp, "127.0.0.1", was, {}}); // nobody listens there any more
+    EXPECT_THROW(refused.Open(), std::runtime_error);
+}
+
+// Datagrams over loopback: one holds many lines, a line never goes on into the next one, and a second
+// listener on the same port is refused with the reason.
+TEST(Recording, EachDatagramEndsItsLastLine) {
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+    TKartex chart;
+    KartexSink lists(chart);
+    UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    Recording run(source, lists);
+    run.Acq().State().DataScale = 1;
+    run.Start();
+    EXPECT_EQ(source.Where(), "udp://127.0.0.1:" + std::to_string(port));
+    UdpSource second({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    EXPECT_THROW(second.Open(), std::runtime_error);
+    QUdpSocket sender;
+    for (const char* datagram : {"1\n2\n3", "4", "5\r6\r"})
+        sender.writeDatagram(datagram, QHostAddress::LocalHost, port);
+    ASSERT_TRUE(WaitFor([&] { return chart.Store().ItemCount() == 6; }));
+    std::vector<double> got;
+    for (const auto& [y, moved] : Values(chart))
+        got.push_back(y);
+    EXPECT_EQ(got, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+    run.Stop();
 }

@@ -1,5 +1,6 @@
 #include "app/core/command_text.h"
 #include "app/core/conversions.h"
+#include "app/core/source_url.h"
 
 #include <gtest/gtest.h>
 
@@ -258,4 +259,43 @@ TEST(CommandText, EscapesHexAndLineEnds) {
     EXPECT_EQ(LineEndNamed("crlf"), LineEnd::CrLf);
     EXPECT_EQ(LineEndNamed("none"), LineEnd::None);
     EXPECT_EQ(LineEndNamed("CRLF"), std::nullopt);
+}
+
+// Sources as the user names them: a listener stays on this machine unless an address is named.
+TEST(SourceUrl, KindsHostsPortsAndRefusals) {
+    struct Case {
+        const char* text;
+        const char* canonical; // empty: refused
+        const char* error;     // a part of the reason
+    };
+    const Case cases[] = {
+        {"/dev/ttyUSB0", "/dev/ttyUSB0", ""},
+        {"ttyACM0", "ttyACM0", ""},
+        {"serial:///dev/ttyS0", "/dev/ttyS0", ""},
+        {"udp://:5000", "udp://127.0.0.1:5000", ""},
+        {"udp://5000", "udp://127.0.0.1:5000", ""},
+        {"udp://0.0.0.0:5000", "udp://0.0.0.0:5000", ""},
+        {"udp://[::1]:5000", "udp://[::1]:5000", ""},
+        {"tcp://bridge.lab:23", "tcp://bridge.lab:23", ""},
+        {"mqtt://broker/lab/+/temp", "mqtt://broker:1883/lab/+/temp", ""},
+        {"mqtt://broker:8883/#", "mqtt://broker:8883/#", ""},
+        {"tcp://:23", "", "needs the host"},
+        {"udp://host:0", "", "1 to 65535"},
+        {"udp://host:70000", "", "1 to 65535"},
+        {"udp://::1:5000", "", "in brackets"},
+        {"mqtt://broker", "", "needs a topic"},
+        {"http://x:1", "", "no kind of source"},
+        {"", "", "no source"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const std::optional<SourceUrl> url = ParseSourceUrl(c.text, &error);
+        if (*c.canonical) {
+            ASSERT_TRUE(url) << c.text << ": " << error;
+            EXPECT_EQ(SourceUrlText(*url), c.canonical);
+        } else {
+            EXPECT_FALSE(url) << c.text;
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.text << ": " << error;
+        }
+    }
 }

@@ -1,0 +1,89 @@
+#include "app/core/source_url.h"
+
+#include <charconv>
+
+namespace {
+
+bool Fail(std::string* error, std::string text) {
+    if (error) *error = std::move(text);
+    return false;
+}
+
+// "HOST:PORT", "[v6]:PORT", ":PORT" or "PORT" (an empty host is left empty).
+bool HostAndPort(std::string_view text, std::string& host, int& port, std::string* error) {
+    std::string_view portText = text;
+    if (!text.empty() && text.front() == '[') {
+        const std::size_t close = text.find(']');
+        if (close == std::string_view::npos || close + 1 >= text.size() || text[close + 1] != ':')
+            return Fail(error, "an IPv6 address goes in brackets before its port, as [::1]:5000");
+        host = std::string(text.substr(1, close - 1));
+        portText = text.substr(close + 2);
+    } else if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos) {
+        host = std::string(text.substr(0, colon));
+        portText = text.substr(colon + 1);
+        if (host.find(':') != std::string::npos)
+            return Fail(error, "an IPv6 address goes in brackets before its port, as [::1]:5000");
+    }
+    const auto [end, ec] = std::from_chars(portText.data(), portText.data() + portText.size(), port);
+    if (ec != std::errc() || end != portText.data() + portText.size() || port < 1 || port > 65535)
+        return Fail(error, "the port is a number from 1 to 65535, not '" + std::string(portText) + "'");
+    return true;
+}
+
+} // namespace
+
+std::optional<SourceUrl> ParseSourceUrl(std::string_view text, std::string* error) {
+    SourceUrl url;
+    const std::size_t scheme = text.find("://");
+    if (scheme == std::string_view::npos) {
+        if (text.empty()) return Fail(error, "no source given"), std::nullopt;
+        url.Host = std::string(text);
+        return url;
+    }
+    const std::string_view kind = text.substr(0, scheme), rest = text.substr(scheme + 3);
+    if (kind == "udp") {
+        url.Type = SourceUrl::Kind::Udp;
+        if (!HostAndPort(rest, url.Host, url.Port, error)) return std::nullopt;
+        if (url.Host.empty()) url.Host = "127.0.0.1"; // a listener stays on this machine unless told
+    } else if (kind == "tcp") {
+        url.Type = SourceUrl::Kind::Tcp;
+        if (!HostAndPort(rest, url.Host, url.Port, error)) return std::nullopt;
+        if (url.Host.empty()) return Fail(error, "tcp:// needs the host to connect to"), std::nullopt;
+    } else if (kind == "mqtt") {
+        url.Type = SourceUrl::Kind::Mqtt;
+        const std::size_t slash = rest.find('/');
+        if (slash == std::string_view::npos || slash + 1 >= rest.size())
+            return Fail(error, "mqtt:// needs a topic after the host, as mqtt://broker/lab/#"), std::nullopt;
+        url.Topic = std::string(rest.substr(slash + 1));
+        const std::string_view server = rest.substr(0, slash);
+        url.Port = 1883;
+        if (server.find(':') != std::string_view::npos || (!server.empty() && server.front() == '[')) {
+            if (!HostAndPort(server, url.Host, url.Port, error)) return std::nullopt;
+        } else {
+            url.Host = std::string(server);
+        }
+        if (url.Host.empty()) return Fail(error, "mqtt:// needs the broker's host"), std::nullopt;
+    } else if (kind == "serial") {
+        url.Host = std::string(rest);
+        if (url.Host.empty()) return Fail(error, "serial:// needs the device"), std::nullopt;
+    } else {
+        return Fail(error, "'" + std::string(kind) + "://' is no kind of source (udp, tcp, mqtt or serial)"),
+               std::nullopt;
+    }
+    return url;
+}
+
+std::string SourceUrlText(const SourceUrl& url) {
+    const std::string host = url.Host.find(':') != std::string::npos ? "[" + url.Host + "]" : url.Host;
+    switch (url.Type) {
+    case SourceUrl::Kind::Udp:
+        return "udp://" + host + ":" + std::to_string(url.Port);
+    case SourceUrl::Kind::Tcp:
+        return "tcp://" + host + ":" + std::to_string(url.Port);
+    case SourceUrl::Kind::Mqtt:
+        return "mqtt://" + host + ":" + std::to_string(url.Port) + "/" + url.Topic;
+    case SourceUrl::Kind::Serial:
+        break;
+    }
+    return url.Host;
+}

@@ -1,0 +1,111 @@
+#include "app/network_sources.h"
+
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QTcpSocket>
+#include <QUdpSocket>
+
+#include <stdexcept>
+
+namespace {
+constexpr qint64 kLargestDatagram = 65507;
+} // namespace
+
+UdpSource::UdpSource(SourceUrl url) : url_(std::move(url)) {}
+
+UdpSource::~UdpSource() = default;
+
+void UdpSource::Open() {
+    Close();
+    auto socket = std::make_unique<QUdpSocket>();
+    const QHostAddress address(QString::fromStdString(url_.Host));
+    if (address.isNull())
+        throw std::runtime_error("UDP: \"" + url_.Host + "\" ist keine Adresse dieses Rechners (" + Where() +
+                                 ")");
+    // One listener per port: another program on it would take half the datagrams.
+    if (!socket->bind(address, static_cast<quint16>(url_.Port), QAbstractSocket::DontShareAddress))
+        throw std::runtime_error("UDP: " + Where() +
+                                 " kann nicht geöffnet werden: " + socket->errorString().toStdString());
+    // Room for a burst while the window draws (the kernel drops what does not fit).
+    socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
+    QObject::connect(socket.get(), &QUdpSocket::readyRead, socket.get(), [this] { Read(); });
+    socket_ = std::move(socket);
+}
+
+void UdpSource::Read() {
+    while (socket_ && socket_->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket_->receiveDatagram(kLargestDatagram);
+        QByteArray bytes = datagram.data();
+        if (bytes.isEmpty()) continue;
+        if (bytes.back() != '\r' && bytes.back() != '\n') bytes.append('\n'); // its last line ends with it
+        if (OnBytes) OnBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+}
+
+void UdpSource::Close() {
+    if (socket_) socket_->close();
+    socket_.reset();
+}
+
+bool UdpSource::IsOpen() const {
+    return socket_ && socket_->state() == QAbstractSocket::BoundState;
+}
+
+TcpSource::TcpSource(SourceUrl url) : url_(std::move(url)) {}
+
+TcpSource::~TcpSource() {
+    closing_ = true;
+    socket_.reset();
+}
+
+void TcpSource::Connect() {
+    closing_ = true;
+    socket_.reset();
+    closing_ = false;
+    socket_ = std::make_unique<QTcpSocket>();
+    QTcpSocket* s = socket_.get();
+    QObject::connect(s, &QTcpSocket::connected, s,
+                     [s] { s->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
+    QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] {
+        const QByteArray bytes = s->readAll();
+        if (OnBytes && !bytes.isEmpty())
+            OnBytes(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    });
+    QObject::connect(s, &QTcpSocket::disconnected, s, [this] {
+        if (!closing_ && OnLost) OnLost();
+    });
+    s->connectToHost(QString::fromStdString(url_.Host), static_cast<quint16>(url_.Port));
+}
+
+void TcpSource::Open() {
+    Connect();
+    if (!socket_->waitForConnected(kConnectMs)) {
+        const std::string why = socket_->errorString().toStdString();
+        closing_ = true;
+        socket_.reset();
+        closing_ = false;
+        throw std::runtime_error("TCP: keine Verbindung zu " + Where() + ": " + why);
+    }
+}
+
+void TcpSource::Reopen() {
+    if (socket_ && socket_->state() != QAbstractSocket::UnconnectedState) return; // under way
+    Connect();
+}
+
+void TcpSource::Close() {
+    closing_ = true;
+    if (socket_) socket_->abort();
+    socket_.reset();
+    closing_ = false;
+}
+
+bool TcpSource::IsOpen() const {
+    return socket_ && socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+bool TcpSource::Write(std::string_view bytes) {
+    if (!IsOpen()) return false;
+    return socket_->write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+           static_cast<qint64>(bytes.size());
+}
