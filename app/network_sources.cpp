@@ -9,6 +9,7 @@
 
 namespace {
 constexpr qint64 kLargestDatagram = 65507;
+constexpr int kDatagramsPerTurn = 256;
 } // namespace
 
 UdpSource::UdpSource(SourceUrl url) : url_(std::move(url)) {}
@@ -33,7 +34,15 @@ void UdpSource::Open() {
 }
 
 void UdpSource::Read() {
-    while (socket_ && socket_->hasPendingDatagrams()) {
+    // A flood must not keep the event loop from its timers and the window from its frames: a share of
+    // the datagrams at a time, the rest from the loop's next turn (what the kernel cannot hold meanwhile
+    // it drops, as for any reader that falls behind).
+    for (int taken = 0; socket_ && socket_->hasPendingDatagrams(); ++taken) {
+        if (taken == kDatagramsPerTurn) {
+            QMetaObject::invokeMethod(
+                socket_.get(), [this] { Read(); }, Qt::QueuedConnection);
+            return;
+        }
         const QNetworkDatagram datagram = socket_->receiveDatagram(kLargestDatagram);
         QByteArray bytes = datagram.data();
         if (bytes.isEmpty()) continue;

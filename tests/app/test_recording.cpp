@@ -13,14 +13,22 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -195,5 +203,42 @@ TEST(Recording, EachDatagramEndsItsLastLine) {
     for (const auto& [y, moved] : Values(chart))
         got.push_back(y);
     EXPECT_EQ(got, (std::vector<double>{1, 2, 3, 4, 5, 6}));
+    run.Stop();
+}
+
+// A flood of datagrams leaves the event loop its turns: a timer fires while the flood goes on (the
+// window's frames and the recording's deadlines are such timers).
+TEST(Recording, ADatagramFloodLeavesTheEventLoopItsTurns) {
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+    TKartex chart;
+    KartexSink lists(chart);
+    UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    Recording run(source, lists);
+    run.Start();
+    std::atomic<bool> fired{false}, flooding{true};
+    std::thread flood([&] {
+        const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        std::string lines;
+        for (int i = 0; i < 100; ++i)
+            lines += std::to_string(i) + "\n";
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fired && std::chrono::steady_clock::now() < until)
+            ::sendto(s, lines.data(), lines.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        ::close(s);
+        flooding = false;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the flood is under way
+    QTimer::singleShot(10, [&] { fired = fired || flooding; });
+    WaitFor([&] { return fired || !flooding; });
+    flood.join();
+    EXPECT_TRUE(fired);
+    EXPECT_GT(chart.Store().ItemCount(), 0);
     run.Stop();
 }
