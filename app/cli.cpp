@@ -309,6 +309,7 @@ int Record(const QStringList& args) {
     // arrive: a killed recording keeps what it received, and memory does not limit its length.
     KartexSink chartSink(chart);
     Recording recording(*source, chartSink);
+    source->OnDropped = [](const std::string& text) { std::cerr << "mevrant record: " << text << std::endl; };
     recording.SetReconnect(false); // a device that goes away ends the recording
     recording.SetLineLimit(count);
     Acquisition& acq = recording.Acq();

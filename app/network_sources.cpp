@@ -3,9 +3,17 @@
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUdpSocket>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
+#include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 constexpr qint64 kLargestDatagram = 65507;
@@ -30,7 +38,37 @@ void UdpSource::Open() {
     // Room for a burst while the window draws (the kernel drops what does not fit).
     socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 4 << 20);
     QObject::connect(socket.get(), &QUdpSocket::readyRead, socket.get(), [this] { Read(); });
+    struct stat st {};
+    inode_ = ::fstat(static_cast<int>(socket->socketDescriptor()), &st) == 0 ? st.st_ino : 0;
     socket_ = std::move(socket);
+    droppedAtOpen_ = std::max(Dropped(), 0LL);
+    droppedTold_ = false;
+    // The kernel's count is looked at twice a second: a loss is told once, with its size so far.
+    auto* watch = new QTimer(socket_.get());
+    QObject::connect(watch, &QTimer::timeout, socket_.get(), [this] {
+        const long long lost = Dropped() - droppedAtOpen_;
+        if (lost <= 0 || droppedTold_) return;
+        droppedTold_ = true;
+        if (OnDropped)
+            OnDropped("UDP: " + std::to_string(lost) + " Datagramme an " + Where() +
+                      " verworfen, bevor sie gelesen werden konnten (der Empfang kam nicht nach)");
+    });
+    watch->start(500);
+}
+
+long long UdpSource::Dropped() const {
+    if (inode_ == 0) return -1;
+    for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line); // the heading
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+            if (f.size() >= 13 && f[9] == std::to_string(inode_)) return std::stoll(f.back());
+        }
+    }
+    return -1;
 }
 
 void UdpSource::Read() {

@@ -27,10 +27,17 @@ public:
     bool IsOpen() const override;
     std::string Where() const override { return SourceUrlText(url_); }
 
+    // How many datagrams the kernel dropped for the socket since it was bound (the drops column of
+    // /proc/net/udp and udp6 for its inode); -1 when that cannot be read.
+    long long Dropped() const;
+
 private:
     void Read();
     SourceUrl url_;
     std::unique_ptr<QUdpSocket> socket_;
+    unsigned long inode_ = 0;
+    long long droppedAtOpen_ = 0;
+    bool droppedTold_ = false;
 };
 
 class TcpSource : public ByteSource {

@@ -43,6 +43,9 @@ public:
     std::function<void(std::string_view bytes)> OnBytes;
     // The source closed by itself (the device went away).
     std::function<void()> OnLost;
+    // Data was lost before it could be read (a datagram flood the reader could not keep up with): the
+    // user's text, told once per Open.
+    std::function<void(const std::string& text)> OnDropped;
 };
 
 class Recording : public QObject {
