@@ -45,6 +45,11 @@ public:
     bool IsOpen() const override { return open; }
     bool Present() const override { return there; }
     std::string Where() const override { return "script"; }
+    bool Write(std::string_view bytes) override {
+        ++asked;
+        if (open) written.emplace_back(bytes);
+        return open;
+    }
     void Send(const std::string& bytes) { OnBytes(bytes); }
     void Unplug() {
         there = open = false;
@@ -52,6 +57,8 @@ public:
     }
     bool there = true, open = false;
     int opens = 0;
+    std::vector<std::string> written;
+    int asked = 0; // writes tried, also while away
 };
 
 // Counts every sample it is given, pen moves apart.
@@ -251,4 +258,39 @@ TEST(Recording, ADatagramFloodLeavesTheEventLoopItsTurns) {
         EXPECT_NE(dropped[0].find("Datagramme an udp://127.0.0.1:"), std::string::npos) << dropped[0];
     }
     run.Stop();
+}
+
+// A polled query while the source comes and goes: the init command goes first at every open, no poll
+// is sent while the source is away, the polls go on when it is back, and Stop ends them; the poll
+// makes a mark when it begins and when it ends, none per poll.
+TEST(Recording, APollPausesWhileTheSourceIsAwayAndStopsWithTheRun) {
+    TKartex chart;
+    KartexSink lists(chart);
+    ScriptedSource source;
+    Recording run(source, lists);
+    std::vector<std::string> marks;
+    run.OnMark = [&](const std::string& text) { marks.push_back(text); };
+    run.SetInitCommands({"INIT\r"}, {"INIT"});
+    run.Start();
+    run.StartPoll("Q\r", 10, "Q");
+    ASSERT_TRUE(WaitFor([&] { return source.written.size() >= 4; }));
+    EXPECT_EQ(source.written.front(), "INIT\r");
+    source.Unplug();
+    const std::size_t before = source.written.size();
+    const int asked = source.asked;
+    QTest::qWait(100); // ten ticks of the poll while the source is away: not one is tried
+    EXPECT_EQ(source.asked, asked);
+    source.there = true;
+    ASSERT_TRUE(WaitFor([&] { return !run.Waiting() && source.written.size() >= before + 3; }));
+    EXPECT_EQ(source.written[before], "INIT\r"); // again first after the reopen
+    for (std::size_t i = 1; i < source.written.size(); ++i)
+        if (i != before) {
+            EXPECT_EQ(source.written[i], "Q\r") << i;
+        }
+    run.Stop();
+    const std::size_t stopped = source.written.size();
+    QTest::qWait(50);
+    EXPECT_EQ(source.written.size(), stopped);
+    EXPECT_FALSE(run.Polling());
+    EXPECT_EQ(marks, (std::vector<std::string>{"INIT", "Abfrage Q", "Ende Q"}));
 }
