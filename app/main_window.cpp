@@ -361,9 +361,14 @@ void TForm1::BuildControls() {
 
     SendBar = new TSendBar(client_);
     SendBar->hide();
-    SendBar->SendButton->setEnabled(false); // until Start opens the port
-    SendBar->MarkButton->setEnabled(false);
-    MarkeSetzen->setEnabled(false);
+    EnableSending(false); // until Start opens the port
+    markText_ = [this]() -> std::optional<QString> {
+        bool ok = false;
+        const QString t = QInputDialog::getText(this, QStringLiteral("Marke setzen"),
+                                                QStringLiteral("Text der Marke (darf leer bleiben):"),
+                                                QLineEdit::Normal, {}, &ok);
+        return ok ? std::optional(t) : std::nullopt;
+    };
     SendBar->OnSend = [this] { errorbox::Guard([&] { SendClick(); }); };
     SendBar->OnRepeat = [this](bool on) { errorbox::Guard([&] { RepeatClick(on); }); };
     connect(SendBar->MarkButton, &QPushButton::clicked, this,
@@ -461,12 +466,7 @@ void TForm1::SetParameterGroupsEnabled(bool enabled) {
     LetzteErfassungen->setEnabled(enabled);
     GroupBox1->setEnabled(enabled);
     GroupBox2->setEnabled(enabled);
-    // Sending needs the open port of a run; what goes at its start is set before it.
-    for (QWidget* w :
-         {static_cast<QWidget*>(SendBar->SendButton), static_cast<QWidget*>(SendBar->MarkButton)})
-        w->setEnabled(!enabled);
-    MarkeSetzen->setEnabled(!enabled);
-    SendBar->InitEdit->setEnabled(enabled);
+    EnableSending(!enabled);
     LogCheckBox->setEnabled(enabled);
 }
 
@@ -852,6 +852,14 @@ void TForm1::Info1Click() {
     FormInfo->ShowCentred();
 }
 
+// Sending and marking need the open port of a run; what goes at its start is set before it.
+void TForm1::EnableSending(bool running) {
+    SendBar->SendButton->setEnabled(running);
+    SendBar->MarkButton->setEnabled(running);
+    MarkeSetzen->setEnabled(running);
+    SendBar->InitEdit->setEnabled(!running);
+}
+
 void TForm1::Senden1Click() {
     SendBar->setVisible(Senden1->isChecked());
     LayOut();
@@ -884,13 +892,7 @@ void TForm1::RepeatClick(bool on) {
 void TForm1::MarkeSetzenClick() {
     if (!Acquiring()) throw std::runtime_error("Eine Marke gehört zu einer Erfassung: erst Start.");
     const Acquisition::MarkPlace at = Acq().MarkNow(); // the moment asked at, not the moment answered
-    const std::optional<QString> text = markText_ ? markText_() : [this]() -> std::optional<QString> {
-        bool ok = false;
-        const QString t = QInputDialog::getText(this, QStringLiteral("Marke setzen"),
-                                                QStringLiteral("Text der Marke (darf leer bleiben):"),
-                                                QLineEdit::Normal, {}, &ok);
-        return ok ? std::optional(t) : std::nullopt;
-    }();
+    const std::optional<QString> text = markText_();
     if (!text) return;
     recording_->AddMark(text->isEmpty() ? "Marke" : text->toStdString(), at);
 }

@@ -174,7 +174,7 @@ public:
     void RepeatClick(bool on);
     void MarkeSetzenClick();
     void Senden1Click();
-    // The text of a mark; tests put their own here. nullopt: cancelled.
+    // The text of a mark (a dialog by default); tests put their own here. nullopt: cancelled.
     using MarkTextFn = std::function<std::optional<QString>()>;
     void SetMarkText(MarkTextFn fn) { markText_ = std::move(fn); }
     // Each channel's name, unit, factor, offset, colour, shown and axis, from now on: channel 1's factor
@@ -191,6 +191,7 @@ protected:
 
 private:
     void LayOut(); // pane, chart and send bar to the window's size
+    void EnableSending(bool running);
     int S(int designPixels) const;
     void BuildControls();
     void SetupChart();

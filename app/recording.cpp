@@ -75,7 +75,6 @@ void Recording::Start() {
     source_.Open();
     state_ = State::Running;
     if (OnRunBegins) OnRunBegins();
-    sent_ = 0;
     Opened();
     losses_ = 0;
     lossReportDue_ = false;
@@ -201,15 +200,19 @@ void Recording::Fault(const EJournalError& e) {
     if (OnJournalFault) OnJournalFault(e);
 }
 
+// Only a source that is there is written to.
+bool Recording::Put(std::string_view bytes) {
+    return state_ == State::Running && source_.IsOpen() && source_.Write(bytes);
+}
+
 // The source has just opened: its init commands go before anything else is sent or read.
 void Recording::Opened() {
     for (const std::string& command : initCommands_)
-        if (source_.Write(command)) ++sent_;
+        Put(command);
 }
 
 bool Recording::Send(std::string_view bytes, const std::string& mark) {
-    if (state_ != State::Running || !source_.IsOpen() || !source_.Write(bytes)) return false;
-    ++sent_;
+    if (!Put(bytes)) return false;
     AddMark(mark);
     return true;
 }
@@ -249,5 +252,5 @@ void Recording::StopPoll() {
 
 // A tick of the poll: a source that is away is not asked (the poll goes on when it is back).
 void Recording::Poll() {
-    if (state_ == State::Running && source_.IsOpen() && source_.Write(pollBytes_)) ++sent_;
+    Put(pollBytes_);
 }

@@ -102,8 +102,6 @@ public:
     void StartPoll(std::string bytes, int intervalMs, const std::string& mark = {});
     void StopPoll();
     bool Polling() const { return !pollBytes_.empty(); }
-    // Commands and polls sent in this run.
-    long long SentCount() const { return sent_; }
     // Marks this moment of the run (a mark of the user's; commands and polls make their own): to the
     // sinks' Mark (the chart's marks, kept in the journal) and to OnMark. False with no run or no text.
     bool AddMark(const std::string& text, std::optional<Acquisition::MarkPlace> at = std::nullopt);
@@ -147,6 +145,7 @@ private:
     void Sync();
     void Follow();
     void Fault(const EJournalError& e);
+    bool Put(std::string_view bytes);
     void Opened();
     void Poll();
 
@@ -164,7 +163,6 @@ private:
     std::vector<std::string> initMarks_;
     std::string pollBytes_;
     std::string pollMark_;
-    long long sent_ = 0;
     State state_ = State::Idle;
     bool reconnect_ = true;
     long long limit_ = 1LL << 62;

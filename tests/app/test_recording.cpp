@@ -152,6 +152,12 @@ std::vector<std::pair<double, bool>> Values(const TKartex& chart) {
 bool WaitFor(const std::function<bool()>& pred) {
     return WaitUntilHolds(pred, 30);
 }
+
+// A loopback port no socket holds now (0 when none could be found).
+quint16 FreeUdpPort() {
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::LocalHost, 0) ? probe.localPort() : 0;
+}
 } // namespace
 
 // A TCP server's stream over loopback: lines framed whatever the writes, the connection lost and made
@@ -190,10 +196,8 @@ TEST(Recording, ATcpSourceFramesItsStreamAndConnectsAgainAfterALoss) {
 // Datagrams over loopback: one holds many lines, a line never goes on into the next one, and a second
 // listener on the same port is refused with the reason.
 TEST(Recording, EachDatagramEndsItsLastLine) {
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.localPort();
-    probe.close();
+    const quint16 port = FreeUdpPort();
+    ASSERT_NE(port, 0);
     TKartex chart;
     KartexSink lists(chart);
     UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
@@ -217,10 +221,8 @@ TEST(Recording, EachDatagramEndsItsLastLine) {
 // A flood of datagrams leaves the event loop its turns: a timer fires while the flood goes on (the
 // window's frames and the recording's deadlines are such timers).
 TEST(Recording, ADatagramFloodLeavesTheEventLoopItsTurns) {
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-    const quint16 port = probe.localPort();
-    probe.close();
+    const quint16 port = FreeUdpPort();
+    ASSERT_NE(port, 0);
     TKartex chart;
     KartexSink lists(chart);
     UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
