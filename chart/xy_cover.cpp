@@ -12,12 +12,7 @@ TPoint TXYMapping::operator()(double x, double y) const {
 }
 
 bool TXYMapping::operator==(const TXYMapping& o) const {
-    const auto same = [](const TAxisRange& a, const TAxisRange& b) {
-        return a.Low == b.Low && a.High == b.High;
-    };
-    return T.XFactor == o.T.XFactor && T.XOffset == o.T.XOffset && T.YFactor == o.T.YFactor &&
-           T.YOffset == o.T.YOffset && same(T.XRange, o.T.XRange) && same(T.YRange, o.T.YRange) &&
-           T.Width == o.T.Width && T.Height == o.T.Height && Dx == o.Dx && Dy == o.Dy;
+    return SameMapping(T, o.T) && Dx == o.Dx && Dy == o.Dy;
 }
 
 bool TXYCover::Holds(const TItemStore& xs, const std::vector<const TItemStore*>& ys, const TXYMapping& map,

@@ -104,3 +104,12 @@ double LayerTransform::PixelToX(int xm) const {
 double LayerTransform::PixelToY(int ym) const {
     return FromPixel(YRange, YFactor, YOffset, ym);
 }
+
+bool SameMapping(const LayerTransform& a, const LayerTransform& b) {
+    const auto same = [](const TAxisRange& p, const TAxisRange& q) {
+        return p.Low == q.Low && p.High == q.High && p.Logarithmic == q.Logarithmic;
+    };
+    return a.XFactor == b.XFactor && a.XOffset == b.XOffset && a.YFactor == b.YFactor &&
+           a.YOffset == b.YOffset && same(a.XRange, b.XRange) && same(a.YRange, b.YRange) &&
+           a.Width == b.Width && a.Height == b.Height;
+}

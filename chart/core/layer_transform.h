@@ -61,3 +61,6 @@ struct LayerTransform {
 
 // Rounds to the nearest integer, halves to even, after clamping into ±2147483647; NaN gives kNaNPixel.
 int RoundPixel(long double v);
+
+// Whether two mappings put every value on the same pixel (caches over a picture keep while they do).
+bool SameMapping(const LayerTransform& a, const LayerTransform& b);

@@ -146,15 +146,6 @@ void DecimateRunScan(const TChartItem* items, const TLineRun& run, const TLineTa
 
 namespace {
 
-bool SameMapping(const LayerTransform& a, const LayerTransform& b) {
-    const auto same = [](const TAxisRange& p, const TAxisRange& q) {
-        return p.Low == q.Low && p.High == q.High && p.Logarithmic == q.Logarithmic;
-    };
-    return a.XFactor == b.XFactor && a.XOffset == b.XOffset && a.YFactor == b.YFactor &&
-           a.YOffset == b.YOffset && same(a.XRange, b.XRange) && same(a.YRange, b.YRange) &&
-           a.Width == b.Width && a.Height == b.Height;
-}
-
 // The pyramid walk; with a cache it records where its last column starts and may start there.
 void Pyramid(const TChartItem* items, const TLineRunIndex& index, const TLineRun& run,
              const TLineTarget& target, std::vector<TDecimatedPoint>& out, TDecimationCache* cache) {
