@@ -7,9 +7,11 @@
 #include "app/core/journal.h"
 #include "app/core/source_url.h"
 #include "app/main_chart.h"
+#include "app/mqtt_source.h"
 #include "app/network_sources.h"
 #include "app/port_settings.h"
 #include "app/recording.h"
+#include "app/secret_store.h"
 #include "app/serial_source.h"
 #include "app/termination.h"
 #include "chart/core/item_file.h"
@@ -32,6 +34,7 @@
 #include <stdexcept>
 
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -158,7 +161,8 @@ void ApplyCalibrations(const Options& o, AcquisitionState& state) {
 }
 
 const char* kRecordHelp =
-    "usage: mevrant record (--port NAME [--baud RATE] | --source URL) [--scale [C=]F] [--offset [C=]O] "
+    "usage: mevrant record (--port NAME [--baud RATE] | --source URL [--ca FILE]) [--scale [C=]F] [--offset "
+    "[C=]O] "
     "[--time-axis] "
     "[--init TEXT]... [--send TEXT [--every SECONDS]] [--eol crlf|cr|lf|none] [--hex] (--count N | "
     "--seconds S) -o FILE.mvx\n"
@@ -178,6 +182,12 @@ const char* kRecordHelp =
     "--source udp://ADDRESS:PORT listens for datagrams (on 127.0.0.1 unless an address is named;\n"
     "udp://0.0.0.0:PORT listens on every interface), each holding one or many lines; --source\n"
     "tcp://HOST:PORT reads a TCP server's lines. --port NAME is --source NAME for a serial device.\n"
+    "--source mqtt://[USER@]HOST[:PORT]/TOPIC subscribes to a broker's topic (wildcards + and # allowed):\n"
+    "each message is a line, and a message of one value goes to a channel of its topic's, named by the\n"
+    "topic's last level. mqtts:// is the same over TLS, checked against --ca FILE or the system's\n"
+    "certificates. A USER's password is taken from the desktop's secret store, else asked for on the\n"
+    "terminal (or read as a line from standard input) and kept there once the broker took it; where no\n"
+    "store runs it is kept in memory for this recording only. A broker that goes away is waited for.\n"
     "Nothing is sent to the device unless asked: --init TEXT (repeatable) is sent once after the port\n"
     "opens, before anything is read; --send TEXT is sent after them, and with --every SECONDS again\n"
     "and again (a polled query, 0.001 s at least) while the recording goes on. Each command ends in\n"
@@ -214,8 +224,11 @@ const char* kCsvHelp =
 
 // Where record reads: --port NAME (the serial shorthand) or one --source URL.
 SourceUrl RecordSource(const Options& o) {
-    if (const auto port = o.Get("--port"))
-        return SourceUrl{SourceUrl::Kind::Serial, port->toStdString(), 0, {}};
+    if (const auto port = o.Get("--port")) {
+        SourceUrl serial;
+        serial.Host = port->toStdString();
+        return serial;
+    }
     const auto count =
         std::count_if(o.all.begin(), o.all.end(), [](const auto& v) { return v.first == "--source"; });
     if (count > 1)
@@ -224,6 +237,43 @@ SourceUrl RecordSource(const Options& o) {
     const std::optional<SourceUrl> url = ParseSourceUrl(o.Get("--source")->toStdString(), &error);
     if (!url) throw UsageError("option --source: " + error);
     return *url;
+}
+
+// A line typed on the terminal without showing it, or read from standard input when that is no
+// terminal (a script's pipe).
+std::string ReadSecretLine(const std::string& prompt) {
+    const bool terminal = ::isatty(STDIN_FILENO) == 1;
+    termios was{};
+    if (terminal) {
+        std::cerr << prompt << std::flush;
+        ::tcgetattr(STDIN_FILENO, &was);
+        termios quiet = was;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &was);
+        std::cerr << std::endl;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+// The password of an MQTT source's user: the secret store's, else asked for. *keep tells whether to
+// put it into the store once the broker has taken it.
+std::string SourcePassword(const SourceUrl& url, bool* keep) {
+    const std::string key = SourceServerText(url);
+    const secrets::Found found = secrets::Read(key);
+    *keep = false;
+    if (found.Secret) return *found.Secret;
+    if (!found.StoreRuns)
+        std::cerr << "mevrant record: no secret store runs here: the password is kept in memory for this "
+                     "recording only"
+                  << std::endl;
+    *keep = found.StoreRuns;
+    return ReadSecretLine("Passwort für " + key + ": ");
 }
 
 // What record sends: the bytes of --init, --send and --every's interval (0: once).
@@ -269,7 +319,7 @@ Commands RecordCommands(const Options& o) {
 int Record(const QStringList& args) {
     const Options o = Parse(args,
                             {"--port", "--source", "--baud", "--scale", "--offset", "--count", "--seconds",
-                             "-o", "--init", "--send", "--every", "--eol"},
+                             "-o", "--init", "--send", "--every", "--eol", "--ca"},
                             {"--time-axis", "--hex", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
@@ -289,6 +339,9 @@ int Record(const QStringList& args) {
     TComPort port;
     ConfigureMainPort(port);
     std::unique_ptr<ByteSource> source;
+    if (o.Get("--ca") && !where.Secure) throw UsageError("option --ca is for mqtts:// sources");
+    bool keepPassword = false;
+    std::string password;
     switch (where.Type) {
     case SourceUrl::Kind::Serial:
         port.SetPort(where.Host);
@@ -301,8 +354,12 @@ int Record(const QStringList& args) {
     case SourceUrl::Kind::Tcp:
         source = std::make_unique<TcpSource>(where);
         break;
-    case SourceUrl::Kind::Mqtt:
-        throw UsageError("option --source: mqtt:// sources are not built yet");
+    case SourceUrl::Kind::Mqtt: {
+        auto mqtt = std::make_unique<MqttSource>(where, o.Get("--ca").value_or(QString()).toStdString());
+        if (!where.User.empty()) mqtt->SetPassword(password = SourcePassword(where, &keepPassword));
+        source = std::move(mqtt);
+        break;
+    }
     }
 
     // The run as the window's Start would make it. The samples live in the journal's files as they
@@ -310,7 +367,14 @@ int Record(const QStringList& args) {
     KartexSink chartSink(chart);
     Recording recording(*source, chartSink);
     source->OnDropped = [](const std::string& text) { std::cerr << "mevrant record: " << text << std::endl; };
-    recording.SetReconnect(false); // a device that goes away ends the recording
+    // A device that goes away ends the recording; a broker that restarts is waited for.
+    recording.SetReconnect(where.Type == SourceUrl::Kind::Mqtt);
+    recording.OnStateChanged = [&] {
+        if (recording.Waiting() && recording.LossMessage().empty())
+            std::cerr << "mevrant record: " << source->Where() << " went away; waiting for it" << std::endl;
+        else if (!recording.Waiting())
+            std::cerr << "mevrant record: " << source->Where() << " is back" << std::endl;
+    };
     recording.SetLineLimit(count);
     Acquisition& acq = recording.Acq();
     ApplyCalibrations(o, acq.State());
@@ -340,6 +404,9 @@ int Record(const QStringList& args) {
     }
     recording.SetInitCommands(commands.Init, commands.InitText);
     recording.Start();
+    if (where.Type != SourceUrl::Kind::Serial)
+        std::cerr << "mevrant record: reading " << source->Where() << std::endl;
+    if (keepPassword) secrets::Write(SourceServerText(where), password); // the broker took it
     if (!commands.Send.empty()) {
         if (commands.EveryMs > 0)
             recording.StartPoll(commands.Send, commands.EveryMs, commands.SendText);

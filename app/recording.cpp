@@ -44,6 +44,9 @@ private:
 Recording::Recording(ByteSource& source, ListSink& lists, QObject* parent)
     : QObject(parent), source_(source), lists_(lists), fan_(std::make_unique<Fan>(*this)) {
     source_.OnBytes = [this](std::string_view bytes) { Received(bytes); };
+    source_.OnLine = [this](std::string_view line, int channel, std::string_view name) {
+        ReceivedLine(line, channel, name);
+    };
     source_.OnLost = [this] { Lost(); };
     // A channel's list lives in the journal from its first sample on.
     lists_.OnNewList = [this](int channel, TItemStore& list) {
@@ -66,6 +69,7 @@ Recording::Recording(ByteSource& source, ListSink& lists, QObject* parent)
 
 Recording::~Recording() {
     source_.OnBytes = nullptr;
+    source_.OnLine = nullptr;
     source_.OnLost = nullptr;
     lists_.OnNewList = nullptr;
 }
@@ -114,7 +118,15 @@ Recording::Ended Recording::Stop() {
 
 void Recording::Received(std::string_view bytes) {
     if (state_ != State::Running) return;
-    const int added = acquisition_.Receive(bytes, *fan_, OnShown);
+    Took(acquisition_.Receive(bytes, *fan_, OnShown));
+}
+
+void Recording::ReceivedLine(std::string_view line, int channel, std::string_view name) {
+    if (state_ != State::Running) return;
+    Took(acquisition_.ReceiveLine(line, channel, name, *fan_, OnShown));
+}
+
+void Recording::Took(int added) {
     if (added > 0) Follow();
     if (OnReceived) OnReceived(added);
     if (Full() && !fullTold_) {

@@ -20,8 +20,8 @@
 
 class QTimer;
 
-// Where the bytes of a run come from: the serial port today. The recording sets the two callbacks;
-// bytes are handed over on the thread the recording lives on, as they are read.
+// Where the bytes of a run come from: the serial port, a network socket or a broker. The recording sets the
+// two callbacks; bytes are handed over on the thread the recording lives on, as they are read.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -41,6 +41,9 @@ public:
     virtual bool Write(std::string_view /*bytes*/) { return false; }
 
     std::function<void(std::string_view bytes)> OnBytes;
+    // A source of messages rather than a stream (a broker's): one line per message, for a channel of
+    // its own (≥ 0) with its name, or as any line (-1). See Acquisition::ReceiveLine.
+    std::function<void(std::string_view line, int channel, std::string_view name)> OnLine;
     // The source closed by itself (the device went away).
     std::function<void()> OnLost;
     // Data was lost before it could be read (a datagram flood the reader could not keep up with): the
@@ -139,6 +142,8 @@ public:
 private:
     class Fan;
     void Received(std::string_view bytes);
+    void ReceivedLine(std::string_view line, int channel, std::string_view name);
+    void Took(int added);
     void TakePendingLine();
     void Lost();
     void TryReopen();

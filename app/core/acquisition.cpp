@@ -21,7 +21,6 @@ void Acquisition::Restart() {
     state_.SampleCount = 0;
     state_.NoSampleLines = 0;
     start_ = clock_().Monotonic;
-    breakLine_ = false;
     joined_.fill(false);
     state_.ChannelCount = 0;
     for (std::size_t c = 0; c < kMaxChannels; ++c) {
@@ -54,8 +53,54 @@ int Acquisition::Finish(SampleSink& sink, const ShownFn& shown) {
     return added;
 }
 
+int Acquisition::ReceiveLine(std::string_view line, int channel, std::string_view name, SampleSink& sink,
+                             const ShownFn& shown) {
+    const auto piece =
+        line.size() > LineFramer::kMaxLine ? LineFramer::Piece::Overlong : LineFramer::Piece::Line;
+    return TakeLine(piece, line.substr(0, LineFramer::kMaxLine), clock_(), sink, shown, channel, name);
+}
+
+bool Acquisition::Name(int c, std::string_view name, std::string_view unit) {
+    const auto i = static_cast<std::size_t>(c);
+    bool changed = false;
+    if (state_.DeviceNames[i] != name || state_.DeviceUnits[i] != unit) {
+        state_.DeviceNames[i].assign(name);
+        state_.DeviceUnits[i].assign(unit);
+        changed = true;
+    }
+    if (!state_.NamedByUser[i] && (state_.ChannelNames[i] != name || state_.ChannelUnits[i] != unit)) {
+        state_.ChannelNames[i].assign(name);
+        state_.ChannelUnits[i].assign(unit);
+        changed = true;
+    }
+    return changed;
+}
+
+void Acquisition::Put(int c, double value, double x, double epoch, SampleSink& sink) {
+    const auto i = static_cast<std::size_t>(c);
+    const auto raw = static_cast<float>(value);
+    // Computed in extended precision from the single values and the integer, then stored as single;
+    // a channel's own factor and offset likewise.
+    const AcquisitionState::Calibration& own = state_.Calibrations[i];
+    const auto plotted =
+        c > 0 && own.Own()
+            ? static_cast<float>(static_cast<long double>(raw) * own.Scale.value_or(state_.DataScale) +
+                                 static_cast<long double>(own.Offset.value_or(state_.DataOffset)))
+            : static_cast<float>(static_cast<long double>(raw) * state_.DataScale + state_.DataOffset);
+    if (c == 0) {
+        state_.RawValue = raw;
+        state_.PlotValue = plotted;
+    }
+    state_.ChannelValues[i] = plotted;
+    if (!joined_[i])
+        sink.MoveToPoint(c, x, plotted, epoch);
+    else
+        sink.LineToPoint(c, x, plotted, epoch);
+    joined_[i] = true;
+}
+
 int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const ReceiveTime& at,
-                          SampleSink& sink, const ShownFn& shown) {
+                          SampleSink& sink, const ShownFn& shown, int channel, std::string_view name) {
     const std::string_view text = Trim(line);
     if (text.empty()) return 0;
     if (piece == LineFramer::Piece::Overlong) {
@@ -69,25 +114,17 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
     if (lone) lone_.Fields[0].Value = lone;
     const ReceivedFields& fields = lone ? lone_ : (fields_ = ReceivedTextToValues(state_.RawText));
     state_.ValuesDropped = state_.ValuesDropped || fields.Dropped > 0;
-    bool changed = fields.Count > state_.ChannelCount;
-    state_.ChannelCount = std::max(state_.ChannelCount, fields.Count);
+    // A value of a channel of its own: only that channel takes a sample.
+    const bool own = channel >= 0 && channel < kMaxChannels && fields.Count == 1 && fields.Values == 1;
+    const int first = own ? channel : 0;
+    bool changed = first + fields.Count > state_.ChannelCount;
+    state_.ChannelCount = std::max(state_.ChannelCount, first + fields.Count);
     for (int c = 0; c < fields.Count; ++c) {
         const ReceivedField& field = fields.Fields[static_cast<std::size_t>(c)];
-        std::string& known = state_.ChannelNames[static_cast<std::size_t>(c)];
-        std::string& unit = state_.ChannelUnits[static_cast<std::size_t>(c)];
-        std::string& device = state_.DeviceNames[static_cast<std::size_t>(c)];
-        std::string& deviceUnit = state_.DeviceUnits[static_cast<std::size_t>(c)];
-        if (!field.Name.empty() && (device != field.Name || deviceUnit != field.Unit)) {
-            device.assign(field.Name);
-            deviceUnit.assign(field.Unit);
-            changed = true;
-        }
-        if (!field.Name.empty() && !state_.NamedByUser[static_cast<std::size_t>(c)] &&
-            (known != field.Name || unit != field.Unit)) {
-            known.assign(field.Name);
-            unit.assign(field.Unit);
-            changed = true;
-        }
+        if (!field.Name.empty())
+            changed = Name(first + c, field.Name, field.Unit) || changed;
+        else if (own && !name.empty())
+            changed = Name(first + c, name, {}) || changed;
     }
     if (changed) sink.ChannelsChanged(state_);
     if (fields.Values == 0) {
@@ -99,34 +136,18 @@ int Acquisition::TakeLine(LineFramer::Piece piece, std::string_view line, const 
     ++state_.SampleCount;
     const double sinceStart = at.Monotonic - start_;
     const double x = state_.TimeAxis ? sinceStart : state_.SampleCount == 1 ? 0.0 : state_.SampleCount;
-    for (int c = 0; c < state_.ChannelCount; ++c) {
-        const auto i = static_cast<std::size_t>(c);
-        const std::optional<double> value = c < fields.Count ? fields.Fields[i].Value : std::nullopt;
-        if (!value) {
-            joined_[i] = false; // a gap: the channel's line goes on with a pen move
-            continue;
+    if (own) {
+        Put(first, *fields.Fields[0].Value, x, at.Epoch, sink);
+    } else {
+        for (int c = 0; c < state_.ChannelCount; ++c) {
+            const auto i = static_cast<std::size_t>(c);
+            const std::optional<double> value = c < fields.Count ? fields.Fields[i].Value : std::nullopt;
+            if (value)
+                Put(c, *value, x, at.Epoch, sink);
+            else
+                joined_[i] = false; // a gap: the channel's line goes on with a pen move
         }
-        const auto raw = static_cast<float>(*value);
-        // Computed in extended precision from the single values and the integer, then stored as single;
-        // a channel's own factor and offset likewise.
-        const AcquisitionState::Calibration& own = state_.Calibrations[i];
-        const auto plotted =
-            c > 0 && own.Own()
-                ? static_cast<float>(static_cast<long double>(raw) * own.Scale.value_or(state_.DataScale) +
-                                     static_cast<long double>(own.Offset.value_or(state_.DataOffset)))
-                : static_cast<float>(static_cast<long double>(raw) * state_.DataScale + state_.DataOffset);
-        if (c == 0) {
-            state_.RawValue = raw;
-            state_.PlotValue = plotted;
-        }
-        state_.ChannelValues[i] = plotted;
-        if (!joined_[i] || breakLine_)
-            sink.MoveToPoint(c, x, plotted, at.Epoch);
-        else
-            sink.LineToPoint(c, x, plotted, at.Epoch);
-        joined_[i] = true;
     }
-    breakLine_ = false;
     if (shown) shown(state_.RawText, true);
     return 1;
 }

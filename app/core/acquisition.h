@@ -115,25 +115,36 @@ public:
     // of lines that gave samples.
     int Receive(std::string_view bytes, SampleSink& sink, const ShownFn& shown);
 
+    // One line that came as a message of its own (a broker's), with its receive time now. channel < 0:
+    // the line as any received line. channel ≥ 0: a line of one value gives that channel's sample, named
+    // `name` unless the line names it, and leaves the other channels as they are (no gap); a line of
+    // several values is taken as any line. A line longer than the framer's limit gives no sample.
+    int ReceiveLine(std::string_view line, int channel, std::string_view name, SampleSink& sink,
+                    const ShownFn& shown);
+
     // The acquisition ends: a pending line without its line end is taken as the last sample.
     int Finish(SampleSink& sink, const ShownFn& shown);
 
     // The line breaks here (the device went away and came back): the next sample is a pen move at its
     // normal x, so no line joins it to the samples before.
-    void BreakLine() { breakLine_ = true; }
+    void BreakLine() { joined_.fill(false); }
 
     // Trims characters of code 32 or less from both ends.
     static std::string_view Trim(std::string_view text);
 
 private:
+    // channel ≥ 0 with name: as for ReceiveLine.
     int TakeLine(LineFramer::Piece piece, std::string_view line, const ReceiveTime& at, SampleSink& sink,
-                 const ShownFn& shown);
+                 const ShownFn& shown, int channel = -1, std::string_view name = {});
+    // A device's name and unit for channel c; true when the channel's label changed.
+    bool Name(int c, std::string_view name, std::string_view unit);
+    // Channel c's sample of raw value `value` at x, scaled as the channel is.
+    void Put(int c, double value, double x, double epoch, SampleSink& sink);
 
     AcquisitionState state_;
     LineFramer framer_;
     ClockFn clock_ = SystemClock;
-    double start_ = 0; // monotonic time of Restart
-    bool breakLine_ = false;
+    double start_ = 0;                        // monotonic time of Restart
     std::array<bool, kMaxChannels> joined_{}; // the channel's next sample goes on with its line
     ReceivedFields lone_{{}, 1, 1};           // the fields of a line of one number alone
     ReceivedFields fields_;                   // the fields of any other line

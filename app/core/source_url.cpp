@@ -49,14 +49,24 @@ std::optional<SourceUrl> ParseSourceUrl(std::string_view text, std::string* erro
         url.Type = SourceUrl::Kind::Tcp;
         if (!HostAndPort(rest, url.Host, url.Port, error)) return std::nullopt;
         if (url.Host.empty()) return Fail(error, "tcp:// needs the host to connect to"), std::nullopt;
-    } else if (kind == "mqtt") {
+    } else if (kind == "mqtt" || kind == "mqtts") {
         url.Type = SourceUrl::Kind::Mqtt;
+        url.Secure = kind == "mqtts";
         const std::size_t slash = rest.find('/');
         if (slash == std::string_view::npos || slash + 1 >= rest.size())
             return Fail(error, "mqtt:// needs a topic after the host, as mqtt://broker/lab/#"), std::nullopt;
         url.Topic = std::string(rest.substr(slash + 1));
-        const std::string_view server = rest.substr(0, slash);
-        url.Port = 1883;
+        std::string_view server = rest.substr(0, slash);
+        if (const std::size_t at = server.rfind('@'); at != std::string_view::npos) {
+            url.User = std::string(server.substr(0, at));
+            server.remove_prefix(at + 1);
+            if (url.User.find(':') != std::string::npos)
+                return Fail(error, "a password does not go into the source; give mqtt://USER@HOST/TOPIC and "
+                                   "it is asked for"),
+                       std::nullopt;
+            if (url.User.empty()) return Fail(error, "no user before the '@'"), std::nullopt;
+        }
+        url.Port = url.Secure ? 8883 : 1883;
         if (server.find(':') != std::string_view::npos || (!server.empty() && server.front() == '[')) {
             if (!HostAndPort(server, url.Host, url.Port, error)) return std::nullopt;
         } else {
@@ -67,7 +77,8 @@ std::optional<SourceUrl> ParseSourceUrl(std::string_view text, std::string* erro
         url.Host = std::string(rest);
         if (url.Host.empty()) return Fail(error, "serial:// needs the device"), std::nullopt;
     } else {
-        return Fail(error, "'" + std::string(kind) + "://' is no kind of source (udp, tcp, mqtt or serial)"),
+        return Fail(error,
+                    "'" + std::string(kind) + "://' is no kind of source (udp, tcp, mqtt, mqtts or serial)"),
                std::nullopt;
     }
     return url;
@@ -81,9 +92,16 @@ std::string SourceUrlText(const SourceUrl& url) {
     case SourceUrl::Kind::Tcp:
         return "tcp://" + host + ":" + std::to_string(url.Port);
     case SourceUrl::Kind::Mqtt:
-        return "mqtt://" + host + ":" + std::to_string(url.Port) + "/" + url.Topic;
+        return (url.Secure ? "mqtts://" : "mqtt://") + (url.User.empty() ? "" : url.User + "@") + host + ":" +
+               std::to_string(url.Port) + "/" + url.Topic;
     case SourceUrl::Kind::Serial:
         break;
     }
     return url.Host;
+}
+
+std::string SourceServerText(const SourceUrl& url) {
+    std::string text = SourceUrlText(url);
+    if (url.Type == SourceUrl::Kind::Mqtt) text.resize(text.size() - url.Topic.size() - 1);
+    return text;
 }

@@ -3,6 +3,7 @@
 #include "app/core/journal.h"
 #include "chart/core/item_file.h"
 #include "sim_process.h"
+#include "tests/broker_process.h"
 #include "tests/reliability/sanitized.h"
 
 #include <QCoreApplication>
@@ -27,6 +28,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <set>
 #include <span>
 #include <sstream>
@@ -658,4 +660,79 @@ TEST(Cli, RecordReadsATcpServerAndDatagrams) {
           QStringList{"--source", "udp://:1", "--port", "ttyS0"}, QStringList{"--source", "ftp://x:1"}})
         EXPECT_EQ(RunMevrant(QStringList{"record", "--count", "1", "-o", viaUdp} + wrong).exitCode, 2)
             << wrong.join(' ').toStdString();
+}
+
+// A real broker that wants a password: the password comes on standard input (no secret store runs in
+// the test, and the user is told so), every message is a sample, a topic's values keep to a channel
+// of their own named by its last level, and a restart of the broker is waited out with the run going
+// on. A wrong password is the broker's refusal.
+TEST(Cli, RecordSubscribesToABrokerAndWaitsOutItsRestart) {
+    if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
+    BrokerProcess broker;
+    if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("mqtt.mvx");
+    const QString source =
+        QString("mqtt://%1@127.0.0.1:%2/lab/#").arg(BrokerProcess::kUser).arg(broker.Port());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("XDG_DATA_HOME", dir.filePath("data"));
+    QProcess record;
+    record.setProcessEnvironment(env);
+    record.start(Mevrant(), {"record", "--source", source, "--count", "400", "-o", mvx});
+    record.write((broker.Password() + "\n").toUtf8());
+    QString err;
+    const auto told = [&](const QString& text) { // what record has written to stderr, until `text`
+        QElapsedTimer t;
+        t.start();
+        while (!err.contains(text) && t.elapsed() < 20000 && record.state() != QProcess::NotRunning) {
+            record.waitForReadyRead(200);
+            err += QString::fromUtf8(record.readAllStandardError());
+        }
+        return err.contains(text);
+    };
+    record.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(told("reading " + source)) << err.toStdString();
+    EXPECT_TRUE(err.contains("kept in memory for this recording only")) << err.toStdString();
+    const auto values = [](int from, int n) {
+        QStringList v;
+        for (int i = from; i < from + n; ++i)
+            v << QString::number(i);
+        return v;
+    };
+    ASSERT_TRUE(broker.Publish("lab/rig/temp", values(0, 100)));
+    ASSERT_TRUE(broker.Publish("lab/rig/hum", values(1000, 100)));
+    broker.Stop();
+    ASSERT_TRUE(told("went away; waiting for it")) << err.toStdString();
+    ASSERT_TRUE(broker.Start()) << broker.Why().toStdString();
+    ASSERT_TRUE(told(" is back")) << err.toStdString();
+    ASSERT_TRUE(broker.Publish("lab/rig/hum", values(1100, 100)));
+    ASSERT_TRUE(broker.Publish("lab/rig/temp", values(100, 100)));
+    ASSERT_TRUE(record.waitForFinished(30000));
+    ASSERT_EQ(record.exitCode(), 0) << err.toStdString();
+    EXPECT_EQ(record.readAllStandardOutput().trimmed(), "400") << err.toStdString();
+
+    const QStringList rows = RunMevrant({"csv", mvx}).out.split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 401);
+    EXPECT_EQ(rows[0], "sample,time,temp,hum");
+    std::vector<int> temp, hum;
+    for (int r = 1; r < rows.size(); ++r) {
+        const QStringList f = rows[r].split(',');
+        ASSERT_EQ(f.size(), 4) << rows[r].toStdString();
+        ASSERT_NE(f[2].isEmpty(), f[3].isEmpty()) << rows[r].toStdString(); // one channel per message
+        (f[2].isEmpty() ? hum : temp).push_back(f[2].isEmpty() ? f[3].toInt() : f[2].toInt());
+    }
+    std::vector<int> wantTemp(200), wantHum(200);
+    std::iota(wantTemp.begin(), wantTemp.end(), 0);
+    std::iota(wantHum.begin(), wantHum.end(), 1000);
+    EXPECT_EQ(temp, wantTemp);
+    EXPECT_EQ(hum, wantHum);
+
+    QProcess wrong;
+    wrong.setProcessEnvironment(env);
+    wrong.start(Mevrant(), {"record", "--source", source, "--count", "1", "-o", mvx});
+    wrong.write("not-the-password\n");
+    ASSERT_TRUE(wrong.waitForFinished(20000));
+    EXPECT_EQ(wrong.exitCode(), 1);
+    EXPECT_TRUE(wrong.readAllStandardError().contains("not authorised"));
 }

@@ -153,6 +153,14 @@ bool WaitFor(const std::function<bool()>& pred) {
     return WaitUntilHolds(pred, 30);
 }
 
+SourceUrl Loopback(SourceUrl::Kind kind, quint16 port) {
+    SourceUrl url;
+    url.Type = kind;
+    url.Host = "127.0.0.1";
+    url.Port = port;
+    return url;
+}
+
 // A loopback port no socket holds now (0 when none could be found).
 quint16 FreeUdpPort() {
     QUdpSocket probe;
@@ -167,7 +175,7 @@ TEST(Recording, ATcpSourceFramesItsStreamAndConnectsAgainAfterALoss) {
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     TKartex chart;
     KartexSink lists(chart);
-    TcpSource source({SourceUrl::Kind::Tcp, "127.0.0.1", server.serverPort(), {}});
+    TcpSource source(Loopback(SourceUrl::Kind::Tcp, server.serverPort()));
     Recording run(source, lists);
     run.Acq().State().DataScale = 1;
     run.Start();
@@ -189,7 +197,7 @@ TEST(Recording, ATcpSourceFramesItsStreamAndConnectsAgainAfterALoss) {
     run.Stop();
     const quint16 was = server.serverPort();
     server.close();
-    TcpSource refused({SourceUrl::Kind::Tcp, "127.0.0.1", was, {}}); // nobody listens there any more
+    TcpSource refused(Loopback(SourceUrl::Kind::Tcp, was)); // nobody listens there any more
     EXPECT_THROW(refused.Open(), std::runtime_error);
 }
 
@@ -200,12 +208,12 @@ TEST(Recording, EachDatagramEndsItsLastLine) {
     ASSERT_NE(port, 0);
     TKartex chart;
     KartexSink lists(chart);
-    UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    UdpSource source(Loopback(SourceUrl::Kind::Udp, port));
     Recording run(source, lists);
     run.Acq().State().DataScale = 1;
     run.Start();
     EXPECT_EQ(source.Where(), "udp://127.0.0.1:" + std::to_string(port));
-    UdpSource second({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    UdpSource second(Loopback(SourceUrl::Kind::Udp, port));
     EXPECT_THROW(second.Open(), std::runtime_error);
     QUdpSocket sender;
     for (const char* datagram : {"1\n2\n3", "4", "5\r6\r"})
@@ -225,7 +233,7 @@ TEST(Recording, ADatagramFloodLeavesTheEventLoopItsTurns) {
     ASSERT_NE(port, 0);
     TKartex chart;
     KartexSink lists(chart);
-    UdpSource source({SourceUrl::Kind::Udp, "127.0.0.1", port, {}});
+    UdpSource source(Loopback(SourceUrl::Kind::Udp, port));
     Recording run(source, lists);
     std::vector<std::string> dropped;
     source.OnDropped = [&](const std::string& text) { dropped.push_back(text); };

@@ -153,6 +153,35 @@ TEST(Acquisition, ChannelsShareTheLineXAndGapsBreakTheirLines) {
                                                   {true, 3, 61, 0, 1}}));
 }
 
+// Messages of a channel of their own (a broker's topics): each value goes to its channel, named by the
+// topic unless the line names it, and leaves the other channels' lines joined; a line of several values
+// is an ordinary line, and a break after a loss breaks every channel.
+TEST(Acquisition, MessagesOfTheirOwnChannelLeaveTheOthersJoined) {
+    Session r;
+    const auto message = [&](std::string_view line, int channel, std::string_view name) {
+        return r.acq.ReceiveLine(line, channel, name, r.chart, {});
+    };
+    EXPECT_EQ(message("1", 0, "temp"), 1);
+    EXPECT_EQ(message("10", 1, "hum"), 1);
+    EXPECT_EQ(message("2", 0, "temp"), 1);
+    EXPECT_EQ(message("p=20", 1, "hum"), 1);
+    EXPECT_EQ(message("3,30", 1, "x"), 1);
+    r.acq.BreakLine();
+    EXPECT_EQ(message("4", 0, "temp"), 1);
+    EXPECT_EQ(message(std::string(5000, '7'), 0, "temp"), 0); // over the line limit
+    const auto& s = r.acq.State();
+    EXPECT_EQ(s.ChannelCount, 2);
+    EXPECT_EQ(s.ChannelNames[0], "temp");
+    EXPECT_EQ(s.ChannelNames[1], "p");
+    EXPECT_EQ(r.chart.points, (std::vector<Point>{{true, 0, 1, 0, 0},
+                                                  {true, 2, 10, 0, 1},
+                                                  {false, 3, 2, 0, 0},
+                                                  {false, 4, 20, 0, 1},
+                                                  {false, 5, 3, 0, 0},
+                                                  {false, 5, 30, 0, 1},
+                                                  {true, 6, 4, 0, 0}}));
+}
+
 // A channel's own factor or offset applies to it alone, what it lacks is the global one, and channel 1
 // keeps the global pair whatever it is given; names come with their units.
 TEST(Acquisition, ChannelsOfTheirOwnScaleOffsetAndUnit) {
