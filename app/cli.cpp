@@ -13,6 +13,7 @@
 #include "app/recording.h"
 #include "app/secret_store.h"
 #include "app/serial_source.h"
+#include "app/source_mix.h"
 #include "app/termination.h"
 #include "chart/core/item_file.h"
 #include "chart/export.h"
@@ -161,8 +162,8 @@ void ApplyCalibrations(const Options& o, AcquisitionState& state) {
 }
 
 const char* kRecordHelp =
-    "usage: mevrant record (--port NAME [--baud RATE] | --source URL [--ca FILE]) [--scale [C=]F] [--offset "
-    "[C=]O] "
+    "usage: mevrant record [--port NAME [--baud RATE]] [--source URL [--ca FILE]]... [--scale [C=]F] "
+    "[--offset [C=]O] "
     "[--time-axis] "
     "[--init TEXT]... [--send TEXT [--every SECONDS]] [--eol crlf|cr|lf|none] [--hex] (--count N | "
     "--seconds S) -o FILE.mvx\n"
@@ -188,6 +189,10 @@ const char* kRecordHelp =
     "certificates. A USER's password is taken from the desktop's secret store, else asked for on the\n"
     "terminal (or read as a line from standard input) and kept there once the broker took it; where no\n"
     "store runs it is kept in memory for this recording only. A broker that goes away is waited for.\n"
+    "Several sources (--port and --source, repeatable) are recorded in one run: each source's channels\n"
+    "take the next numbers as they first show and are named SOURCE/CHANNEL (\"2/temp\", \"1/1\"), each\n"
+    "source counts its own sample numbers, --count counts the lines of all, commands go to the first,\n"
+    "and --scale C=F counts the channels of each source.\n"
     "Nothing is sent to the device unless asked: --init TEXT (repeatable) is sent once after the port\n"
     "opens, before anything is read; --send TEXT is sent after them, and with --every SECONDS again\n"
     "and again (a polled query, 0.001 s at least) while the recording goes on. Each command ends in\n"
@@ -222,21 +227,27 @@ const char* kCsvHelp =
     "file is read as the CSV is written, so its size is not limited by memory; an -o file is replaced\n"
     "only by a whole CSV.\n";
 
-// Where record reads: --port NAME (the serial shorthand) or one --source URL.
-SourceUrl RecordSource(const Options& o) {
+// Where record reads, in order: --port NAME (the serial shorthand) first, then each --source URL.
+std::vector<SourceUrl> RecordSources(const Options& o) {
+    std::vector<SourceUrl> sources;
     if (const auto port = o.Get("--port")) {
         SourceUrl serial;
         serial.Host = port->toStdString();
-        return serial;
+        sources.push_back(serial);
     }
-    const auto count =
-        std::count_if(o.all.begin(), o.all.end(), [](const auto& v) { return v.first == "--source"; });
-    if (count > 1)
-        throw UsageError("option --source: several sources in one recording are not built yet; give one");
-    std::string error;
-    const std::optional<SourceUrl> url = ParseSourceUrl(o.Get("--source")->toStdString(), &error);
-    if (!url) throw UsageError("option --source: " + error);
-    return *url;
+    for (const auto& [name, value] : o.all) {
+        if (name != "--source") continue;
+        std::string error;
+        const std::optional<SourceUrl> url = ParseSourceUrl(value.toStdString(), &error);
+        if (!url) throw UsageError("option --source: " + error);
+        for (const SourceUrl& known : sources)
+            if (SourceUrlText(known) == SourceUrlText(*url))
+                throw UsageError("option --source: " + SourceUrlText(*url) + " is given twice");
+        sources.push_back(*url);
+    }
+    if (sources.size() > static_cast<std::size_t>(kMaxChannels))
+        throw UsageError("option --source: at most " + std::to_string(kMaxChannels) + " sources");
+    return sources;
 }
 
 // A line typed on the terminal without showing it, or read from standard input when that is no
@@ -325,93 +336,133 @@ int Record(const QStringList& args) {
         std::cout << kRecordHelp;
         return 0;
     }
-    if (o.Get("--port").has_value() == o.Get("--source").has_value() || !o.Get("-o") ||
+    if ((!o.Get("--port") && !o.Get("--source")) || !o.Get("-o") ||
         (o.Get("--count").has_value() == o.Get("--seconds").has_value()))
         throw UsageError(kRecordHelp);
-    const SourceUrl where = RecordSource(o);
+    const std::vector<SourceUrl> wheres = RecordSources(o);
     const long long count = o.Get("--count") ? CountOption(o, "--count") : (1LL << 62);
     const double seconds = o.Get("--seconds") ? DurationOption(o, "--seconds") : 0;
     RefuseIrregularOutput(*o.Get("-o"));
     const Commands commands = RecordCommands(o);
+    if (o.Get("--ca") &&
+        std::none_of(wheres.begin(), wheres.end(), [](const SourceUrl& u) { return u.Secure; }))
+        throw UsageError("option --ca is for mqtts:// sources");
 
     TKartex chart;
     ConfigureMainChart(chart);
-    TComPort port;
-    ConfigureMainPort(port);
-    std::unique_ptr<ByteSource> source;
-    if (o.Get("--ca") && !where.Secure) throw UsageError("option --ca is for mqtts:// sources");
-    bool keepPassword = false;
-    std::string password;
-    switch (where.Type) {
-    case SourceUrl::Kind::Serial:
-        port.SetPort(where.Host);
-        if (const auto baud = o.Get("--baud")) SetBaudFromText(port, baud->toStdString());
-        source = std::make_unique<SerialSource>(port);
-        break;
-    case SourceUrl::Kind::Udp:
-        source = std::make_unique<UdpSource>(where);
-        break;
-    case SourceUrl::Kind::Tcp:
-        source = std::make_unique<TcpSource>(where);
-        break;
-    case SourceUrl::Kind::Mqtt: {
-        auto mqtt = std::make_unique<MqttSource>(where, o.Get("--ca").value_or(QString()).toStdString());
-        if (!where.User.empty()) mqtt->SetPassword(password = SourcePassword(where, &keepPassword));
-        source = std::move(mqtt);
-        break;
-    }
+    // Each source and what it needs: a serial device its port, a user of a broker a password (the
+    // secret store's, else asked for; kept there once the broker took it).
+    struct Source {
+        SourceUrl Url;
+        std::unique_ptr<TComPort> Port;
+        std::unique_ptr<ByteSource> Reader;
+        std::unique_ptr<Recording> Run;
+        std::string Password;
+        bool KeepPassword = false;
+    };
+    std::vector<Source> sources(wheres.size());
+    for (std::size_t k = 0; k < wheres.size(); ++k) {
+        Source& src = sources[k];
+        src.Url = wheres[k];
+        switch (src.Url.Type) {
+        case SourceUrl::Kind::Serial:
+            src.Port = std::make_unique<TComPort>();
+            ConfigureMainPort(*src.Port);
+            src.Port->SetPort(src.Url.Host);
+            if (const auto baud = o.Get("--baud")) SetBaudFromText(*src.Port, baud->toStdString());
+            src.Reader = std::make_unique<SerialSource>(*src.Port);
+            break;
+        case SourceUrl::Kind::Udp:
+            src.Reader = std::make_unique<UdpSource>(src.Url);
+            break;
+        case SourceUrl::Kind::Tcp:
+            src.Reader = std::make_unique<TcpSource>(src.Url);
+            break;
+        case SourceUrl::Kind::Mqtt: {
+            auto mqtt =
+                std::make_unique<MqttSource>(src.Url, o.Get("--ca").value_or(QString()).toStdString());
+            if (!src.Url.User.empty())
+                mqtt->SetPassword(src.Password = SourcePassword(src.Url, &src.KeepPassword));
+            src.Reader = std::move(mqtt);
+            break;
+        }
+        }
     }
 
     // The run as the window's Start would make it. The samples live in the journal's files as they
-    // arrive: a killed recording keeps what it received, and memory does not limit its length.
+    // arrive: a killed recording keeps what it received, and memory does not limit its length. Several
+    // sources each have a recording of their own, their channels numbered into the one chart by the
+    // mix; the first source's recording keeps the journal of them all.
     KartexSink chartSink(chart);
-    Recording recording(*source, chartSink);
-    source->OnDropped = [](const std::string& text) { std::cerr << "mevrant record: " << text << std::endl; };
-    // A device that goes away ends the recording; a broker that restarts is waited for.
-    recording.SetReconnect(where.Type == SourceUrl::Kind::Mqtt);
-    recording.OnStateChanged = [&] {
-        if (recording.Waiting() && recording.LossMessage().empty())
-            std::cerr << "mevrant record: " << source->Where() << " went away; waiting for it" << std::endl;
-        else if (!recording.Waiting())
-            std::cerr << "mevrant record: " << source->Where() << " is back" << std::endl;
-    };
-    recording.SetLineLimit(count);
-    Acquisition& acq = recording.Acq();
-    ApplyCalibrations(o, acq.State());
-    acq.State().TimeAxis = o.Has("--time-axis");
-    recording.OnJournalFault = [](const EJournalError& e) {
-        std::cerr << "mevrant record: " << e.what() << std::endl;
-    };
+    std::unique_ptr<SourceMix> mix;
+    if (sources.size() > 1) mix = std::make_unique<SourceMix>(chartSink);
     const auto quit = [] { QTimer::singleShot(0, [] { QCoreApplication::exit(0); }); };
-    recording.OnFull = quit;
-    bool deviceGone = false;
-    recording.OnGone = [&] {
-        deviceGone = true;
-        quit();
-    };
+    std::string gone; // the first source that went away for good, as the user knows it
     std::string portError;
+    for (Source& src : sources) {
+        src.Run = std::make_unique<Recording>(*src.Reader,
+                                              mix ? mix->AddLane() : static_cast<ListSink&>(chartSink));
+        Recording& recording = *src.Run;
+        ByteSource& reader = *src.Reader;
+        reader.OnDropped = [](const std::string& text) {
+            std::cerr << "mevrant record: " << text << std::endl;
+        };
+        // A device that goes away ends the recording; a broker that restarts is waited for.
+        recording.SetReconnect(src.Url.Type == SourceUrl::Kind::Mqtt);
+        recording.OnStateChanged = [&recording, &reader] {
+            if (recording.Waiting() && recording.LossMessage().empty())
+                std::cerr << "mevrant record: " << reader.Where() << " went away; waiting for it"
+                          << std::endl;
+            else if (!recording.Waiting())
+                std::cerr << "mevrant record: " << reader.Where() << " is back" << std::endl;
+        };
+        if (!mix) recording.SetLineLimit(count);
+        Acquisition& acq = recording.Acq();
+        ApplyCalibrations(o, acq.State());
+        acq.State().TimeAxis = o.Has("--time-axis");
+        recording.OnJournalFault = [](const EJournalError& e) {
+            std::cerr << "mevrant record: " << e.what() << std::endl;
+        };
+        recording.OnFull = quit;
+        recording.OnGone = [&, serial = src.Url.Type == SourceUrl::Kind::Serial] {
+            if (gone.empty()) gone = serial && sources.size() == 1 ? "the device" : reader.Where();
+            quit();
+        };
+    }
+    if (mix) {
+        mix->SetLineLimit(count);
+        mix->OnFull = quit;
+        mix->OnNoRoom = [] {
+            std::cerr << "mevrant record: the sources have more than " << kMaxChannels
+                      << " channels together; the samples of the others are not kept" << std::endl;
+        };
+    }
+    Recording& first = *sources.front().Run;
     SetErrorReporter([&](const std::string& message, const std::string&) { portError = message; });
     // A signal stops the recording as reaching --count does: -o is written and the status is 0. A second
     // one ends the process at once (the journal keeps what came).
     HandleTerminationSignals(
-        &recording, [] { QCoreApplication::exit(0); }, 130);
+        &first, [] { QCoreApplication::exit(0); }, 130);
     chart.ClearItems();
     try {
         ListJournalRuns(Journal::DefaultFolder()); // recovers the runs of recorders that were killed
-        recording.SetJournalFolder(Journal::DefaultFolder());
+        first.SetJournalFolder(Journal::DefaultFolder());
     } catch (const EJournalError& e) {
-        recording.OnJournalFault(e);
+        first.OnJournalFault(e);
     }
-    recording.SetInitCommands(commands.Init, commands.InitText);
-    recording.Start();
-    if (where.Type != SourceUrl::Kind::Serial)
-        std::cerr << "mevrant record: reading " << source->Where() << std::endl;
-    if (keepPassword) secrets::Write(SourceServerText(where), password); // the broker took it
+    // Commands go to the first source (the device that is asked).
+    first.SetInitCommands(commands.Init, commands.InitText);
+    for (Source& src : sources) {
+        src.Run->Start();
+        if (src.Url.Type != SourceUrl::Kind::Serial)
+            std::cerr << "mevrant record: reading " << src.Reader->Where() << std::endl;
+        if (src.KeepPassword) secrets::Write(SourceServerText(src.Url), src.Password); // the broker took it
+    }
     if (!commands.Send.empty()) {
         if (commands.EveryMs > 0)
-            recording.StartPoll(commands.Send, commands.EveryMs, commands.SendText);
+            first.StartPoll(commands.Send, commands.EveryMs, commands.SendText);
         else
-            recording.Send(commands.Send, commands.SendText);
+            first.Send(commands.Send, commands.SendText);
     }
     // --seconds of any length: the steady clock decides, looked at after waits a timer can take.
     QTimer deadline;
@@ -426,7 +477,10 @@ int Record(const QStringList& args) {
     });
     if (seconds > 0) deadline.start(RecordingWait(seconds, 0));
     QCoreApplication::exec();
-    const Recording::Ended ended = recording.Stop();
+    // The other sources end first: their last lines go into the journal the first one ends.
+    for (std::size_t k = sources.size(); k-- > 1;)
+        sources[k].Run->Stop();
+    const Recording::Ended ended = first.Stop();
     // A whole run is the file -o asks for, record for record (the channels joined in their order): it
     // goes there under a second name rather than as a second copy of every record.
     const std::string out = o.Get("-o")->toStdString();
@@ -435,12 +489,10 @@ int Record(const QStringList& args) {
                       static_cast<std::size_t>(run.st_size) == ChartRecordCount(chart) * kChartItemSize;
     if (!same || !LinkWholeFile(ended.Run, out)) chart.SaveItemFile(out);
     if (ended.Whole) MarkJournalRunSaved(ended.Run);
-    std::cout << recording.LinesTaken() << std::endl;
-    if (deviceGone) {
-        std::cerr << "mevrant record: "
-                  << (!portError.empty()                      ? portError
-                      : where.Type == SourceUrl::Kind::Serial ? std::string("the device went away")
-                                                              : source->Where() + " went away")
+    std::cout << (mix ? mix->LinesTaken() : first.LinesTaken()) << std::endl;
+    if (!gone.empty()) {
+        // The port's report comes right after the loss, so it is looked at now.
+        std::cerr << "mevrant record: " << (!portError.empty() ? portError : gone + " went away")
                   << std::endl;
         return 3;
     }

@@ -32,7 +32,7 @@ public:
             s->Mark(x, time, text);
     }
     bool TakesLine() override {
-        if (r_.taken_ >= r_.limit_) return false;
+        if (r_.taken_ >= r_.limit_ || !r_.lists_.TakesLine()) return false;
         ++r_.taken_;
         return true;
     }

@@ -28,6 +28,7 @@
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <numeric>
 #include <set>
 #include <span>
@@ -655,9 +656,8 @@ TEST(Cli, RecordReadsATcpServerAndDatagrams) {
     for (std::size_t i = 1; i < items.size(); ++i)
         ASSERT_EQ(items[i].Y, std::fmod(items[i - 1].Y + 1, 100)) << i;
 
-    for (const QStringList& wrong :
-         {QStringList{"--source", "udp://:1", "--source", "udp://:2"},
-          QStringList{"--source", "udp://:1", "--port", "ttyS0"}, QStringList{"--source", "ftp://x:1"}})
+    for (const QStringList& wrong : {QStringList{"--source", "udp://:1", "--source", "udp://127.0.0.1:1"},
+                                     QStringList{"--source", "ftp://x:1"}})
         EXPECT_EQ(RunMevrant(QStringList{"record", "--count", "1", "-o", viaUdp} + wrong).exitCode, 2)
             << wrong.join(' ').toStdString();
 }
@@ -735,4 +735,39 @@ TEST(Cli, RecordSubscribesToABrokerAndWaitsOutItsRestart) {
     ASSERT_TRUE(wrong.waitForFinished(20000));
     EXPECT_EQ(wrong.exitCode(), 1);
     EXPECT_TRUE(wrong.readAllStandardError().contains("not authorised"));
+}
+
+// Two sources in one run, a pseudo-terminal of two channels and a device sending datagrams: every
+// sample of both, each source's channels named after it, one file (the journal's run) holding them all,
+// and --count counting the lines of both.
+TEST(Cli, RecordKeepsEverySampleOfTwoSources) {
+    QTemporaryDir dir;
+    QUdpSocket free;
+    ASSERT_TRUE(free.bind(QHostAddress::LocalHost, 0));
+    const QString udp = QString::number(free.localPort());
+    free.close();
+    SimProcess serial({"--channels", "2", "--wave", "ramp", "--decimals", "0", "--rate", "1000"});
+    SimProcess network({"--udp", "127.0.0.1:" + udp, "--wave", "ramp", "--decimals", "0", "--rate", "1000"});
+    const QString mvx = dir.filePath("two.mvx");
+    const Result r = RunMevrant(
+        {"record", "--port", serial.Path(), "--source", "udp://:" + udp, "--count", "900", "-o", mvx});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.trimmed(), "900");
+    std::map<std::string, std::vector<double>> channels; // by the name in its first record
+    std::map<int, std::string> names;
+    for (const TChartItem& item : LoadItems(mvx.toStdString())) {
+        if (!names.count(item.ItemClass)) names[item.ItemClass] = RecordText(item);
+        channels[names[item.ItemClass]].push_back(item.Y);
+    }
+    ASSERT_EQ(channels.size(), 3u) << r.err.toStdString();
+    const std::vector<double>&a = channels["1/1"], &b = channels["1/2"], &c = channels["2/1"];
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_EQ(a.size() + c.size(), 900u);
+    EXPECT_GT(c.size(), 100u);
+    for (std::size_t i = 0; i < a.size(); ++i) { // the device's own lines, from its first on
+        ASSERT_EQ(a[i], static_cast<double>(i % 100)) << i;
+        ASSERT_EQ(b[i], static_cast<double>((i + 50) % 100)) << i;
+    }
+    for (std::size_t i = 1; i < c.size(); ++i) // datagrams sent before the start are not the run's
+        ASSERT_EQ(c[i], std::fmod(c[i - 1] + 1, 100)) << i;
 }
