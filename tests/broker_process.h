@@ -1,7 +1,8 @@
 #pragma once
 // A real MQTT broker for a test: mosquitto on a free port of 127.0.0.1, its configuration and its
 // password file in a scratch folder, its one user's password made up for this run. Start and Stop
-// may be called again (a broker restart keeps the port); the broker ends when the object goes.
+// may be called again (a broker restart keeps the port); the broker ends when the object goes. With
+// tls it speaks only TLS, with a certificate for 127.0.0.1 made for this run (CaFile vouches for it).
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +28,8 @@ public:
         return found;
     }
 
-    BrokerProcess() : password_(QUuid::createUuid().toString(QUuid::Id128)) {
+    explicit BrokerProcess(bool tls = false)
+        : password_(QUuid::createUuid().toString(QUuid::Id128)), tls_(tls) {
         QTcpServer probe;
         if (probe.listen(QHostAddress::LocalHost, 0)) port_ = probe.serverPort();
         const QString passwords = dir_.filePath("passwords");
@@ -36,15 +38,25 @@ public:
                    {"-c", "-b", passwords, kUser, password_});
         made_ = make.waitForFinished(10000) && make.exitCode() == 0;
         QFile::setPermissions(passwords, QFile::ReadOwner | QFile::WriteOwner);
+        QString tlsLines;
+        if (tls_) {
+            QProcess cert;
+            cert.start(QStandardPaths::findExecutable("openssl"),
+                       {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                        "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                        dir_.filePath("key.pem"), "-out", CaFile()});
+            made_ = made_ && cert.waitForFinished(30000) && cert.exitCode() == 0;
+            tlsLines = QString("certfile %1\nkeyfile %2\n").arg(CaFile(), dir_.filePath("key.pem"));
+        }
         const passwd* me = ::getpwuid(::getuid());
         QFile conf(dir_.filePath("mosquitto.conf"));
         made_ = made_ && me && conf.open(QIODevice::WriteOnly);
         if (made_)
             conf.write(QString("user %1\nlistener %2 127.0.0.1\nallow_anonymous false\npassword_file %3\n"
-                               "persistence false\nlog_dest stderr\n")
+                               "persistence false\nlog_dest stderr\n%4")
                            .arg(me->pw_name)
                            .arg(port_)
-                           .arg(passwords)
+                           .arg(passwords, tlsLines)
                            .toUtf8());
     }
     ~BrokerProcess() { Stop(); }
@@ -75,9 +87,11 @@ public:
     // client failed.
     bool Publish(const QString& topic, const QStringList& lines) const {
         QProcess pub;
-        pub.start(QStandardPaths::findExecutable("mosquitto_pub"),
-                  {"-h", "127.0.0.1", "-p", QString::number(port_), "-u", kUser, "-P", password_, "-q", "1",
-                   "-t", topic, "-l"});
+        QStringList args{
+            "-h", "127.0.0.1", "-p", QString::number(port_), "-u", kUser, "-P", password_, "-q", "1",
+            "-t", topic,       "-l"};
+        if (tls_) args << "--cafile" << CaFile();
+        pub.start(QStandardPaths::findExecutable("mosquitto_pub"), args);
         if (!pub.waitForStarted(5000)) return false;
         pub.write((lines.join('\n') + '\n').toUtf8());
         pub.closeWriteChannel();
@@ -85,6 +99,7 @@ public:
     }
 
     quint16 Port() const { return port_; }
+    QString CaFile() const { return dir_.filePath("cert.pem"); }
     const QString& Password() const { return password_; }
     const QString& Why() const { return why_; }
 
@@ -96,6 +111,7 @@ private:
     QTemporaryDir dir_;
     QString password_;
     quint16 port_ = 0;
+    bool tls_ = false;
     bool made_ = false;
     QProcess process_;
     QString why_;

@@ -771,3 +771,50 @@ TEST(Cli, RecordKeepsEverySampleOfTwoSources) {
     for (std::size_t i = 1; i < c.size(); ++i) // datagrams sent before the start are not the run's
         ASSERT_EQ(c[i], std::fmod(c[i - 1] + 1, 100)) << i;
 }
+
+// mqtts:// with the broker's certificate given by --ca: every value comes over TLS; the system's
+// certificates do not vouch for that broker, and the recording says it cannot connect.
+TEST(Cli, RecordReadsABrokerOverTlsCheckedAgainstItsCertificate) {
+    if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
+    BrokerProcess broker(true);
+    if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
+    QTemporaryDir dir;
+    const QString mvx = dir.filePath("tls.mvx");
+    const QString source =
+        QString("mqtts://%1@127.0.0.1:%2/lab/v").arg(BrokerProcess::kUser).arg(broker.Port());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("XDG_DATA_HOME", dir.filePath("data"));
+    const auto record = [&](QProcess& p, const QStringList& extra) {
+        p.setProcessEnvironment(env);
+        p.setReadChannel(QProcess::StandardError);
+        p.start(Mevrant(), QStringList{"record", "--source", source, "--count", "50", "-o", mvx} + extra);
+        p.write((broker.Password() + "\n").toUtf8());
+    };
+    QProcess good;
+    record(good, {"--ca", broker.CaFile()});
+    QString err;
+    for (QElapsedTimer t; !err.contains("reading") && good.state() != QProcess::NotRunning;) {
+        if (!t.isValid()) t.start();
+        if (t.elapsed() > 20000) break;
+        good.waitForReadyRead(200);
+        err += QString::fromUtf8(good.readAllStandardError());
+    }
+    ASSERT_TRUE(err.contains("reading " + source)) << err.toStdString();
+    QStringList values;
+    for (int i = 0; i < 50; ++i)
+        values << QString::number(i * 0.5);
+    ASSERT_TRUE(broker.Publish("lab/v", values));
+    ASSERT_TRUE(good.waitForFinished(20000));
+    ASSERT_EQ(good.exitCode(), 0) << err.toStdString();
+    const std::vector<TChartItem> items = LoadItems(mvx.toStdString());
+    ASSERT_EQ(items.size(), 50u);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        ASSERT_EQ(items[i].Y, static_cast<double>(i) * 0.5) << i;
+
+    QProcess untrusted;
+    record(untrusted, {});
+    ASSERT_TRUE(untrusted.waitForFinished(20000));
+    EXPECT_EQ(untrusted.exitCode(), 1);
+    EXPECT_TRUE(untrusted.readAllStandardError().contains("keine Verbindung"));
+}
