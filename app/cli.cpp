@@ -6,6 +6,7 @@
 #include "app/core/csv_export.h"
 #include "app/core/journal.h"
 #include "app/core/source_url.h"
+#include "app/forwarder.h"
 #include "app/main_chart.h"
 #include "app/mqtt_source.h"
 #include "app/network_sources.h"
@@ -27,6 +28,7 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -272,17 +274,17 @@ std::string ReadSecretLine(const std::string& prompt) {
     return line;
 }
 
-// The password of an MQTT source's user: the secret store's, else asked for. *keep tells whether to
-// put it into the store once the broker has taken it.
-std::string SourcePassword(const SourceUrl& url, bool* keep) {
+// The password of a broker's user for `command`: the secret store's, else asked for. *keep tells
+// whether to put it into the store once the broker has taken it.
+std::string ServicePassword(const SourceUrl& url, bool* keep, const std::string& command) {
     const std::string key = SourceServerText(url);
     const secrets::Found found = secrets::Read(key);
     *keep = false;
     if (found.Secret) return *found.Secret;
     if (!found.StoreRuns)
-        std::cerr << "mevrant record: no secret store runs here: the password is kept in memory for this "
-                     "recording only"
-                  << std::endl;
+        std::cerr << "mevrant " << command
+                  << ": no secret store runs here: the password is kept in memory for this "
+                  << (command == "record" ? "recording" : "run") << " only" << std::endl;
     *keep = found.StoreRuns;
     return ReadSecretLine("Passwort für " + key + ": ");
 }
@@ -382,7 +384,7 @@ int Record(const QStringList& args) {
             auto mqtt =
                 std::make_unique<MqttSource>(src.Url, o.Get("--ca").value_or(QString()).toStdString());
             if (!src.Url.User.empty())
-                mqtt->SetPassword(src.Password = SourcePassword(src.Url, &src.KeepPassword));
+                mqtt->SetPassword(src.Password = ServicePassword(src.Url, &src.KeepPassword, "record"));
             src.Reader = std::move(mqtt);
             break;
         }
@@ -606,6 +608,68 @@ int Csv(const QStringList& args) {
     return 0;
 }
 
+const char* kForwardHelp =
+    "usage: mevrant forward RUN.mvx mqtt://[USER@]HOST[:PORT]/PREFIX [--qos 0|1] [--json] [--ca FILE]\n"
+    "Publishes the records of a kept run (a file of the journal, or any acquisition file) to a broker:\n"
+    "each sample to PREFIX/<channel name> (the value as text, or with --json {\"t\": <unix seconds>,\n"
+    "\"v\": <value>}), each mark to PREFIX/events, in the file's order, with QoS 1 unless --qos 0. What\n"
+    "the broker acknowledged is kept beside the run (RUN.mvx.forward-<key>), so a forward that was cut\n"
+    "short (a broker away, a kill, Ctrl-C) goes on from there when started again: every record arrives at\n"
+    "least once. A broker that is away is tried again and again, waiting up to 5 s between tries.\n"
+    "mqtts:// speaks TLS, checked against --ca FILE or the system's certificates. A USER's password is\n"
+    "taken as record takes it. Prints the number of records acknowledged; the status is 0 when that is\n"
+    "all of them, 130 when a signal stopped it first.\n";
+
+volatile std::sig_atomic_t forwardStop = 0;
+
+int Forward(const QStringList& args) {
+    const Options o = Parse(args, {"--qos", "--ca"}, {"--json", "--help"});
+    if (o.Has("--help")) {
+        std::cout << kForwardHelp;
+        return 0;
+    }
+    if (o.positional.size() != 2) throw UsageError(kForwardHelp);
+    std::string error;
+    const std::optional<SourceUrl> url = ParseSourceUrl(o.positional[1].toStdString(), &error);
+    if (!url) throw UsageError("mevrant forward: " + error);
+    if (url->Type != SourceUrl::Kind::Mqtt)
+        throw UsageError("mevrant forward: the target is an mqtt:// or mqtts:// URL");
+    ForwardTarget target;
+    target.Url = *url;
+    target.Json = o.Has("--json");
+    if (const auto qos = o.Get("--qos")) {
+        if (*qos != "0" && *qos != "1") throw UsageError("option --qos: 0 or 1");
+        target.Qos = qos->toInt();
+    }
+    if (const auto ca = o.Get("--ca")) {
+        if (!url->Secure) throw UsageError("option --ca is for mqtts:// targets");
+        target.CaFile = ca->toStdString();
+    }
+    const std::string run = o.positional[0].toStdString();
+    RecoverJournalRun(run); // a run of a killed writer is made whole first
+    bool keep = false;
+    if (!url->User.empty()) target.Password = ServicePassword(*url, &keep, "forward");
+    forwardStop = 0;
+    for (const int signal : {SIGINT, SIGTERM})
+        std::signal(signal, [](int) { forwardStop = 1; });
+    RunForwarder forwarder(run, target);
+    bool told = false;
+    const RunForwarder::Report r = forwarder.Run([] { return forwardStop != 0; },
+                                                 [&](const std::string& text) {
+                                                     // The first loss in a row is told, not every retry.
+                                                     if (!told)
+                                                         std::cerr << "mevrant forward: " << text
+                                                                   << std::endl;
+                                                     told = true;
+                                                 });
+    if (keep && r.Sent > 0) secrets::Write(SourceServerText(*url), target.Password); // the broker took it
+    if (r.From > 0)
+        std::cerr << "mevrant forward: went on from record " << r.From << " of " << r.Records
+                  << ", where the broker's acknowledgements had come to" << std::endl;
+    std::cout << r.Position << std::endl;
+    return r.Position < r.Records ? 130 : 0;
+}
+
 const char* kJournalHelp =
     "usage: mevrant journal [--folder DIR]\n"
     "Lists the runs the journal keeps ($XDG_DATA_HOME/mevrant, else ~/.local/share/mevrant), oldest first,\n"
@@ -632,8 +696,8 @@ int JournalCommand(const QStringList& args) {
 } // namespace
 
 bool IsSubcommand(const QStringList& args) {
-    return !args.isEmpty() &&
-           (args[0] == "record" || args[0] == "render" || args[0] == "csv" || args[0] == "journal");
+    return !args.isEmpty() && (args[0] == "record" || args[0] == "render" || args[0] == "csv" ||
+                               args[0] == "journal" || args[0] == "forward");
 }
 
 int RunSubcommand(const QStringList& args) {
@@ -641,6 +705,7 @@ int RunSubcommand(const QStringList& args) {
         if (args[0] == "record") return Record(args);
         if (args[0] == "render") return Render(args);
         if (args[0] == "journal") return JournalCommand(args);
+        if (args[0] == "forward") return Forward(args);
         return Csv(args);
     } catch (const UsageError& e) {
         std::cerr << e.what() << (std::string(e.what()).ends_with('\n') ? "" : "\n");

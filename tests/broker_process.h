@@ -1,7 +1,9 @@
 #pragma once
 // A real MQTT broker for a test: mosquitto on a free port of 127.0.0.1, its configuration and its
 // password file in a scratch folder, its one user's password made up for this run. Start and Stop
-// may be called again (a broker restart keeps the port); the broker ends when the object goes. With
+// may be called again (a broker restart keeps the port and, as its store is kept in the folder, the
+// sessions of clients that asked for a lasting one, with all that waits for them); the broker ends
+// when the object goes. With
 // tls it speaks only TLS, with a certificate for 127.0.0.1 made for this run (CaFile vouches for it).
 
 #include <QDir>
@@ -52,12 +54,14 @@ public:
         QFile conf(dir_.filePath("mosquitto.conf"));
         made_ = made_ && me && conf.open(QIODevice::WriteOnly);
         if (made_)
-            conf.write(QString("user %1\nlistener %2 127.0.0.1\nallow_anonymous false\npassword_file %3\n"
-                               "persistence false\nlog_dest stderr\n%4")
-                           .arg(me->pw_name)
-                           .arg(port_)
-                           .arg(passwords, tlsLines)
-                           .toUtf8());
+            conf.write(
+                QString(
+                    "user %1\nlistener %2 127.0.0.1\nallow_anonymous false\npassword_file %3\n"
+                    "persistence true\npersistence_location %4/\nmax_queued_messages 0\nlog_dest stderr\n%5")
+                    .arg(me->pw_name)
+                    .arg(port_)
+                    .arg(passwords, dir_.path(), tlsLines)
+                    .toUtf8());
     }
     ~BrokerProcess() { Stop(); }
 
@@ -96,6 +100,17 @@ public:
         pub.write((lines.join('\n') + '\n').toUtf8());
         pub.closeWriteChannel();
         return pub.waitForFinished(20000) && pub.exitCode() == 0;
+    }
+
+    // A client that subscribes to a topic with QoS 1 as a lasting session of the id given (what comes
+    // while it is away is kept for it), printing "topic payload" lines; started, not yet subscribed.
+    QStringList SubscriberArguments(const QString& topic, const QString& id) const {
+        QStringList args{"-h", "127.0.0.1", "-p",  QString::number(port_),
+                         "-u", kUser,       "-P",  password_,
+                         "-q", "1",         "-c",  "-i",
+                         id,   "-t",        topic, "-v"};
+        if (tls_) args << "--cafile" << CaFile();
+        return args;
     }
 
     quint16 Port() const { return port_; }

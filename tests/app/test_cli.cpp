@@ -14,7 +14,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -794,7 +796,8 @@ TEST(Cli, RecordReadsABrokerOverTlsCheckedAgainstItsCertificate) {
     QProcess good;
     record(good, {"--ca", broker.CaFile()});
     QString err;
-    for (QElapsedTimer t; !err.contains("reading") && good.state() != QProcess::NotRunning;) {
+    for (QElapsedTimer t;
+         !err.contains("reading " + source + "\n") && good.state() != QProcess::NotRunning;) {
         if (!t.isValid()) t.start();
         if (t.elapsed() > 20000) break;
         good.waitForReadyRead(200);
@@ -817,4 +820,117 @@ TEST(Cli, RecordReadsABrokerOverTlsCheckedAgainstItsCertificate) {
     ASSERT_TRUE(untrusted.waitForFinished(20000));
     EXPECT_EQ(untrusted.exitCode(), 1);
     EXPECT_TRUE(untrusted.readAllStandardError().contains("keine Verbindung"));
+}
+
+// A kept run forwarded to a broker that wants a password: cut short by kill -9, a second forward goes on
+// from the position the broker acknowledged (not from the start); a broker that is away when it starts
+// is waited for; a lasting subscriber holds every record at least once.
+TEST(Cli, ForwardGoesOnFromWhatTheBrokerAcknowledged) {
+    if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
+    BrokerProcess broker;
+    if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
+    QTemporaryDir dir;
+    constexpr int kRecords = 100000;
+    const QString values = dir.filePath("values.txt"), run = dir.filePath("run.mvx");
+    {
+        QFile f(values);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < kRecords; ++i)
+            f.write(QByteArray::number(i) + '\n');
+    }
+    SimProcess sim({"--file", values, "--count", QString::number(kRecords), "--max"});
+    ASSERT_EQ(RunMevrant({"record", "--port", sim.Path(), "--count", QString::number(kRecords), "-o", run})
+                  .exitCode,
+              0);
+
+    const QString client = QStandardPaths::findExecutable("mosquitto_sub");
+    QProcess sub;
+    sub.start(client, broker.SubscriberArguments("lab/#", "lab-sub"));
+    QByteArray got;
+    for (QElapsedTimer t; !got.contains("lab/probe ready");) {
+        if (!t.isValid()) t.start();
+        ASSERT_LT(t.elapsed(), 10000) << "the subscriber did not subscribe";
+        broker.Publish("lab/probe", {"ready"});
+        sub.waitForReadyRead(200);
+        got += sub.readAllStandardOutput();
+    }
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    const auto forward = [&](QProcess& p) {
+        p.setProcessEnvironment(env);
+        p.start(Mevrant(),
+                {"forward", run,
+                 QString("mqtt://%1@127.0.0.1:%2/lab").arg(BrokerProcess::kUser).arg(broker.Port())});
+        p.write((broker.Password() + "\n").toUtf8());
+        p.waitForBytesWritten(5000);
+    };
+    const auto position = [&] {
+        const QStringList kept =
+            QDir(dir.path()).entryList({"run.mvx.forward-*"}).filter(QRegularExpression("-[0-9a-f]{16}$"));
+        if (kept.isEmpty()) return 0LL;
+        QFile f(dir.filePath(kept.front()));
+        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0LL;
+    };
+    QProcess first;
+    forward(first);
+    QElapsedTimer waited;
+    waited.start();
+    while (position() == 0 && waited.elapsed() < 20000)
+        QThread::msleep(5);
+    ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+    first.waitForFinished(5000);
+    const long long cut = position();
+    ASSERT_GT(cut, 0) << first.readAllStandardError().toStdString();
+    ASSERT_LT(cut, kRecords) << "the forward ended before it was killed";
+
+    broker.Stop();
+    QProcess second;
+    forward(second);
+    second.setReadChannel(QProcess::StandardError);
+    QString err;
+    for (QElapsedTimer t; !err.contains("keine Verbindung") && second.state() != QProcess::NotRunning;) {
+        if (!t.isValid()) t.start();
+        ASSERT_LT(t.elapsed(), 20000) << err.toStdString();
+        second.waitForReadyRead(200);
+        err += QString::fromUtf8(second.readAllStandardError());
+    }
+    ASSERT_TRUE(broker.Start()) << broker.Why().toStdString();
+    ASSERT_TRUE(second.waitForFinished(60000));
+    err += QString::fromUtf8(second.readAllStandardError());
+    EXPECT_EQ(second.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(QString("went on from record %1 of %2,").arg(cut).arg(kRecords)))
+        << err.toStdString();
+    EXPECT_EQ(second.readAllStandardOutput().trimmed().toLongLong(), kRecords);
+    EXPECT_EQ(position(), kRecords);
+
+    // The subscriber's session outlived the broker's restart; a client of the same id takes what it kept.
+    QProcess again;
+    if (sub.state() == QProcess::NotRunning) {
+        got += sub.readAllStandardOutput();
+        again.start(client, broker.SubscriberArguments("lab/#", "lab-sub"));
+    }
+    QProcess& reading = sub.state() != QProcess::NotRunning ? sub : again;
+    std::vector<char> seen(kRecords, 0);
+    int lines = 0, distinct = 0;
+    waited.restart();
+    while (distinct < kRecords && waited.elapsed() < 30000) {
+        reading.waitForReadyRead(200);
+        got += reading.readAllStandardOutput();
+        int end;
+        while ((end = got.indexOf('\n')) >= 0) {
+            const QByteArray line = got.left(end);
+            got.remove(0, end + 1);
+            if (!line.startsWith("lab/value ")) continue;
+            ++lines;
+            const int v = line.mid(10).toInt();
+            if (v >= 0 && v < kRecords && !seen[static_cast<std::size_t>(v)]++) ++distinct;
+        }
+    }
+    EXPECT_EQ(distinct, kRecords);
+    EXPECT_GE(lines, kRecords);
+    sub.kill();
+    again.kill();
+    sub.waitForFinished();
+    again.waitForFinished();
 }
