@@ -25,6 +25,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -35,6 +36,7 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include <sys/stat.h>
 #include <termios.h>
@@ -329,10 +331,13 @@ Commands RecordCommands(const Options& o) {
     return c;
 }
 
+// How long a recording's end waits for its forwarders to send what is left.
+constexpr int kForwardDrainSeconds = 10;
+
 int Record(const QStringList& args) {
     const Options o = Parse(args,
                             {"--port", "--source", "--baud", "--scale", "--offset", "--count", "--seconds",
-                             "-o", "--init", "--send", "--every", "--eol", "--ca"},
+                             "-o", "--init", "--send", "--every", "--eol", "--ca", "--forward"},
                             {"--time-axis", "--hex", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
@@ -347,8 +352,33 @@ int Record(const QStringList& args) {
     RefuseIrregularOutput(*o.Get("-o"));
     const Commands commands = RecordCommands(o);
     if (o.Get("--ca") &&
-        std::none_of(wheres.begin(), wheres.end(), [](const SourceUrl& u) { return u.Secure; }))
+        std::none_of(wheres.begin(), wheres.end(), [](const SourceUrl& u) { return u.Secure; }) &&
+        std::none_of(o.all.begin(), o.all.end(),
+                     [](const auto& v) { return v.first == "--forward" && v.second.startsWith("mqtts://"); }))
         throw UsageError("option --ca is for mqtts:// sources");
+
+    // Where every sample goes on to, each target's password asked for before anything starts.
+    struct Forwarding {
+        ForwardTarget Target;
+        bool KeepPassword = false;
+        std::unique_ptr<RunForwarder> Forwarder;
+        std::thread Thread;
+        std::atomic<bool> Done{false};
+    };
+    std::vector<std::unique_ptr<Forwarding>> forwards;
+    for (const auto& [name, value] : o.all) {
+        if (name != "--forward") continue;
+        std::string error;
+        const std::optional<SourceUrl> url = ParseSourceUrl(value.toStdString(), &error);
+        if (!url || url->Type != SourceUrl::Kind::Mqtt)
+            throw UsageError("option --forward: " +
+                             (url ? std::string("an mqtt:// or mqtts:// URL") : error));
+        auto f = std::make_unique<Forwarding>();
+        f->Target.Url = *url;
+        if (url->Secure && o.Get("--ca")) f->Target.CaFile = o.Get("--ca")->toStdString();
+        if (!url->User.empty()) f->Target.Password = ServicePassword(*url, &f->KeepPassword, "record");
+        forwards.push_back(std::move(f));
+    }
 
     TKartex chart;
     ConfigureMainChart(chart);
@@ -460,6 +490,76 @@ int Record(const QStringList& args) {
             std::cerr << "mevrant record: reading " << src.Reader->Where() << std::endl;
         if (src.KeepPassword) secrets::Write(SourceServerText(src.Url), src.Password); // the broker took it
     }
+    // The forwarders read the run's journal from a thread each, told by the recording how many of each
+    // channel's records are whole; the recording never waits for them. At the end they are given a
+    // while to send the rest, and what they could not is sent later by "mevrant forward".
+    LiveRun live;
+    bool journalKept = first.RunJournal().Active();
+    std::atomic<bool> stopForwarding{false};
+    const auto tellCounts = [&] {
+        if (!journalKept) return;
+        for (int c = 0; c < chart.SeriesCount() && c < Journal::kMarks; ++c)
+            live.Records[static_cast<std::size_t>(c)].store(chart.SeriesStore(c).ItemCount(),
+                                                            std::memory_order_release);
+        live.Records[Journal::kMarks].store(chart.EventMarks().ItemCount(), std::memory_order_release);
+    };
+    struct JoinAll { // whatever ends the recording, no forwarder is left running
+        std::vector<std::unique_ptr<Forwarding>>& Forwards;
+        std::atomic<bool>& Stop;
+        ~JoinAll() {
+            Stop = true;
+            for (auto& f : Forwards)
+                if (f->Thread.joinable()) f->Thread.join();
+        }
+    } joinAll{forwards, stopForwarding};
+    if (!forwards.empty() && !journalKept)
+        std::cerr << "mevrant record: without the journal nothing can be forwarded" << std::endl;
+    for (auto& f : forwards) {
+        if (!journalKept) break;
+        f->Forwarder = std::make_unique<RunForwarder>(first.RunJournal().Path(), f->Target, &live);
+        Forwarding* fw = f.get();
+        fw->Thread = std::thread([fw, &stopForwarding] {
+            bool told = false;
+            try {
+                fw->Forwarder->Run([&] { return stopForwarding.load(); },
+                                   [&](const std::string& text) {
+                                       if (!told) std::cerr << "mevrant record: " << text << std::endl;
+                                       told = true; // the first loss in a row, not every retry
+                                   });
+            } catch (const std::exception& e) {
+                std::cerr << "mevrant record: " << e.what() << std::endl;
+            }
+            fw->Done = true;
+        });
+    }
+    for (Source& src : sources)
+        src.Run->OnReceived = [&](int) { tellCounts(); };
+    first.OnMark = [&](const std::string&) { tellCounts(); };
+    const auto previousFault = first.OnJournalFault;
+    first.OnJournalFault = [&, previousFault](const EJournalError& e) {
+        journalKept = false; // the lists went on in memory: the files hold no more
+        previousFault(e);
+    };
+    first.OnEnding = [&] {
+        tellCounts();
+        live.Ended = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kForwardDrainSeconds);
+        while (std::any_of(forwards.begin(), forwards.end(),
+                           [](const auto& f) { return f->Forwarder && !f->Done; }) &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        stopForwarding = true;
+        for (auto& f : forwards) {
+            if (!f->Forwarder) continue;
+            f->Thread.join();
+            if (const std::uint64_t behind = f->Forwarder->Known() - f->Forwarder->Acked(); behind > 0)
+                std::cerr << "mevrant record: " << behind << " records not yet forwarded to "
+                          << SourceUrlText(f->Target.Url) << "; mevrant forward " << first.RunJournal().Path()
+                          << ' ' << SourceUrlText(f->Target.Url) << " sends them" << std::endl;
+            else if (f->KeepPassword)
+                secrets::Write(SourceServerText(f->Target.Url), f->Target.Password); // the broker took it
+        }
+    };
     if (!commands.Send.empty()) {
         if (commands.EveryMs > 0)
             first.StartPoll(commands.Send, commands.EveryMs, commands.SendText);
@@ -666,8 +766,8 @@ int Forward(const QStringList& args) {
     if (r.From > 0)
         std::cerr << "mevrant forward: went on from record " << r.From << " of " << r.Records
                   << ", where the broker's acknowledgements had come to" << std::endl;
-    std::cout << r.Position << std::endl;
-    return r.Position < r.Records ? 130 : 0;
+    std::cout << r.Acked << std::endl;
+    return r.Acked < r.Records ? 130 : 0;
 }
 
 const char* kJournalHelp =

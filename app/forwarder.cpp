@@ -1,6 +1,7 @@
 #include "app/forwarder.h"
 
 #include "app/core/conversions.h"
+#include "app/core/journal.h"
 #include "chart/core/item_file.h"
 
 #include <mosquitto.h>
@@ -81,36 +82,68 @@ void InitLibrary() {
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
+// One channel's records (or the marks) in the order they were appended, with what of them went out
+// and what the broker acknowledged.
+struct Stream {
+    int Id = 0; // the journal's channel number, Journal::kMarks for the marks
+    std::shared_ptr<ItemFileReader> File;
+    std::uint64_t Begin = 0;       // its first record in the file
+    std::uint64_t Count = 0;       // records whole now
+    std::uint64_t Done = 0;        // acknowledged, in order
+    std::uint64_t Next = 0;        // the next to send
+    std::set<std::uint64_t> Acked; // acknowledged beyond Done
+    std::string Topic;
+    std::vector<TChartItem> Buffer;
+    std::uint64_t BufferFrom = 0;
+
+    const TChartItem& At(std::uint64_t i) {
+        if (i < BufferFrom || i >= BufferFrom + Buffer.size()) {
+            BufferFrom = i;
+            Buffer.resize(static_cast<std::size_t>(std::min(kReadStep, Count - i)));
+            File->Read(Begin + i, Buffer);
+        }
+        return Buffer[static_cast<std::size_t>(i - BufferFrom)];
+    }
+    void Ack(std::uint64_t i) {
+        Acked.insert(i);
+        while (!Acked.empty() && *Acked.begin() == Done) {
+            Acked.erase(Acked.begin());
+            ++Done;
+        }
+    }
+};
+
+constexpr int kMarksStream = 16; // Journal::kMarks
+
+std::string ChannelTopic(const std::string& prefix, int id, const TChartItem& first) {
+    std::string name = SplitChannelLabel(RecordText(first)).first;
+    if (name.empty()) name = id == 0 ? "value" : "value" + std::to_string(id + 1);
+    return prefix + "/" + TopicLevel(name);
+}
+
 } // namespace
 
 struct RunForwarder::State {
     mosquitto* Client = nullptr;
     bool Connected = false;
-    int Refusal = -1;                      // the CONNACK's code once it came
-    std::map<int, std::uint64_t> InFlight; // message id → record
-    std::set<std::uint64_t> Acked;         // records acknowledged beyond the position
-    std::uint64_t Position = 0;
-    std::uint64_t Next = 0;
+    int Refusal = -1;                                              // the CONNACK's code once it came
+    std::map<int, std::pair<std::size_t, std::uint64_t>> InFlight; // message id → stream, record
+    std::vector<Stream> Streams;
 
     void Free() {
         if (Client) mosquitto_destroy(Client);
         Client = nullptr;
         Connected = false;
         InFlight.clear();
-        Acked.clear();
-        Next = Position; // what was not acknowledged goes again
-    }
-    void Done(std::uint64_t record) {
-        Acked.insert(record);
-        while (!Acked.empty() && *Acked.begin() == Position) {
-            Acked.erase(Acked.begin());
-            ++Position;
+        for (Stream& s : Streams) { // what was not acknowledged goes again
+            s.Acked.clear();
+            s.Next = s.Done;
         }
     }
 };
 
-RunForwarder::RunForwarder(std::string run, ForwardTarget target)
-    : run_(std::move(run)), target_(std::move(target)), s_(std::make_unique<State>()) {}
+RunForwarder::RunForwarder(std::string run, ForwardTarget target, const LiveRun* live)
+    : run_(std::move(run)), target_(std::move(target)), live_(live), s_(std::make_unique<State>()) {}
 
 RunForwarder::~RunForwarder() {
     s_->Free();
@@ -125,18 +158,31 @@ std::string RunForwarder::PositionPath(const std::string& run, const SourceUrl& 
 
 namespace {
 
-std::uint64_t ReadPosition(const std::string& path) {
+// "0:1200 1:1200 16:3": each stream's acknowledged count.
+std::map<int, std::uint64_t> ReadCounts(const std::string& path) {
+    std::map<int, std::uint64_t> counts;
     std::ifstream in(path);
-    unsigned long long position = 0;
-    return in >> position ? position : 0;
+    std::string pair;
+    while (in >> pair) {
+        const std::size_t colon = pair.find(':');
+        if (colon == std::string::npos) break;
+        try {
+            counts[std::stoi(pair.substr(0, colon))] = std::stoull(pair.substr(colon + 1));
+        } catch (const std::exception&) {
+            break; // a hand-edited file: what was read so far
+        }
+    }
+    return counts;
 }
 
-// Written whole or not at all: a kill while writing leaves the position before.
-void KeepPosition(const std::string& path, std::uint64_t position) {
+// Written whole or not at all: a kill while writing leaves the counts before.
+void KeepCounts(const std::string& path, const std::vector<Stream>& streams) {
     const std::string part = path + ".part";
     {
         std::ofstream out(part, std::ios::trunc);
-        out << position << '\n';
+        for (const Stream& s : streams)
+            out << s.Id << ':' << s.Done << ' ';
+        out << '\n';
         out.flush();
         if (!out) return;
     }
@@ -148,53 +194,95 @@ void KeepPosition(const std::string& path, std::uint64_t position) {
 RunForwarder::Report RunForwarder::Run(const std::function<bool()>& stop,
                                        const std::function<void(const std::string&)>& tell) {
     InitLibrary();
-    const ItemFileReader file(run_);
-    const std::uint64_t records = file.Records();
-    // Each record's topic: its channel's name, as the CSV names the channel.
-    struct Channel {
-        std::uint64_t End;
-        std::string Topic;
-    };
-    std::vector<Channel> channels;
-    const auto ranges = ChannelRanges(file);
-    const std::string prefix = target_.Url.Topic;
-    for (std::size_t c = 0; c < ranges.size(); ++c) {
-        std::string name = SplitChannelLabel(RecordText(file.Record(ranges[c].first))).first;
-        if (name.empty()) name = ranges.size() == 1 ? "value" : "value" + std::to_string(c + 1);
-        channels.push_back({ranges[c].second, prefix + "/" + TopicLevel(name)});
-    }
-    const std::string events = prefix + "/events";
-
-    const std::string keep = PositionPath(run_, target_.Url);
     State& s = *s_;
     s.Free();
-    s.Position = s.Next = std::min(ReadPosition(keep), records);
+    s.Streams.clear();
+    const std::string prefix = target_.Url.Topic;
+    const std::string events = prefix + "/events";
+    const std::string keep = PositionPath(run_, target_.Url);
+    const std::map<int, std::uint64_t> kept = ReadCounts(keep);
+    const auto begin = [&](Stream&& stream) {
+        const auto k = kept.find(stream.Id);
+        stream.Done = stream.Next = k == kept.end() ? 0 : std::min(k->second, stream.Count);
+        stream.Topic = stream.Id == kMarksStream ? events : ChannelTopic(prefix, stream.Id, stream.At(0));
+        s.Streams.push_back(std::move(stream));
+    };
+    // A finished file: its channels one after the other, the marks at the end of the first one's.
+    if (!live_) {
+        auto file = std::make_shared<ItemFileReader>(run_);
+        const auto ranges = ChannelRanges(*file);
+        for (std::size_t c = 0; c < ranges.size(); ++c) {
+            auto [from, to] = ranges[c];
+            std::uint64_t marks = 0;
+            if (c == 0)
+                while (to - marks > from && IsEventMark(file->Record(to - marks - 1)))
+                    ++marks;
+            if (to - marks > from) {
+                Stream channel;
+                channel.Id = file->Record(from).ItemClass;
+                channel.File = file;
+                channel.Begin = from;
+                channel.Count = to - marks - from;
+                begin(std::move(channel));
+            }
+            if (marks > 0) {
+                Stream m;
+                m.Id = kMarksStream;
+                m.File = file;
+                m.Begin = to - marks;
+                m.Count = marks;
+                begin(std::move(m));
+            }
+        }
+    }
+    // A live run: a stream from its channel's first record on, its count as the writer tells it.
+    const auto follow = [&] {
+        if (!live_) return;
+        for (int id = 0; id < LiveRun::kStreams; ++id) {
+            const std::uint64_t n =
+                live_->Records[static_cast<std::size_t>(id)].load(std::memory_order_acquire);
+            if (n == 0) continue;
+            auto it = std::find_if(s.Streams.begin(), s.Streams.end(),
+                                   [id](const Stream& x) { return x.Id == id; });
+            if (it != s.Streams.end()) {
+                it->Count = n;
+                continue;
+            }
+            Stream stream;
+            stream.Id = id;
+            stream.File = std::make_shared<ItemFileReader>(JournalChannelPath(run_, id));
+            stream.Count = n;
+            begin(std::move(stream));
+        }
+    };
+    const auto total = [&](std::uint64_t Stream::*field) {
+        std::uint64_t sum = 0;
+        for (const Stream& x : s.Streams)
+            sum += x.*field;
+        return sum;
+    };
+    follow();
     Report report;
-    report.Records = records;
-    report.From = s.Position;
-    auto kept = Clock::now();
+    report.From = total(&Stream::Done);
+    auto keptAt = Clock::now();
     Clock::duration retry = kFirstRetry;
     auto nextTry = Clock::now();
-    std::vector<TChartItem> buffer;
-    std::uint64_t bufferFrom = 0;
-
-    const auto record = [&](std::uint64_t i) -> const TChartItem& {
-        if (i < bufferFrom || i >= bufferFrom + buffer.size()) {
-            bufferFrom = i;
-            buffer.resize(static_cast<std::size_t>(std::min(kReadStep, records - i)));
-            file.Read(i, buffer);
-        }
-        return buffer[static_cast<std::size_t>(i - bufferFrom)];
-    };
     const auto lost = [&](const std::string& why) {
         ++report.Losses;
         if (tell) tell(why);
         s.Free();
+        connected_ = false;
         nextTry = Clock::now() + retry;
         retry = std::min<Clock::duration>(retry * 2, kLongestRetry);
     };
 
-    while (s.Position < records && !(stop && stop())) {
+    for (;;) {
+        const bool ended = !live_ || live_->Ended.load(std::memory_order_acquire);
+        follow();
+        known_ = total(&Stream::Count);
+        acked_ = total(&Stream::Done);
+        if (ended && acked_ == known_) break;
+        if (stop && stop()) break;
         if (!s.Client) {
             if (Clock::now() < nextTry) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -212,7 +300,7 @@ RunForwarder::Report RunForwarder::Run(const std::function<bool()>& stop,
             mosquitto_publish_callback_set(s.Client, [](mosquitto*, void* self, int mid) {
                 auto& st = *static_cast<State*>(self);
                 if (const auto it = st.InFlight.find(mid); it != st.InFlight.end()) {
-                    st.Done(it->second);
+                    st.Streams[it->second.first].Ack(it->second.second);
                     st.InFlight.erase(it);
                 }
             });
@@ -245,55 +333,56 @@ RunForwarder::Report RunForwarder::Run(const std::function<bool()>& stop,
                      (s.Refusal > 0 ? mosquitto_connack_string(s.Refusal) : "no answer"));
                 continue;
             }
+            connected_ = true;
             retry = kFirstRetry;
         }
-        // As many as the window holds, then the broker's answers.
-        while (s.Next < records && s.InFlight.size() < static_cast<std::size_t>(target_.InFlight)) {
-            const std::uint64_t i = s.Next++;
-            const TChartItem& item = record(i);
-            const auto channel = std::min<std::size_t>(
-                static_cast<std::size_t>(
-                    std::upper_bound(channels.begin(), channels.end(), i,
-                                     [](std::uint64_t r, const Channel& c) { return r < c.End; }) -
-                    channels.begin()),
-                channels.size() - 1);
-            std::string topic, payload;
+        // As many as the window holds, the streams merged by receive time, then the broker's answers.
+        while (s.InFlight.size() < static_cast<std::size_t>(target_.InFlight)) {
+            Stream* first = nullptr;
+            for (Stream& x : s.Streams)
+                if (x.Next < x.Count && (!first || x.At(x.Next).X2 < first->At(first->Next).X2)) first = &x;
+            if (!first) break;
+            const std::uint64_t i = first->Next++;
+            const TChartItem& item = first->At(i);
+            std::string payload;
             if (IsEventMark(item)) {
-                topic = events;
                 payload = target_.Json ? "{\"t\": " + JsonTime(item.X2) +
                                              ", \"text\": " + JsonString(RecordText(item)) + "}"
                                        : RecordText(item);
             } else if (item.Kind == ikMoveTo || item.Kind == ikLineTo) {
-                topic = channels[channel].Topic;
                 const std::string value = LocaleFloatText(item.Y, '.');
                 payload = target_.Json ? "{\"t\": " + JsonTime(item.X2) + ", \"v\": " + value + "}" : value;
             } else {
-                s.Done(i); // nothing to send
+                first->Ack(i); // nothing to send
                 continue;
             }
             int mid = 0;
-            const int rc = mosquitto_publish(s.Client, &mid, topic.c_str(), static_cast<int>(payload.size()),
-                                             payload.data(), target_.Qos, false);
+            const int rc =
+                mosquitto_publish(s.Client, &mid, first->Topic.c_str(), static_cast<int>(payload.size()),
+                                  payload.data(), target_.Qos, false);
             if (rc != MOSQ_ERR_SUCCESS) {
-                s.Next = i;
+                first->Next = i;
                 break;
             }
             ++report.Sent;
-            s.InFlight[mid] = i;
+            s.InFlight[mid] = {static_cast<std::size_t>(first - s.Streams.data()), i};
         }
         if (const int rc = mosquitto_loop(s.Client, 10, 1); rc != MOSQ_ERR_SUCCESS)
             lost("MQTT: " + SourceServerText(target_.Url) + " getrennt: " + Reason(rc));
-        if (Clock::now() - kept >= kKeepEvery) {
-            KeepPosition(keep, s.Position);
-            kept = Clock::now();
+        if (Clock::now() - keptAt >= kKeepEvery) {
+            KeepCounts(keep, s.Streams);
+            keptAt = Clock::now();
         }
     }
     if (s.Client && s.Connected) {
         mosquitto_disconnect(s.Client);
         mosquitto_loop(s.Client, 50, 1);
     }
-    KeepPosition(keep, s.Position);
-    report.Position = s.Position;
+    KeepCounts(keep, s.Streams);
+    report.Records = total(&Stream::Count);
+    report.Acked = total(&Stream::Done);
+    acked_ = report.Acked;
     s.Free();
+    connected_ = false;
     return report;
 }

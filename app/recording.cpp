@@ -110,6 +110,7 @@ Recording::Ended Recording::Stop() {
     if (!wasWaiting) source_.Close();
     TakePendingLine();
     syncTimer_->stop();
+    if (OnEnding) OnEnding();
     Ended ended{journal_.Path(), journal_.Active()};
     journal_.End();
     if (wasWaiting && OnStateChanged) OnStateChanged();

@@ -112,6 +112,9 @@ public:
     std::function<void(const std::string& text)> OnMark;
     // Start opened the source: what shows the last run is cleared now (before the init commands).
     std::function<void()> OnRunBegins;
+    // Stop took the last line and the journal's run is about to be finished (its channels joined):
+    // what reads the run's files as it is written is done with them now.
+    std::function<void()> OnEnding;
 
     // Ends the run (also while it waits for the source): a line without its line end is taken, the
     // source closed, the journal ended. Nothing happens when no run goes on.

@@ -167,6 +167,10 @@ struct Journal::Syncer {
     }
 };
 
+std::string JournalChannelPath(const std::string& run, int channel) {
+    return channel == 0 ? run : ChannelPath(run, channel);
+}
+
 Journal::Journal() = default;
 
 Journal::~Journal() {

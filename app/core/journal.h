@@ -85,6 +85,10 @@ private:
     std::unique_ptr<Syncer> syncer_; // from the first Sync to End
 };
 
+// The file channel c's records live in while the run goes on: the run's own for channel 1 (0),
+// "<run>.ch<c + 1>" for the others, "<run>.marks" for Journal::kMarks.
+std::string JournalChannelPath(const std::string& run, int channel);
+
 // Appends the channel files of a run ("<run>.ch2" …) to the run's file in channel order, each without
 // its zero tail, and removes them. fd is the run's file, open for writing, already cut to its records.
 // Its progress is kept in "<run>.merge", so that a merge cut short at any point (a kill, a power cut)

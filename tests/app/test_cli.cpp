@@ -870,7 +870,11 @@ TEST(Cli, ForwardGoesOnFromWhatTheBrokerAcknowledged) {
             QDir(dir.path()).entryList({"run.mvx.forward-*"}).filter(QRegularExpression("-[0-9a-f]{16}$"));
         if (kept.isEmpty()) return 0LL;
         QFile f(dir.filePath(kept.front()));
-        return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0LL;
+        long long sum = 0; // "channel:count" pairs
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& pair : f.readAll().simplified().split(' '))
+                sum += pair.mid(pair.indexOf(':') + 1).toLongLong();
+        return sum;
     };
     QProcess first;
     forward(first);
@@ -933,4 +937,144 @@ TEST(Cli, ForwardGoesOnFromWhatTheBrokerAcknowledged) {
     again.kill();
     sub.waitForFinished();
     again.waitForFinished();
+}
+
+namespace {
+// What a lasting subscriber of the broker has taken of the values 0 … n − 1 on topic: each value seen
+// (true), read until all are or 30 s passed; a client of the same session takes over from one that
+// ended (the broker keeps what came meanwhile).
+std::vector<bool> TakeValues(const BrokerProcess& broker, QProcess& sub, QByteArray& got, const QString& id,
+                             const QByteArray& topic, int from, int n) {
+    std::vector<bool> seen(static_cast<std::size_t>(n), false);
+    int distinct = 0;
+    QProcess again;
+    QElapsedTimer waited;
+    waited.start();
+    while (distinct < n && waited.elapsed() < 30000) {
+        QProcess& reading = sub.state() != QProcess::NotRunning ? sub : again;
+        if (reading.state() == QProcess::NotRunning) {
+            got += sub.readAllStandardOutput();
+            again.start(QStandardPaths::findExecutable("mosquitto_sub"),
+                        broker.SubscriberArguments("lab/#", id));
+        }
+        reading.waitForReadyRead(200);
+        got += reading.readAllStandardOutput();
+        for (int end; (end = got.indexOf('\n')) >= 0; got.remove(0, end + 1)) {
+            const QByteArray line = got.left(end);
+            if (!line.startsWith(topic + ' ')) continue;
+            const int v = line.mid(topic.size() + 1).toInt() - from;
+            if (v >= 0 && v < n && !seen[static_cast<std::size_t>(v)])
+                seen[static_cast<std::size_t>(v)] = true, ++distinct;
+        }
+    }
+    again.kill();
+    again.waitForFinished();
+    return seen;
+}
+} // namespace
+
+// record --forward sends every sample through a broker that restarts mid-run, without the recording
+// waiting for it; a recording killed mid-run leaves its forwarding to "mevrant forward", which goes on
+// from what the broker acknowledged.
+TEST(Cli, RecordForwardsEverySampleThroughABrokerRestartAndAKill) {
+    if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
+    BrokerProcess broker;
+    if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
+    QTemporaryDir dir;
+    constexpr int kLines = 3000;
+    const QString values = dir.filePath("values.txt"), later = dir.filePath("later.txt");
+    for (const auto& [path, from] : {std::pair{values, 0}, std::pair{later, kLines}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = from; i < from + 2 * kLines; ++i)
+            f.write(QByteArray::number(i) + '\n');
+    }
+    QProcess sub;
+    sub.start(QStandardPaths::findExecutable("mosquitto_sub"),
+              broker.SubscriberArguments("lab/#", "rig-sub"));
+    QByteArray got;
+    for (QElapsedTimer t; !got.contains("lab/probe ready");) {
+        if (!t.isValid()) t.start();
+        ASSERT_LT(t.elapsed(), 10000) << "the subscriber did not subscribe";
+        broker.Publish("lab/probe", {"ready"});
+        sub.waitForReadyRead(200);
+        got += sub.readAllStandardOutput();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    env.insert("XDG_DATA_HOME", dir.filePath("data"));
+    const QString target = QString("mqtt://%1@127.0.0.1:%2/lab").arg(BrokerProcess::kUser).arg(broker.Port());
+    const QDir journal(dir.filePath("data/mevrant"));
+    const auto acked = [&](const QString& run) { // the counts kept beside a run, summed
+        long long sum = 0;
+        for (const QString& kept : journal.entryList({QFileInfo(run).fileName() + ".forward-*"})) {
+            QFile f(journal.filePath(kept));
+            if (kept.endsWith(".part") || !f.open(QIODevice::ReadOnly)) continue;
+            for (const QByteArray& pair : f.readAll().simplified().split(' '))
+                sum += pair.mid(pair.indexOf(':') + 1).toLongLong();
+        }
+        return sum;
+    };
+    const auto newestRun = [&] {
+        const QStringList runs = journal.entryList({"*.mvx"}, QDir::Files, QDir::Name);
+        return runs.isEmpty() ? QString() : journal.filePath(runs.back());
+    };
+    const auto record = [&](QProcess& p, SimProcess& device, int count) {
+        p.setProcessEnvironment(env);
+        p.setReadChannel(QProcess::StandardError);
+        p.start(Mevrant(), {"record", "--port", device.Path(), "--count", QString::number(count), "--forward",
+                            target, "-o", dir.filePath("out.mvx")});
+        p.write((broker.Password() + "\n").toUtf8());
+        p.waitForBytesWritten(5000);
+    };
+    const auto waitFor = [](const std::function<bool()>& holds) {
+        QElapsedTimer t;
+        t.start();
+        while (!holds() && t.elapsed() < 20000)
+            QThread::msleep(10);
+        return holds();
+    };
+
+    // The broker goes away for a while in the middle of the run.
+    SimProcess first({"--file", values, "--count", QString::number(kLines), "--rate", "1000"});
+    QProcess running;
+    record(running, first, kLines);
+    ASSERT_TRUE(waitFor([&] { return !newestRun().isEmpty() && acked(newestRun()) > 0; }));
+    const QString run = newestRun();
+    broker.Stop();
+    QThread::msleep(1000);
+    ASSERT_TRUE(broker.Start()) << broker.Why().toStdString();
+    ASSERT_TRUE(running.waitForFinished(40000));
+    const QString err = QString::fromUtf8(running.readAllStandardError());
+    ASSERT_EQ(running.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("keine Verbindung") || err.contains("getrennt")) << err.toStdString();
+    EXPECT_EQ(acked(run), kLines) << err.toStdString();
+    std::vector<bool> seen = TakeValues(broker, sub, got, "rig-sub", "lab/value", 0, kLines);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), kLines);
+
+    // A recording killed mid-run: "mevrant forward" sends the rest of its run.
+    SimProcess second({"--file", later, "--count", QString::number(2 * kLines), "--rate", "1000"});
+    QProcess killed;
+    record(killed, second, 2 * kLines);
+    ASSERT_TRUE(waitFor([&] { return newestRun() != run && acked(newestRun()) > 0; }));
+    const QString cut = newestRun();
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+    killed.waitForFinished(5000);
+    const long long before = acked(cut);
+    QProcess resume;
+    resume.setProcessEnvironment(env);
+    resume.start(Mevrant(), {"forward", cut, target});
+    resume.write((broker.Password() + "\n").toUtf8());
+    ASSERT_TRUE(resume.waitForFinished(30000));
+    const QString resumed = QString::fromUtf8(resume.readAllStandardError());
+    ASSERT_EQ(resume.exitCode(), 0) << resumed.toStdString();
+    const int records = resume.readAllStandardOutput().trimmed().toInt();
+    EXPECT_GT(records, before);
+    EXPECT_TRUE(resumed.contains(QString("went on from record %1 of %2,").arg(before).arg(records)))
+        << resumed.toStdString();
+    seen = TakeValues(broker, sub, got, "rig-sub", "lab/value", kLines, records);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), records);
+    sub.kill();
+    sub.waitForFinished();
 }
