@@ -392,6 +392,10 @@ int Record(const QStringList& args) {
         std::string Password;
         bool KeepPassword = false;
     };
+    // The chart's sink and the mix go before the sources: their recordings hold on to them to the end.
+    KartexSink chartSink(chart);
+    std::unique_ptr<SourceMix> mix;
+    if (wheres.size() > 1) mix = std::make_unique<SourceMix>(chartSink);
     std::vector<Source> sources(wheres.size());
     for (std::size_t k = 0; k < wheres.size(); ++k) {
         Source& src = sources[k];
@@ -425,9 +429,6 @@ int Record(const QStringList& args) {
     // arrive: a killed recording keeps what it received, and memory does not limit its length. Several
     // sources each have a recording of their own, their channels numbered into the one chart by the
     // mix; the first source's recording keeps the journal of them all.
-    KartexSink chartSink(chart);
-    std::unique_ptr<SourceMix> mix;
-    if (sources.size() > 1) mix = std::make_unique<SourceMix>(chartSink);
     const auto quit = [] { QTimer::singleShot(0, [] { QCoreApplication::exit(0); }); };
     std::string gone; // the first source that went away for good, as the user knows it
     std::string portError;
