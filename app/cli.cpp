@@ -7,6 +7,7 @@
 #include "app/core/journal.h"
 #include "app/core/source_url.h"
 #include "app/forwarder.h"
+#include "app/forwarding_set.h"
 #include "app/main_chart.h"
 #include "app/mqtt_source.h"
 #include "app/network_sources.h"
@@ -23,6 +24,8 @@
 #include "serial/core/comtext.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QSysInfo>
 #include <QTimer>
 
 #include <atomic>
@@ -166,7 +169,8 @@ void ApplyCalibrations(const Options& o, AcquisitionState& state) {
 }
 
 const char* kRecordHelp =
-    "usage: mevrant record [--port NAME [--baud RATE]] [--source URL [--ca FILE]]... [--scale [C=]F] "
+    "usage: mevrant record [--port NAME [--baud RATE]] [--source URL [--ca FILE]]... [--forward URL "
+    "[--qos 0|1] [--json] [--device NAME]]... [--scale [C=]F] "
     "[--offset [C=]O] "
     "[--time-axis] "
     "[--init TEXT]... [--send TEXT [--every SECONDS]] [--eol crlf|cr|lf|none] [--hex] (--count N | "
@@ -197,6 +201,14 @@ const char* kRecordHelp =
     "take the next numbers as they first show and are named SOURCE/CHANNEL (\"2/temp\", \"1/1\"), each\n"
     "source counts its own sample numbers, --count counts the lines of all, commands go to the first,\n"
     "and --scale C=F counts the channels of each source.\n"
+    "--forward URL (repeatable) sends every sample on as it is recorded, read from the journal: to a\n"
+    "broker, mqtt://[USER@]HOST[:PORT]/PREFIX, each to PREFIX/<channel name> with QoS 1 (--qos 0,\n"
+    "--json as for mevrant forward); to a database, influx+http://[USER@]HOST[:PORT]/DATABASE (1.x),\n"
+    "influx+http://HOST[:PORT]/ORG/BUCKET (2.x, with a token), influx+https://, or influx+udp://HOST:PORT,\n"
+    "each as a line \"mevrant,device=NAME <channel>=<value> <ns>\" (--device NAME, default this machine's\n"
+    "name). The recording never waits for a target; a target that is away is tried again, and what it\n"
+    "acknowledged is kept beside the run. At the end up to 10 s go to sending what is left; what then\n"
+    "is still not sent is told, with the mevrant forward command that sends it.\n"
     "Nothing is sent to the device unless asked: --init TEXT (repeatable) is sent once after the port\n"
     "opens, before anything is read; --send TEXT is sent after them, and with --every SECONDS again\n"
     "and again (a polled query, 0.001 s at least) while the recording goes on. Each command ends in\n"
@@ -244,6 +256,8 @@ std::vector<SourceUrl> RecordSources(const Options& o) {
         std::string error;
         const std::optional<SourceUrl> url = ParseSourceUrl(value.toStdString(), &error);
         if (!url) throw UsageError("option --source: " + error);
+        if (!IsSourceKind(url->Type))
+            throw UsageError("option --source: " + SourceUrlText(*url) + " is where samples go (--forward)");
         for (const SourceUrl& known : sources)
             if (SourceUrlText(known) == SourceUrlText(*url))
                 throw UsageError("option --source: " + SourceUrlText(*url) + " is given twice");
@@ -284,11 +298,11 @@ std::string ServicePassword(const SourceUrl& url, bool* keep, const std::string&
     *keep = false;
     if (found.Secret) return *found.Secret;
     if (!found.StoreRuns)
-        std::cerr << "mevrant " << command
-                  << ": no secret store runs here: the password is kept in memory for this "
+        std::cerr << "mevrant " << command << ": no secret store runs here: the "
+                  << (IsInfluxBucket(url) ? "token" : "password") << " is kept in memory for this "
                   << (command == "record" ? "recording" : "run") << " only" << std::endl;
     *keep = found.StoreRuns;
-    return ReadSecretLine("Passwort für " + key + ": ");
+    return ReadSecretLine((IsInfluxBucket(url) ? "Token für " : "Passwort für ") + key + ": ");
 }
 
 // What record sends: the bytes of --init, --send and --every's interval (0: once).
@@ -331,14 +345,46 @@ Commands RecordCommands(const Options& o) {
     return c;
 }
 
+// A target of --forward or mevrant forward, with the options that shape what it is sent.
+ForwardTarget ForwardTargetOf(const QString& text, const Options& o, const std::string& option, bool* keep,
+                              const std::string& command) {
+    std::string error;
+    const std::optional<SourceUrl> url = ParseSourceUrl(text.toStdString(), &error);
+    if (!url) throw UsageError(option + ": " + error);
+    if (IsSourceKind(url->Type) && url->Type != SourceUrl::Kind::Mqtt)
+        throw UsageError(option + ": the target is an mqtt://, mqtts://, influx+http://, influx+https:// or "
+                                  "influx+udp:// URL");
+    const bool mqtt = url->Type == SourceUrl::Kind::Mqtt;
+    ForwardTarget target;
+    target.Url = *url;
+    target.Json = o.Has("--json");
+    if (const auto qos = o.Get("--qos")) {
+        if (*qos != "0" && *qos != "1") throw UsageError("option --qos: 0 or 1");
+        target.Qos = qos->toInt();
+    }
+    if ((o.Get("--qos") || o.Has("--json")) && !mqtt && command == "forward")
+        throw UsageError("options --qos and --json are for mqtt:// targets");
+    if (const auto device = o.Get("--device")) {
+        if (device->isEmpty()) throw UsageError("option --device: a name");
+        target.Device = device->toStdString();
+    } else {
+        target.Device = QSysInfo::machineHostName().toStdString();
+        if (target.Device.empty()) target.Device = "mevrant";
+    }
+    if (url->Secure && o.Get("--ca")) target.CaFile = o.Get("--ca")->toStdString();
+    if (!url->User.empty() || IsInfluxBucket(*url)) target.Password = ServicePassword(*url, keep, command);
+    return target;
+}
+
 // How long a recording's end waits for its forwarders to send what is left.
 constexpr int kForwardDrainSeconds = 10;
 
 int Record(const QStringList& args) {
-    const Options o = Parse(args,
-                            {"--port", "--source", "--baud", "--scale", "--offset", "--count", "--seconds",
-                             "-o", "--init", "--send", "--every", "--eol", "--ca", "--forward"},
-                            {"--time-axis", "--hex", "--help"});
+    const Options o =
+        Parse(args,
+              {"--port", "--source", "--baud", "--scale", "--offset", "--count", "--seconds", "-o", "--init",
+               "--send", "--every", "--eol", "--ca", "--forward", "--qos", "--device"},
+              {"--time-axis", "--hex", "--json", "--help"});
     if (o.Has("--help")) {
         std::cout << kRecordHelp;
         return 0;
@@ -353,31 +399,20 @@ int Record(const QStringList& args) {
     const Commands commands = RecordCommands(o);
     if (o.Get("--ca") &&
         std::none_of(wheres.begin(), wheres.end(), [](const SourceUrl& u) { return u.Secure; }) &&
-        std::none_of(o.all.begin(), o.all.end(),
-                     [](const auto& v) { return v.first == "--forward" && v.second.startsWith("mqtts://"); }))
-        throw UsageError("option --ca is for mqtts:// sources");
+        std::none_of(o.all.begin(), o.all.end(), [](const auto& v) {
+            return v.first == "--forward" &&
+                   (v.second.startsWith("mqtts://") || v.second.startsWith("influx+https://"));
+        }))
+        throw UsageError("option --ca is for mqtts:// sources and targets");
 
     // Where every sample goes on to, each target's password asked for before anything starts.
-    struct Forwarding {
-        ForwardTarget Target;
-        bool KeepPassword = false;
-        std::unique_ptr<RunForwarder> Forwarder;
-        std::thread Thread;
-        std::atomic<bool> Done{false};
-    };
-    std::vector<std::unique_ptr<Forwarding>> forwards;
+    std::vector<ForwardTarget> targets;
+    std::vector<bool> keepPasswords;
     for (const auto& [name, value] : o.all) {
         if (name != "--forward") continue;
-        std::string error;
-        const std::optional<SourceUrl> url = ParseSourceUrl(value.toStdString(), &error);
-        if (!url || url->Type != SourceUrl::Kind::Mqtt)
-            throw UsageError("option --forward: " +
-                             (url ? std::string("an mqtt:// or mqtts:// URL") : error));
-        auto f = std::make_unique<Forwarding>();
-        f->Target.Url = *url;
-        if (url->Secure && o.Get("--ca")) f->Target.CaFile = o.Get("--ca")->toStdString();
-        if (!url->User.empty()) f->Target.Password = ServicePassword(*url, &f->KeepPassword, "record");
-        forwards.push_back(std::move(f));
+        bool keep = false;
+        targets.push_back(ForwardTargetOf(value, o, "option --forward", &keep, "record"));
+        keepPasswords.push_back(keep);
     }
 
     TKartex chart;
@@ -422,6 +457,9 @@ int Record(const QStringList& args) {
             src.Reader = std::move(mqtt);
             break;
         }
+        case SourceUrl::Kind::InfluxHttp:
+        case SourceUrl::Kind::InfluxUdp:
+            break; // no source: RecordSources refused it
         }
     }
 
@@ -494,71 +532,35 @@ int Record(const QStringList& args) {
     // The forwarders read the run's journal from a thread each, told by the recording how many of each
     // channel's records are whole; the recording never waits for them. At the end they are given a
     // while to send the rest, and what they could not is sent later by "mevrant forward".
-    LiveRun live;
-    bool journalKept = first.RunJournal().Active();
-    std::atomic<bool> stopForwarding{false};
-    const auto tellCounts = [&] {
-        if (!journalKept) return;
-        for (int c = 0; c < chart.SeriesCount() && c < Journal::kMarks; ++c)
-            live.Records[static_cast<std::size_t>(c)].store(chart.SeriesStore(c).ItemCount(),
-                                                            std::memory_order_release);
-        live.Records[Journal::kMarks].store(chart.EventMarks().ItemCount(), std::memory_order_release);
-    };
-    struct JoinAll { // whatever ends the recording, no forwarder is left running
-        std::vector<std::unique_ptr<Forwarding>>& Forwards;
-        std::atomic<bool>& Stop;
-        ~JoinAll() {
-            Stop = true;
-            for (auto& f : Forwards)
-                if (f->Thread.joinable()) f->Thread.join();
-        }
-    } joinAll{forwards, stopForwarding};
-    if (!forwards.empty() && !journalKept)
+    ForwardingSet forwarding(
+        [](const std::string& text) { std::cerr << "mevrant record: " << text << std::endl; });
+    forwarding.SetTargets(targets);
+    if (!targets.empty() && !first.RunJournal().Active())
         std::cerr << "mevrant record: without the journal nothing can be forwarded" << std::endl;
-    for (auto& f : forwards) {
-        if (!journalKept) break;
-        f->Forwarder = std::make_unique<RunForwarder>(first.RunJournal().Path(), f->Target, &live);
-        Forwarding* fw = f.get();
-        fw->Thread = std::thread([fw, &stopForwarding] {
-            bool told = false;
-            try {
-                fw->Forwarder->Run([&] { return stopForwarding.load(); },
-                                   [&](const std::string& text) {
-                                       if (!told) std::cerr << "mevrant record: " << text << std::endl;
-                                       told = true; // the first loss in a row, not every retry
-                                   });
-            } catch (const std::exception& e) {
-                std::cerr << "mevrant record: " << e.what() << std::endl;
-            }
-            fw->Done = true;
-        });
-    }
+    else if (!targets.empty())
+        forwarding.Begin(first.RunJournal().Path());
     for (Source& src : sources)
-        src.Run->OnReceived = [&](int) { tellCounts(); };
-    first.OnMark = [&](const std::string&) { tellCounts(); };
+        src.Run->OnReceived = [&](int) { forwarding.Tell(chart); };
+    first.OnMark = [&](const std::string&) { forwarding.Tell(chart); };
     const auto previousFault = first.OnJournalFault;
     first.OnJournalFault = [&, previousFault](const EJournalError& e) {
-        journalKept = false; // the lists went on in memory: the files hold no more
+        forwarding.Freeze(); // the lists went on in memory: the files hold no more
         previousFault(e);
     };
     first.OnEnding = [&] {
-        tellCounts();
-        live.Ended = true;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kForwardDrainSeconds);
-        while (std::any_of(forwards.begin(), forwards.end(),
-                           [](const auto& f) { return f->Forwarder && !f->Done; }) &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        stopForwarding = true;
-        for (auto& f : forwards) {
-            if (!f->Forwarder) continue;
-            f->Thread.join();
-            if (const std::uint64_t behind = f->Forwarder->Known() - f->Forwarder->Acked(); behind > 0)
-                std::cerr << "mevrant record: " << behind << " records not yet forwarded to "
-                          << SourceUrlText(f->Target.Url) << "; mevrant forward " << first.RunJournal().Path()
-                          << ' ' << SourceUrlText(f->Target.Url) << " sends them" << std::endl;
-            else if (f->KeepPassword)
-                secrets::Write(SourceServerText(f->Target.Url), f->Target.Password); // the broker took it
+        if (!forwarding.Live()) return;
+        forwarding.Tell(chart);
+        const std::vector<ForwardingSet::Left> left = forwarding.End(kForwardDrainSeconds);
+        for (std::size_t k = 0; k < targets.size(); ++k) {
+            const std::string url = SourceUrlText(targets[k].Url);
+            const auto l = std::find_if(left.begin(), left.end(),
+                                        [&](const auto& x) { return SourceUrlText(x.Target.Url) == url; });
+            if (l != left.end())
+                std::cerr << "mevrant record: " << l->Records << " records not yet forwarded to " << url
+                          << "; mevrant forward " << first.RunJournal().Path() << ' ' << url << " sends them"
+                          << std::endl;
+            else if (keepPasswords[k])
+                secrets::Write(SourceServerText(targets[k].Url), targets[k].Password); // the target took it
         }
     };
     if (!commands.Send.empty()) {
@@ -710,46 +712,60 @@ int Csv(const QStringList& args) {
 }
 
 const char* kForwardHelp =
-    "usage: mevrant forward RUN.mvx mqtt://[USER@]HOST[:PORT]/PREFIX [--qos 0|1] [--json] [--ca FILE]\n"
-    "Publishes the records of a kept run (a file of the journal, or any acquisition file) to a broker:\n"
-    "each sample to PREFIX/<channel name> (the value as text, or with --json {\"t\": <unix seconds>,\n"
-    "\"v\": <value>}), each mark to PREFIX/events, in the file's order, with QoS 1 unless --qos 0. What\n"
-    "the broker acknowledged is kept beside the run (RUN.mvx.forward-<key>), so a forward that was cut\n"
-    "short (a broker away, a kill, Ctrl-C) goes on from there when started again: every record arrives at\n"
-    "least once. A broker that is away is tried again and again, waiting up to 5 s between tries.\n"
-    "mqtts:// speaks TLS, checked against --ca FILE or the system's certificates. A USER's password is\n"
-    "taken as record takes it. Prints the number of records acknowledged; the status is 0 when that is\n"
-    "all of them, 130 when a signal stopped it first.\n";
+    "usage: mevrant forward RUN.mvx URL [--qos 0|1] [--json] [--device NAME] [--ca FILE] [--from TIME]\n"
+    "       [--to TIME]\n"
+    "Sends the records of a kept run (a file of the journal, or any acquisition file) on, in the order\n"
+    "they were received. To a broker, mqtt://[USER@]HOST[:PORT]/PREFIX: each sample to\n"
+    "PREFIX/<channel name> (the value as text, or with --json {\"t\": <unix seconds>, \"v\": <value>}),\n"
+    "each mark to PREFIX/events, with QoS 1 unless --qos 0. To a database taking the line protocol,\n"
+    "influx+http://[USER@]HOST[:PORT]/DATABASE (a 1.x server), influx+http://HOST[:PORT]/ORG/BUCKET (a 2.x\n"
+    "server, with a token), influx+https:// (the same over TLS) or influx+udp://HOST[:PORT] (a socket\n"
+    "listener): each sample as \"mevrant,device=NAME <channel>=<value> <nanoseconds>\", each mark as\n"
+    "\"mevrant_events,device=NAME text=\\\"...\\\" <nanoseconds>\", in batches; NAME is --device, else this\n"
+    "machine's name. Samples received in the same microsecond are stamped a nanosecond apart in their\n"
+    "order, so the database keeps each. --from and --to (ISO 8601, as 2026-12-11T09:30:00Z, or unix\n"
+    "seconds) send only the records received between them. What the target acknowledged (a broker's\n"
+    "PUBACK, a database's 2xx answer; over QoS 0 and UDP the write) is kept beside the run\n"
+    "(RUN.mvx.forward-<key>), so a forward that was cut short (a target away, a kill, Ctrl-C) goes on\n"
+    "from there when started again: every record arrives at least once, and a database takes a repeat\n"
+    "as the same point. A target that is away is tried again and again, waiting up to 5 s between tries;\n"
+    "one that refuses the user, or refuses the lines, ends it. mqtts:// and influx+https:// speak TLS,\n"
+    "checked against --ca FILE or the system's certificates. A USER's password, or a bucket's token, is\n"
+    "taken as record takes a password. Prints the number of records acknowledged; the status is 0 when\n"
+    "that is all of them, 130 when a signal stopped it first.\n";
 
 volatile std::sig_atomic_t forwardStop = 0;
 
 int Forward(const QStringList& args) {
-    const Options o = Parse(args, {"--qos", "--ca"}, {"--json", "--help"});
+    const Options o = Parse(args, {"--qos", "--ca", "--device", "--from", "--to"}, {"--json", "--help"});
     if (o.Has("--help")) {
         std::cout << kForwardHelp;
         return 0;
     }
     if (o.positional.size() != 2) throw UsageError(kForwardHelp);
-    std::string error;
-    const std::optional<SourceUrl> url = ParseSourceUrl(o.positional[1].toStdString(), &error);
-    if (!url) throw UsageError("mevrant forward: " + error);
-    if (url->Type != SourceUrl::Kind::Mqtt)
-        throw UsageError("mevrant forward: the target is an mqtt:// or mqtts:// URL");
-    ForwardTarget target;
-    target.Url = *url;
-    target.Json = o.Has("--json");
-    if (const auto qos = o.Get("--qos")) {
-        if (*qos != "0" && *qos != "1") throw UsageError("option --qos: 0 or 1");
-        target.Qos = qos->toInt();
-    }
-    if (const auto ca = o.Get("--ca")) {
-        if (!url->Secure) throw UsageError("option --ca is for mqtts:// targets");
-        target.CaFile = ca->toStdString();
-    }
     const std::string run = o.positional[0].toStdString();
+    if (o.Get("--ca") && !o.positional[1].startsWith("mqtts://") &&
+        !o.positional[1].startsWith("influx+https://"))
+        throw UsageError("option --ca is for mqtts:// and influx+https:// targets");
     RecoverJournalRun(run); // a run of a killed writer is made whole first
     bool keep = false;
-    if (!url->User.empty()) target.Password = ServicePassword(*url, &keep, "forward");
+    ForwardTarget target = ForwardTargetOf(o.positional[1], o, "mevrant forward", &keep, "forward");
+    const SourceUrl* url = &target.Url;
+    for (const char* option : {"--from", "--to"}) {
+        const auto text = o.Get(option);
+        if (!text) continue;
+        bool number = false;
+        double seconds = text->toDouble(&number);
+        if (!number) {
+            const QDateTime at = QDateTime::fromString(*text, Qt::ISODateWithMs);
+            if (!at.isValid())
+                throw UsageError(std::string("option ") + option + ": '" + text->toStdString() +
+                                 "' is no time (2026-12-11T09:30:00Z, or unix seconds)");
+            seconds = at.toMSecsSinceEpoch() / 1000.0;
+        }
+        (std::string(option) == "--from" ? target.From : target.To) = seconds;
+    }
+    if (target.From > target.To) throw UsageError("option --from: a time before --to");
     forwardStop = 0;
     for (const int signal : {SIGINT, SIGTERM})
         std::signal(signal, [](int) { forwardStop = 1; });
@@ -763,10 +779,11 @@ int Forward(const QStringList& args) {
                                                                    << std::endl;
                                                      told = true;
                                                  });
-    if (keep && r.Sent > 0) secrets::Write(SourceServerText(*url), target.Password); // the broker took it
+    if (keep && r.Acked > r.From)
+        secrets::Write(SourceServerText(*url), target.Password); // the target took it
     if (r.From > 0)
         std::cerr << "mevrant forward: went on from record " << r.From << " of " << r.Records
-                  << ", where the broker's acknowledgements had come to" << std::endl;
+                  << ", where the acknowledgements had come to" << std::endl;
     std::cout << r.Acked << std::endl;
     return r.Acked < r.Records ? 130 : 0;
 }

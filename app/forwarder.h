@@ -1,13 +1,18 @@
 #pragma once
-// Forwarding a run to the lab's MQTT broker with nothing lost. The run's files are the outbox: each
-// channel's records (and the marks) are a stream, and the streams go out merged by receive time, each
-// sample to PREFIX/<channel name> (the value as text, or JSON {"t": <unix seconds>, "v": <value>}),
-// each mark to PREFIX/events. What the broker acknowledged (QoS 1: its PUBACK; QoS 0: the write) is
-// kept beside the run as a count per stream, "<run>.forward-<key>", a few times a second and at the end:
-// the same counts whether the run is still being written (a channel in a file of its own) or finished
-// (the channels joined in one file), so an outage, a kill or a crash goes on from there, at least
-// once. A broker that is away is tried again with growing waits (0.2 s doubling to 5 s). Plain C++ and
-// libmosquitto: it waits on its own socket, and the owner runs it where waiting is right (the command
+// Forwarding a run to the lab's MQTT broker or time-series database with nothing lost. The run's files
+// are the outbox: each channel's records (and the marks) are a stream, and the streams go out merged by
+// receive time. To a broker each sample goes to PREFIX/<channel name> (the value as text, or JSON
+// {"t": <unix seconds>, "v": <value>}), each mark to PREFIX/events. To a database each sample is a
+// line of its line protocol, "mevrant,device=<name> <channel>=<value> <nanoseconds>", each mark one of
+// "mevrant_events,device=<name> text=\"…\" <nanoseconds>", sent in batches (5,000 lines or 0.25 s);
+// samples stamped in the same microsecond get the nanoseconds after it in their order, so none
+// overwrites another. What the far end acknowledged (QoS 1: its PUBACK; QoS 0 and UDP: the write;
+// HTTP: a 2xx answer to the batch) is kept beside the run as a count per stream, "<run>.forward-<key>",
+// a few times a second and at the end: the same counts whether the run is still being written (a
+// channel in a file of its own) or finished (the channels joined in one file), so an outage, a kill or
+// a crash goes on from there, at least once (the line protocol's times make a repeat harmless). A far
+// end that is away is tried again with growing waits (0.2 s doubling to 5 s). Plain C++, libmosquitto
+// and libcurl: it waits on its own sockets, and the owner runs it where waiting is right (the command
 // line, a thread of its own beside a recording).
 
 #include "app/core/source_url.h"
@@ -16,16 +21,21 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
 struct ForwardTarget {
-    SourceUrl Url;        // mqtt:// or mqtts://, Topic the prefix
-    std::string Password; // of Url.User, in memory only
-    std::string CaFile;   // for mqtts://, empty: the system's certificates
+    SourceUrl Url;        // mqtt://, mqtts:// (Topic the prefix), influx+http(s)://, influx+udp://
+    std::string Password; // of Url.User (a bucket's token), in memory only
+    std::string CaFile;   // for mqtts:// and influx+https://, empty: the system's certificates
+    std::string Device;   // the line protocol's device tag
     int Qos = 1;          // 0 or 1
     bool Json = false;    // payload {"t": …, "v": …} instead of the value alone
     int InFlight = 1000;  // messages sent and not yet acknowledged, at most
+    // Only the records received from From to To (unix seconds) go; the rest count as sent.
+    double From = -std::numeric_limits<double>::infinity();
+    double To = std::numeric_limits<double>::infinity();
 };
 
 // A run being written, as its writer tells it to a forwarder on another thread: how many records of
@@ -45,8 +55,9 @@ public:
     RunForwarder(const RunForwarder&) = delete;
     RunForwarder& operator=(const RunForwarder&) = delete;
 
-    // Where the counts for this run and target are kept (the target's server and prefix make the key).
-    static std::string PositionPath(const std::string& run, const SourceUrl& url);
+    // Where the counts for this run and target are kept (the target's URL, and a range's times, make
+    // the key).
+    static std::string PositionPath(const std::string& run, const ForwardTarget& target);
 
     struct Report {
         std::uint64_t Records = 0; // of the run (when it returned)
@@ -65,6 +76,9 @@ public:
     std::uint64_t Acked() const { return acked_.load(); }
     std::uint64_t Known() const { return known_.load(); }
     bool Connected() const { return connected_.load(); }
+    // The receive time (unix seconds) of the oldest record not yet acknowledged, 0 for none; a few
+    // times a second.
+    double PendingSince() const { return pendingSince_.load(); }
 
 private:
     struct State;
@@ -74,4 +88,5 @@ private:
     std::unique_ptr<State> s_;
     std::atomic<std::uint64_t> acked_{0}, known_{0};
     std::atomic<bool> connected_{false};
+    std::atomic<double> pendingSince_{0};
 };
