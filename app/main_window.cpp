@@ -5,6 +5,7 @@
 #include "app/core/csv_export.h"
 #include "app/core/follow.h"
 #include "app/error_box.h"
+#include "app/forwarding_set.h"
 #include "app/glyphs.h"
 #include "app/info_window.h"
 #include "app/main_chart.h"
@@ -51,6 +52,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QSysInfo>
 #include <QTimer>
 #include <QToolButton>
 
@@ -106,7 +108,10 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     r.OnShown = [this](std::string_view raw, bool) { shown_ << DeviceText(raw); };
     r.OnReceived = [this](int added) { Received(added); };
     r.OnStateChanged = [this] { SourceStateChanged(); };
-    r.OnJournalFault = [this](const EJournalError& e) { JournalFault(e); };
+    r.OnJournalFault = [this](const EJournalError& e) {
+        forwarding_->Freeze(); // the files hold no more than they hold now
+        JournalFault(e);
+    };
     r.OnSynced = [this] { JournalSynced(); };
     // The new run clears what showed the last one before anything is sent or comes.
     r.OnRunBegins = [this] {
@@ -128,6 +133,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     rateTimer_ = new QTimer(this);
     rateTimer_->setInterval(1000);
     connect(rateTimer_, &QTimer::timeout, this, [this] { ShowRate(); });
+    // The forwarders tell from their threads; the window shows it on its own.
+    forwarding_ = std::make_unique<ForwardingSet>([this](const std::string& text) {
+        QMetaObject::invokeMethod(
+            this, [this, text] { statusBar()->showMessage(QString::fromStdString(text), 10000); },
+            Qt::QueuedConnection);
+    });
+    forwardTimer_ = new QTimer(this);
+    forwardTimer_->setInterval(500);
+    connect(forwardTimer_, &QTimer::timeout, this, [this] { UpdateForwardStatus(); });
+    forwardDevice_ = QSysInfo::machineHostName();
 
     const int menuHeight = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
     setMinimumSize(S(kDesignWidth), S(kDesignHeight) + menuHeight);
@@ -148,6 +163,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 
 TForm1::~TForm1() {
     SetErrorReporter(ShowInErrorBox);
+    forwarding_.reset(); // its threads end; what they had acknowledged is kept beside the runs
     // Close the port before the chart and the controls it feeds are gone.
     recording_.reset();
     source_.reset();
@@ -182,6 +198,7 @@ void TForm1::BuildControls() {
     Kanaele1 = menuBar()->addAction(QStringLiteral("Kanäle …"));
     Senden1 = menuBar()->addAction(QStringLiteral("Senden"));
     Senden1->setCheckable(true);
+    Weiterleiten1 = menuBar()->addAction(QStringLiteral("Weiterleiten …"));
     MarkeSetzen = new QAction(QStringLiteral("Marke setzen"), this);
     MarkeSetzen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     addAction(MarkeSetzen);
@@ -196,6 +213,7 @@ void TForm1::BuildControls() {
         {Einstellungen1, &TForm1::Einstellungen1Click},
         {Kanaele1, &TForm1::KanaeleClick},
         {Senden1, &TForm1::Senden1Click},
+        {Weiterleiten1, &TForm1::WeiterleitenClick},
         {MarkeSetzen, &TForm1::MarkeSetzenClick},
         {Info1, &TForm1::Info1Click},
     };
@@ -350,6 +368,9 @@ void TForm1::BuildControls() {
     PortStatusLabel = new QLabel(this);
     PortStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
     statusBar()->addPermanentWidget(PortStatusLabel);
+    ForwardStatusLabel = new QLabel(this);
+    ForwardStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
+    statusBar()->addPermanentWidget(ForwardStatusLabel);
     JournalStatusLabel = new QLabel(this);
     JournalStatusLabel->setContentsMargins(S(4), 0, S(4), 0);
     statusBar()->addPermanentWidget(JournalStatusLabel);
@@ -526,6 +547,7 @@ void TForm1::StartButtonClick() {
         chartRun_ = QString::fromStdString(RunJournal().Path());
         JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
     }
+    BeginForwarding();
 
     if (SendBar->RepeatCheckBox->isChecked()) RepeatClick(true); // the polled query goes on
     for (int c = 0; c < kMaxChannels; ++c)
@@ -564,7 +586,17 @@ void TForm1::StopButtonClick() {
 // the window closes.
 void TForm1::EndAcquisition() {
     if (!Acquiring()) return;
-    recording_->Stop(); // takes a pending line and ends the journal's run
+    // The forwarders get a moment for the last samples; what they leave goes on in the background
+    // from the finished run, never holding the window up.
+    std::vector<ForwardingSet::Left> left;
+    recording_->OnEnding = [&] {
+        forwarding_->Tell(*Kartex1);
+        left = forwarding_->End(0.5);
+    };
+    const Recording::Ended ended = recording_->Stop(); // takes a pending line and ends the journal's run
+    recording_->OnEnding = nullptr;
+    if (ended.Whole && !left.empty()) forwarding_->Finish(ended.Run, left);
+    UpdateForwardStatus();
     rateTimer_->stop();
     Label11->clear();
     Kartex1->Redraw();
@@ -608,6 +640,7 @@ void TForm1::PortError(const QString& message, const QString& detail) {
 
 // After each notification's lines: pane, value and (within a display frame) chart.
 void TForm1::Received(int added) {
+    forwarding_->Tell(*Kartex1);
     AppendPane(std::exchange(shown_, {}));
     if (added > 0) ShowValue();
     if (Acq().State().ValuesDropped && !droppedTold_) {

@@ -20,8 +20,10 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 class QCheckBox;
@@ -45,6 +47,7 @@ class TKartex;
 class TRawPane;
 class TSendBar;
 class KartexSink;
+class ForwardingSet;
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -97,9 +100,11 @@ public:
     QMenu* LetzteErfassungen = nullptr; // the runs the journal keeps
     QAction* Einstellungen1 = nullptr;
     QAction* Info1 = nullptr;
-    QAction* Kanaele1 = nullptr;    // "Kanäle …": the channel table
-    QAction* Senden1 = nullptr;     // "Senden": shows the bar for talking to the device
-    QAction* MarkeSetzen = nullptr; // Ctrl+M
+    QAction* Kanaele1 = nullptr;          // "Kanäle …": the channel table
+    QAction* Senden1 = nullptr;           // "Senden": shows the bar for talking to the device
+    QAction* MarkeSetzen = nullptr;       // Ctrl+M
+    QAction* Weiterleiten1 = nullptr;     // "Weiterleiten …": brokers and databases every sample goes to
+    QLabel* ForwardStatusLabel = nullptr; // each forwarder's state and how far it is behind
     TSendBar* SendBar = nullptr;
 
     TComPort& ComPort1() { return *port_; }
@@ -182,6 +187,20 @@ public:
     // checked first: a bad one (EConvertError) changes nothing. Remembered for the device of the run.
     void ApplyChannelSettings(const std::vector<ChannelSetting>& rows);
     const std::vector<ChannelSetting>& ChannelSettings() const { return channels_; }
+
+    // Forwarding: the targets (URLs without passwords) and the device name every run from the next
+    // Start on goes to, remembered. A target's password or token comes from the desktop's secret
+    // store, else it is asked for (AskSecret) at Start and kept in memory for the session (and in the
+    // store once the target took it, where one runs).
+    void WeiterleitenClick();
+    void SetForwardTargets(const QStringList& urls, const QString& device);
+    const QStringList& ForwardUrls() const { return forwardUrls_; }
+    const QString& ForwardDevice() const { return forwardDevice_; }
+    using AskSecretFn = std::function<std::optional<QString>(const QString& prompt)>;
+    void SetAskSecret(AskSecretFn fn) { askSecret_ = std::move(fn); }
+    using ForwardDialogFn = std::function<void(class ForwardDialog&)>;
+    void SetForwardDialog(ForwardDialogFn fn) { forwardDialog_ = std::move(fn); } // tests drive it
+    void UpdateForwardStatus();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -279,4 +298,13 @@ private:
     QElapsedTimer rateClock_;
     std::int64_t rateSamples_ = 0;
     std::uint64_t cutToldFor_ = ~std::uint64_t{0}; // the list whose file was cut short, once told
+    void BeginForwarding();
+    std::unique_ptr<ForwardingSet> forwarding_;
+    QStringList forwardUrls_;
+    QString forwardDevice_;
+    std::map<QString, QString> secretsInMemory_; // of this session
+    std::set<QString> keepOnceTaken_;            // asked for: into the store once the target took them
+    AskSecretFn askSecret_;
+    ForwardDialogFn forwardDialog_;
+    QTimer* forwardTimer_ = nullptr; // the forwarders' states in the status bar, twice a second
 };

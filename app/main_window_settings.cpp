@@ -100,6 +100,12 @@ void TForm1::LoadSettings() {
     apply("send/repeatMs", [&](const QVariant& v) { SendBar->RepeatSpinBox->setValue(v.toInt()); });
     apply("send/init", [&](const QVariant& v) { SendBar->InitEdit->setText(v.toString()); });
     apply("send/history", [&](const QVariant& v) { SendBar->SetHistory(v.toStringList()); });
+    // Where every sample goes on to: URLs without a password (a hand-edited one that names no target
+    // is passed over at Start).
+    apply("forward/targets", [&](const QVariant& v) { forwardUrls_ = v.toStringList(); });
+    apply("forward/device", [&](const QVariant& v) {
+        if (!v.toString().isEmpty()) forwardDevice_ = v.toString();
+    });
     if (!passedOver.isEmpty())
         statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
                                      .arg(passedOver.join(QStringLiteral(", "))),
@@ -130,5 +136,7 @@ void TForm1::SaveSettings() {
     st.setValue("send/repeatMs", SendBar->RepeatSpinBox->value());
     st.setValue("send/init", SendBar->InitEdit->text());
     st.setValue("send/history", SendBar->History());
+    st.setValue("forward/targets", forwardUrls_);
+    st.setValue("forward/device", forwardDevice_);
     st.sync();
 }
