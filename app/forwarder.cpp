@@ -360,6 +360,7 @@ public:
             }
         }
         headers_ = curl_slist_append(headers_, "Content-Type: text/plain; charset=utf-8");
+        headers_ = curl_slist_append(headers_, "Expect:"); // the batch goes at once, not after a wait
         curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers_);
         curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -150,4 +152,80 @@ TEST(ForwardDatabase, EverySampleArrivesOnceThroughAnOutageAKillAndOverUdp) {
     const QString udpCount = "SELECT count(value) FROM mevrant WHERE device='udp-rig'";
     EXPECT_TRUE(WaitFor([&] { return db.Number("udp", udpCount) == kLines; }, 10000))
         << db.Number("udp", udpCount) << " of " << kLines;
+}
+
+// A 2.x server's write, as a server of the test's own on loopback answers it: the organisation and
+// bucket in the path, the token in the header (asked for, never in the URL), every line once; a
+// refused token ends the forward with the server's reason.
+TEST(ForwardDatabase, ABucketIsWrittenWithItsTokenAndARefusalEndsTheForward) {
+    QTemporaryDir dir;
+    const QString values = dir.filePath("values.txt"), run = dir.filePath("run.mvx");
+    constexpr int kLines = 1500;
+    WriteValues(values, 0, kLines);
+    {
+        SimProcess sim({"--file", values, "--count", QString::number(kLines), "--max", "--burst", "100"});
+        QProcess record;
+        record.start(Mevrant(),
+                     {"record", "--port", sim.Path(), "--count", QString::number(kLines), "-o", run});
+        ASSERT_TRUE(record.waitForFinished(30000));
+        ASSERT_EQ(record.exitCode(), 0) << record.readAllStandardError().toStdString();
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DBUS_SESSION_BUS_ADDRESS"); // no secret store: the token is asked for
+    for (const int status : {204, 401}) {
+        QTcpServer server;
+        ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+        QProcess forward;
+        forward.setProcessEnvironment(env);
+        forward.start(Mevrant(), {"forward", run,
+                                  QString("influx+http://127.0.0.1:%1/lab a/rigs").arg(server.serverPort()),
+                                  "--device", "rig"});
+        forward.write("s3cret-token\n");
+        forward.waitForBytesWritten(5000);
+        QByteArray requests;
+        QTcpSocket* client = nullptr;
+        long long lines = 0;
+        QElapsedTimer t;
+        t.start();
+        // Each request whole (headers, then Content-Length bytes of lines), then the answer.
+        while (forward.state() != QProcess::NotRunning && t.elapsed() < 30000) {
+            if (!client && server.waitForNewConnection(50)) client = server.nextPendingConnection();
+            if (!client) {
+                forward.waitForFinished(10);
+                continue;
+            }
+            if (!client->waitForReadyRead(20)) forward.waitForFinished(10); // the process's end is seen
+            requests += client->readAll();
+            const int end = requests.indexOf("\r\n\r\n");
+            if (end < 0) continue;
+            const QByteArray head = requests.left(end);
+            const int at = head.toLower().indexOf("content-length:");
+            const long long length =
+                at < 0 ? 0 : head.mid(at + 15, head.indexOf("\r\n", at) - at - 15).trimmed().toLongLong();
+            if (requests.size() < end + 4 + length) continue;
+            EXPECT_TRUE(head.startsWith("POST /api/v2/write?org=lab%20a&bucket=rigs&precision=ns HTTP/1.1"))
+                << head.toStdString();
+            EXPECT_TRUE(head.contains("\r\nAuthorization: Token s3cret-token")) << head.toStdString();
+            lines += requests.mid(end + 4, length).count('\n');
+            requests.remove(0, end + 4 + length);
+            const QByteArray refusal = R"({"message":"unauthorized access"})";
+            client->write(status == 204 ? QByteArray("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n")
+                                        : "HTTP/1.1 401 Unauthorized\r\nContent-Length: " +
+                                              QByteArray::number(refusal.size()) + "\r\n\r\n" + refusal);
+            client->waitForBytesWritten(1000);
+        }
+        ASSERT_TRUE(forward.state() == QProcess::NotRunning || forward.waitForFinished(10000));
+        const QString err = QString::fromUtf8(forward.readAllStandardError());
+        if (status == 204) {
+            EXPECT_EQ(forward.exitCode(), 0) << err.toStdString();
+            EXPECT_EQ(lines, kLines);
+            EXPECT_EQ(forward.readAllStandardOutput().trimmed().toLongLong(), kLines);
+        } else {
+            EXPECT_EQ(forward.exitCode(), 1) << err.toStdString();
+            EXPECT_TRUE(err.contains(R"(answered 401: {"message":"unauthorized access"})"))
+                << err.toStdString();
+        }
+        EXPECT_FALSE(err.contains("s3cret")) << err.toStdString();
+        delete client;
+    }
 }
