@@ -26,14 +26,12 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
                              const std::vector<QString>& deviceNames, int trail)
     : QDialog(parent), table_(new QTableWidget(static_cast<int>(rows.size()), cColumns, this)),
       trail_(new QSpinBox(this)) {
-    setWindowTitle(QStringLiteral("Kanäle"));
-    table_->setHorizontalHeaderLabels({QStringLiteral("Vom Gerät"), QStringLiteral("Name"),
-                                       QStringLiteral("Einheit"), QStringLiteral("Skalierungsfaktor"),
-                                       QStringLiteral("Offset"), QStringLiteral("Farbe"),
-                                       QStringLiteral("Anzeigen"), QStringLiteral("Achse")});
+    setWindowTitle(tr("Kanäle"));
+    table_->setHorizontalHeaderLabels({tr("Vom Gerät"), tr("Name"), tr("Einheit"), tr("Skalierungsfaktor"),
+                                       tr("Offset"), tr("Farbe"), tr("Anzeigen"), tr("Achse")});
     QStringList numbers;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        numbers << QStringLiteral("Kanal %1").arg(i + 1);
+        numbers << tr("Kanal %1").arg(i + 1);
     table_->setVerticalHeaderLabels(numbers);
     colors_.resize(rows.size());
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
@@ -50,11 +48,11 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
         given->setFlags(Qt::ItemIsEnabled);
         given->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
         table_->setItem(r, cDevice, given);
-        text(cName, s.Name, QStringLiteral("Leer: der Name vom Gerät"));
+        text(cName, s.Name, tr("Leer: der Name vom Gerät"));
         text(cUnit, s.Unit);
-        const QString same = QStringLiteral("Leer: wie Kanal 1");
+        const QString same = tr("Leer: wie Kanal 1");
         text(cScale, s.Scale, r == 0 ? QString() : same);
-        text(cOffset, s.Offset, r == 0 ? QStringLiteral("Ganze Zahl") : same);
+        text(cOffset, s.Offset, r == 0 ? tr("Ganze Zahl") : same);
         colors_[static_cast<std::size_t>(r)] = s.Color;
         auto* color = new QPushButton(table_);
         color->setFlat(true);
@@ -62,7 +60,7 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
         connect(color, &QPushButton::clicked, this, [this, r, color] {
             const QColor chosen =
                 QColorDialog::getColor(QColor(Canvas::ToRgb(colors_[static_cast<std::size_t>(r)])), this,
-                                       QStringLiteral("Farbe von Kanal %1").arg(r + 1));
+                                       tr("Farbe von Kanal %1").arg(r + 1));
             if (!chosen.isValid()) return;
             colors_[static_cast<std::size_t>(r)] = Canvas::FromRgb(chosen.rgb());
             PaintSwatch(*color, colors_[static_cast<std::size_t>(r)]);
@@ -73,8 +71,8 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
         shown->setCheckState(s.Shown ? Qt::Checked : Qt::Unchecked);
         table_->setItem(r, cShown, shown);
         auto* axis = new QComboBox(table_);
-        axis->addItems({QStringLiteral("Links"), QStringLiteral("Rechts")});
-        if (r >= 1 && r <= 14) axis->addItem(QStringLiteral("Eigene Spur")); // a lane: channels 2 … 15
+        axis->addItems({tr("Links"), tr("Rechts")});
+        if (r >= 1 && r <= 14) axis->addItem(tr("Eigene Spur")); // a lane: channels 2 … 15
         axis->setCurrentIndex(s.Lane && axis->count() > 2 ? 2 : s.Right ? 1 : 0);
         table_->setCellWidget(r, cAxis, axis);
     }
@@ -85,10 +83,10 @@ ChannelDialog::ChannelDialog(QWidget* parent, const std::vector<ChannelSetting>&
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     trail_->setRange(0, 100'000'000);
     trail_->setValue(trail);
-    trail_->setSpecialValueText(QStringLiteral("alle"));
-    trail_->setSuffix(QStringLiteral(" Punkte"));
+    trail_->setSpecialValueText(tr("alle"));
+    trail_->setSuffix(tr(" Punkte"));
     auto* trailRow = new QHBoxLayout;
-    trailRow->addWidget(new QLabel(QStringLiteral("Mit \"X: Kanal N\" die letzten"), this));
+    trailRow->addWidget(new QLabel(tr("Mit \"X: Kanal N\" die letzten"), this));
     trailRow->addWidget(trail_);
     trailRow->addStretch(1);
     auto* layout = new QVBoxLayout(this);

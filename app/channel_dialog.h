@@ -27,6 +27,7 @@ struct ChannelSetting {
 };
 
 class ChannelDialog : public QDialog {
+    Q_OBJECT
 public:
     // The rows, channel 1 first; `deviceNames` the names the device gave (or the loaded file holds),
     // shown beside the user's own, which win over them.

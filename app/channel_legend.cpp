@@ -1,5 +1,8 @@
 #include "app/channel_legend.h"
+
 #include "chart/gfx/canvas.h"
+#include <QCoreApplication>
+#include <QEvent>
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -15,8 +18,14 @@ constexpr int kGap = 8;
 
 TChannelLegend::TChannelLegend(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::ArrowCursor);
-    setToolTip(QStringLiteral("Klick: Kanal zeigen oder verbergen"));
+    setToolTip(QCoreApplication::translate("TChannelLegend", "Klick: Kanal zeigen oder verbergen"));
     hide();
+}
+
+void TChannelLegend::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        setToolTip(QCoreApplication::translate("TChannelLegend", "Klick: Kanal zeigen oder verbergen"));
+    QWidget::changeEvent(event);
 }
 
 int TChannelLegend::RowHeight() const {

@@ -33,6 +33,7 @@ public:
     std::function<void(int row)> OnToggle;
 
 protected:
+    void changeEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
 

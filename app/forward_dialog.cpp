@@ -13,10 +13,10 @@
 
 ForwardDialog::ForwardDialog(QWidget* parent, const QStringList& targets, const QString& device)
     : QDialog(parent) {
-    setWindowTitle(QStringLiteral("Weiterleiten"));
+    setWindowTitle(tr("Weiterleiten"));
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(QStringLiteral("Jeder Messwert der nächsten Erfassungen geht an diese Ziele, "
-                                            "aus dem Journal, so dass nichts verloren geht:"),
+    auto* intro = new QLabel(tr("Jeder Messwert der nächsten Erfassungen geht an diese Ziele, aus dem "
+                                "Journal, so dass nichts verloren geht:"),
                              this);
     intro->setWordWrap(true);
     layout->addWidget(intro);
@@ -25,10 +25,10 @@ ForwardDialog::ForwardDialog(QWidget* parent, const QStringList& targets, const 
     layout->addWidget(list_);
     auto* add = new QHBoxLayout;
     url_ = new QLineEdit(this);
-    url_->setPlaceholderText(QStringLiteral("mqtt://broker/labor/platz1 oder influx+http://db:8086/labor"));
+    url_->setPlaceholderText(tr("mqtt://broker/labor/platz1 oder influx+http://db:8086/labor"));
     url_->setMinimumWidth(url_->fontMetrics().horizontalAdvance(url_->placeholderText()) + 24);
-    auto* addButton = new QPushButton(QStringLiteral("Hinzufügen"), this);
-    remove_ = new QPushButton(QStringLiteral("Entfernen"), this);
+    auto* addButton = new QPushButton(tr("Hinzufügen"), this);
+    remove_ = new QPushButton(tr("Entfernen"), this);
     add->addWidget(url_, 1);
     add->addWidget(addButton);
     add->addWidget(remove_);
@@ -39,11 +39,9 @@ ForwardDialog::ForwardDialog(QWidget* parent, const QStringList& targets, const 
     layout->addWidget(problem_);
     auto* form = new QFormLayout;
     device_ = new QLineEdit(device, this);
-    form->addRow(QStringLiteral("Gerätename für die Datenbank:"), device_);
+    form->addRow(tr("Gerätename für die Datenbank:"), device_);
     layout->addLayout(form);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     layout->addWidget(buttons);
     connect(addButton, &QPushButton::clicked, this, [this] { AddTarget(); });
     connect(url_, &QLineEdit::returnPressed, this, [this] { AddTarget(); });
@@ -61,8 +59,8 @@ QString ForwardDialog::Refusal(const QString& url) {
     const std::optional<SourceUrl> parsed = ParseSourceUrl(url.trimmed().toStdString(), &error);
     if (!parsed) return QString::fromStdString(error);
     if (IsSourceKind(parsed->Type) && parsed->Type != SourceUrl::Kind::Mqtt)
-        return QStringLiteral("Ein Ziel ist eine URL mqtt://, mqtts://, influx+http://, influx+https:// oder "
-                              "influx+udp://");
+        return tr(
+            "Ein Ziel ist eine URL mqtt://, mqtts://, influx+http://, influx+https:// oder influx+udp://");
     return {};
 }
 
@@ -77,7 +75,7 @@ bool ForwardDialog::AddTarget() {
     const QString canonical =
         QString::fromStdString(SourceUrlText(*ParseSourceUrl(url.toStdString(), &error)));
     if (Targets().contains(canonical)) {
-        problem_->setText(QStringLiteral("%1 ist schon ein Ziel").arg(canonical));
+        problem_->setText(tr("%1 ist schon ein Ziel").arg(canonical));
         return false;
     }
     list_->addItem(canonical);

@@ -13,6 +13,7 @@ class QListWidget;
 class QPushButton;
 
 class ForwardDialog : public QDialog {
+    Q_OBJECT
 public:
     ForwardDialog(QWidget* parent, const QStringList& targets, const QString& device);
     QStringList Targets() const;

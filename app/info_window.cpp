@@ -2,6 +2,7 @@
 
 #include "app/version.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -17,8 +18,8 @@ TFormInfo::TFormInfo(QWidget* mainWindow, double scale)
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPixelSize(s(13));
     setFont(font);
-    const QStringList about = {QStringLiteral("Messwerte-Grafik für die serielle Schnittstelle"),
-                               QStringLiteral("Das Mevrant-Entwicklerteam"), QStringLiteral("Berlin"),
+    const QStringList about = {tr("Messwerte-Grafik für die serielle Schnittstelle"),
+                               tr("Das Mevrant-Entwicklerteam"), QStringLiteral("Berlin"),
                                QStringLiteral("https://mevrant.de")};
     // The design's width, or wider where the stand-in font runs wider than the design's: every line
     // is shown whole, and the rest stays centred in the wider window.
@@ -26,6 +27,7 @@ TFormInfo::TFormInfo(QWidget* mainWindow, double scale)
     int width = s(252);
     for (const QString& line : about) {
         lines.push_back(new QLabel(line, this));
+        lines_.push_back(lines.back());
         width = std::max(width, lines.back()->sizeHint().width() + s(16));
     }
     const int shift = (width - s(252)) / 2;
@@ -50,11 +52,20 @@ TFormInfo::TFormInfo(QWidget* mainWindow, double scale)
         y += 24;
     }
 
-    Button1 = new QPushButton(QStringLiteral("Close"), this);
+    Button1 = new QPushButton(tr("Close"), this);
     // The style may want a push button wider than the design's 75 pixels for its caption.
     Button1->setGeometry(s(96) + shift, s(208), std::max(s(75), Button1->sizeHint().width()), s(25));
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
     hide();
+}
+
+void TFormInfo::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        lines_[0]->setText(tr("Messwerte-Grafik für die serielle Schnittstelle"));
+        lines_[1]->setText(tr("Das Mevrant-Entwicklerteam"));
+        Button1->setText(tr("Close"));
+    }
+    QWidget::changeEvent(event);
 }
 
 void TFormInfo::Button1Click() {

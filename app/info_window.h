@@ -3,6 +3,8 @@
 
 #include <QWidget>
 
+#include <vector>
+
 class QLabel;
 class QPushButton;
 
@@ -19,6 +21,10 @@ public:
     // Shows the window centred on the main window.
     void ShowCentred();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     QWidget* main_;
+    std::vector<QLabel*> lines_; // the lines about the program, the translated ones first
 };

@@ -4,6 +4,7 @@
 #include "app/core/journal.h"
 #include "app/demo_device.h"
 #include "app/error_box.h"
+#include "app/language.h"
 #include "app/main_window.h"
 #include "app/qt_translations.h"
 #include "app/single_instance.h"
@@ -41,6 +42,11 @@ struct WindowOptions {
         QStringLiteral("answer"),
         QStringLiteral("With --demo: the simulated device answers MEAS? with one reading and "
                        "sends nothing else; the window asks it every 100 ms.")};
+    QCommandLineOption language{
+        QStringLiteral("language"),
+        QStringLiteral("The window's language: de (German, the default) or en (English). "
+                       "\"Sprache / Language\" in the menu switches it and is remembered."),
+        QStringLiteral("CODE")};
 
     void AddTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(QStringLiteral(
@@ -51,10 +57,11 @@ struct WindowOptions {
             "  mevrant render FILE.mvx -o FILE.bmp [--size WxH] [--xmax X] [--ymin Y] [--ymax Y] "
             "[--no-grid] [--log-y] [--time-axis]\n"
             "  mevrant csv FILE.mvx [-o FILE.csv]\n"
-            "  mevrant journal [--folder DIR]"));
+            "  mevrant journal [--folder DIR]\n"
+            "  mevrant forward RUN.mvx URL [--qos 0|1] [--json] [--device NAME] [--from TIME] [--to TIME]"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, port, baud, start, channels, answer});
+        parser.addOptions({demo, port, baud, start, channels, answer, language});
     }
 };
 
@@ -103,6 +110,12 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     options.AddTo(parser);
     parser.process(app);
+    const QString language = parser.value(options.language);
+    if (parser.isSet(options.language) && !Languages().contains(language)) {
+        std::fprintf(stderr, "mevrant: --language '%s' is none of %s\n", qPrintable(language),
+                     qPrintable(Languages().join(QStringLiteral(", "))));
+        return 1;
+    }
 
     SingleInstance guard;
     if (!guard.Acquire()) return 0;
@@ -133,6 +146,7 @@ int main(int argc, char** argv) {
     form.RememberSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                       QStringLiteral("mevrant"), QStringLiteral("mevrant")),
                           !parser.isSet(options.demo));
+    if (parser.isSet(options.language)) form.SetLanguage(language, false); // for this start only
     DemoDevice device;
     errorbox::Guard([&] {
         if (parser.isSet(options.demo)) {

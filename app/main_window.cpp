@@ -27,6 +27,7 @@
 #include "serial/host/comm_device.h"
 #include "serial/host/port_list.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -186,23 +187,44 @@ void TForm1::BuildControls() {
     client_->setBackgroundRole(QPalette::Button);
 
     // Menu.
-    QMenu* datei = menuBar()->addMenu(QStringLiteral("Datei"));
-    GrafikSpeichernBMP = datei->addAction(QStringLiteral("Grafik speichern als Bitmap (.bmp)"));
-    GrafikSpeichernPNG = datei->addAction(QStringLiteral("Grafik speichern als PNG (.png)"));
-    DatenExportierenCSV = datei->addAction(QStringLiteral("Daten exportieren als CSV (.csv)"));
-    ErfassungSpeichern = datei->addAction(QStringLiteral("Erfassung speichern"));
-    Erfassungladen = datei->addAction(QStringLiteral("Erfassung laden"));
-    LetzteErfassungen = datei->addMenu(QStringLiteral("Letzte Erfassungen"));
+    // Every caption is said in the chosen language, and again when it changes (Say).
+    const auto action = [this](QAction* a, const char* text) {
+        Say(text, [a](const QString& t) { a->setText(t); });
+        return a;
+    };
+    QMenu* datei = menuBar()->addMenu(QString());
+    Say(QT_TR_NOOP("Datei"), [datei](const QString& t) { datei->setTitle(t); });
+    GrafikSpeichernBMP =
+        action(datei->addAction(QString()), QT_TR_NOOP("Grafik speichern als Bitmap (.bmp)"));
+    GrafikSpeichernPNG = action(datei->addAction(QString()), QT_TR_NOOP("Grafik speichern als PNG (.png)"));
+    DatenExportierenCSV = action(datei->addAction(QString()), QT_TR_NOOP("Daten exportieren als CSV (.csv)"));
+    ErfassungSpeichern = action(datei->addAction(QString()), QT_TR_NOOP("Erfassung speichern"));
+    Erfassungladen = action(datei->addAction(QString()), QT_TR_NOOP("Erfassung laden"));
+    LetzteErfassungen = datei->addMenu(QString());
+    Say(QT_TR_NOOP("Letzte Erfassungen"), [this](const QString& t) { LetzteErfassungen->setTitle(t); });
     connect(LetzteErfassungen, &QMenu::aboutToShow, this, [this] { FillRecentRuns(); });
-    Einstellungen1 = datei->addAction(QStringLiteral("Beenden"));
-    Kanaele1 = menuBar()->addAction(QStringLiteral("Kanäle …"));
-    Senden1 = menuBar()->addAction(QStringLiteral("Senden"));
+    Einstellungen1 = action(datei->addAction(QString()), QT_TR_NOOP("Beenden"));
+    Kanaele1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Kanäle …"));
+    Senden1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Senden"));
     Senden1->setCheckable(true);
-    Weiterleiten1 = menuBar()->addAction(QStringLiteral("Weiterleiten …"));
-    MarkeSetzen = new QAction(QStringLiteral("Marke setzen"), this);
+    Weiterleiten1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Weiterleiten …"));
+    // "Sprache / Language" says itself in both, and each language by its own name.
+    QMenu* sprache = menuBar()->addMenu(QStringLiteral("Sprache / Language"));
+    auto* languages = new QActionGroup(this);
+    for (const auto& [code, name] : {std::pair{"de", "Deutsch"}, std::pair{"en", "English"}}) {
+        QAction* a = sprache->addAction(QString::fromUtf8(name));
+        a->setCheckable(true);
+        a->setChecked(QLatin1String(code) == QLatin1String("de"));
+        a->setData(QString::fromLatin1(code));
+        languages->addAction(a);
+        connect(a, &QAction::triggered, this,
+                [this, code = QString::fromLatin1(code)] { SetLanguage(code); });
+    }
+    LanguageActions = languages->actions();
+    MarkeSetzen = action(new QAction(this), QT_TR_NOOP("Marke setzen"));
     MarkeSetzen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     addAction(MarkeSetzen);
-    Info1 = menuBar()->addAction(QStringLiteral("Info"));
+    Info1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Info"));
     // Each menu command runs its handler; what escapes it goes to the error box.
     const std::pair<QAction*, void (TForm1::*)()> commands[] = {
         {GrafikSpeichernBMP, &TForm1::GrafikSpeichernBMPClick},
@@ -225,9 +247,9 @@ void TForm1::BuildControls() {
     Panel1 = new QFrame(client_);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setGeometry(0, 0, S(kDesignWidth), S(41));
-    const auto speedButton = [this](const QString& caption, const QIcon& icon, int x) {
+    const auto speedButton = [this](const char* caption, const QIcon& icon, int x) {
         auto* b = new QToolButton(Panel1);
-        b->setText(caption);
+        Say(caption, [b](const QString& t) { b->setText(t); });
         b->setIcon(icon);
         b->setIconSize(QSize(S(16), S(16)));
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -235,10 +257,10 @@ void TForm1::BuildControls() {
         b->setGeometry(S(x), 0, S(115), S(40));
         return b;
     };
-    StartButton = speedButton(QStringLiteral(" Start"), glyphs::Start(), 0);
-    StopButton = speedButton(QStringLiteral(" Stop"), glyphs::Stop(), 113);
-    ClearGraphButton = speedButton(QStringLiteral(" Clear Graph"), glyphs::ClearGraph(), 226);
-    ResetAxisButton = speedButton(QStringLiteral("Reset Axis"), glyphs::ResetAxis(), 339);
+    StartButton = speedButton(QT_TR_NOOP(" Start"), glyphs::Start(), 0);
+    StopButton = speedButton(QT_TR_NOOP(" Stop"), glyphs::Stop(), 113);
+    ClearGraphButton = speedButton(QT_TR_NOOP(" Clear Graph"), glyphs::ClearGraph(), 226);
+    ResetAxisButton = speedButton(QT_TR_NOOP("Reset Axis"), glyphs::ResetAxis(), 339);
     connect(StartButton, &QToolButton::clicked, this,
             [this] { errorbox::Guard([&] { StartButtonClick(); }); });
     connect(StopButton, &QToolButton::clicked, this, [this] { errorbox::Guard([&] { StopButtonClick(); }); });
@@ -247,70 +269,79 @@ void TForm1::BuildControls() {
     connect(ResetAxisButton, &QToolButton::clicked, this,
             [this] { errorbox::Guard([&] { ResetAxisButtonClick(); }); });
 
-    const auto label = [this](QWidget* parent, const QString& text, int x, int y) {
-        auto* l = new QLabel(text, parent);
+    const auto label = [this](QWidget* parent, const char* text, int x, int y) {
+        auto* l = new QLabel(parent);
         l->move(S(x), S(y));
-        l->adjustSize();
+        if (text)
+            Say(text, [l](const QString& t) {
+                l->setText(t);
+                l->adjustSize();
+            });
         return l;
     };
-    Label13 = label(Panel1, QStringLiteral("Aktiv"), 480, 11);
+    Label13 = label(Panel1, QT_TR_NOOP("Aktiv"), 480, 11);
     ComLed1 = new TComLed(Panel1);
     ComLed1->setGeometry(S(520), S(8), S(25), S(25));
     // The rate the device sends at, measured once a second during an acquisition (the window takes far
     // more than any serial device sends: it states no limit). Its width is fixed, so a new figure does
     // not move anything.
-    Label11 = label(Panel1, QString(), 656, 11);
+    Label11 = label(Panel1, nullptr, 656, 11);
     Label11->setFixedWidth(S(134));
     // How the view follows the data: beside the lamp and after the rate, where they stay usable while an
     // acquisition runs (the parameter groups are disabled then).
-    const auto viewCheck = [this](const QString& caption, int x, bool checked) {
-        auto* c = new QCheckBox(caption, Panel1);
+    const auto viewCheck = [this](const char* caption, int x, bool checked) {
+        auto* c = new QCheckBox(Panel1);
+        Say(caption, [c](const QString& t) { c->setText(t); });
         c->setGeometry(S(x), S(11), S(88), S(19));
         c->setChecked(checked);
         return c;
     };
-    FollowCheckBox = viewCheck(QStringLiteral("Mitlaufen"), 560, true);
-    YAutoCheckBox = viewCheck(QStringLiteral("Y auto"), 792, false);
+    FollowCheckBox = viewCheck(QT_TR_NOOP("Mitlaufen"), 560, true);
+    YAutoCheckBox = viewCheck(QT_TR_NOOP("Y auto"), 792, false);
     connect(FollowCheckBox, &QCheckBox::toggled, this,
             [this] { errorbox::Guard([&] { FollowCheckBoxClick(); }); });
     connect(YAutoCheckBox, &QCheckBox::toggled, this,
             [this] { errorbox::Guard([&] { YAutoCheckBoxClick(); }); });
 
     // Port group.
-    GroupBox1 = new QGroupBox(QStringLiteral("  Schnittstelle  "), client_);
+    GroupBox1 = new QGroupBox(client_);
+    Say(QT_TR_NOOP("  Schnittstelle  "), [this](const QString& t) { GroupBox1->setTitle(t); });
     GroupBox1->setGeometry(0, S(48), S(265), S(160));
     ComComboBox3 = new TComComboBox(GroupBox1);
     ComComboBox3->setGeometry(S(24), S(26), S(100), S(24));
-    label(GroupBox1, QStringLiteral("Schnittstelle"), 128, 31);
+    label(GroupBox1, QT_TR_NOOP("Schnittstelle"), 128, 31);
     ComComboBox1 = new TComComboBox(GroupBox1);
     ComComboBox1->setGeometry(S(24), S(60), S(100), S(24));
-    label(GroupBox1, QStringLiteral(" Baudrate"), 128, 63);
-    label(GroupBox1, QStringLiteral("Databits = 8"), 24, 90);
-    label(GroupBox1, QStringLiteral("Stopbits = 1"), 24, 111);
-    label(GroupBox1, QStringLiteral("Flowcontrol = none"), 24, 132);
+    label(GroupBox1, QT_TR_NOOP(" Baudrate"), 128, 63);
+    label(GroupBox1, QT_TR_NOOP("Databits = 8"), 24, 90);
+    label(GroupBox1, QT_TR_NOOP("Stopbits = 1"), 24, 111);
+    label(GroupBox1, QT_TR_NOOP("Flowcontrol = none"), 24, 132);
 
     // Graph parameter group.
-    GroupBox2 = new QGroupBox(QStringLiteral("  Graph Parameter "), client_);
+    GroupBox2 = new QGroupBox(client_);
+    Say(QT_TR_NOOP("  Graph Parameter "), [this](const QString& t) { GroupBox2->setTitle(t); });
     GroupBox2->setGeometry(0, S(210), S(265), S(297));
     const auto edit = [this](const QString& text, int y) {
         auto* e = new QLineEdit(text, GroupBox2);
         e->setGeometry(S(24), S(y), S(217), S(24));
         return e;
     };
-    label(GroupBox2, QStringLiteral("Roh-Daten Skalierungsfaktor"), 24, 24);
+    label(GroupBox2, QT_TR_NOOP("Roh-Daten Skalierungsfaktor"), 24, 24);
     DatSkaleEdit = edit(QStringLiteral("1"), 42);
-    label(GroupBox2, QStringLiteral("Daten Offset (nach Skalierung)"), 24, 71);
+    label(GroupBox2, QT_TR_NOOP("Daten Offset (nach Skalierung)"), 24, 71);
     DatOffsetEdit = edit(QStringLiteral("0"), 90);
-    label(GroupBox2, QStringLiteral("Graph X max"), 24, 119);
+    label(GroupBox2, QT_TR_NOOP("Graph X max"), 24, 119);
     GraphXmaxEdit = edit(QStringLiteral("100"), 137);
-    label(GroupBox2, QStringLiteral("Graph Y max"), 24, 166);
+    label(GroupBox2, QT_TR_NOOP("Graph Y max"), 24, 166);
     GraphYmaxEdit = edit(QStringLiteral("100"), 183);
-    label(GroupBox2, QStringLiteral("Graph Y min"), 24, 212);
+    label(GroupBox2, QT_TR_NOOP("Graph Y min"), 24, 212);
     GraphYminEdit = edit(QStringLiteral("0"), 229);
-    label(GroupBox2, QStringLiteral("Dezimaltrennung als Komma eingeben"), 16, 264);
+    label(GroupBox2, QT_TR_NOOP("Dezimaltrennung als Komma eingeben"), 16, 264);
 
     // Display group.
-    GroupBox3 = new QGroupBox(QStringLiteral(" Graphik Display mit Skalierung + Offset  "), client_);
+    GroupBox3 = new QGroupBox(client_);
+    Say(QT_TR_NOOP(" Graphik Display mit Skalierung + Offset  "),
+        [this](const QString& t) { GroupBox3->setTitle(t); });
     GroupBox3->setGeometry(S(456), S(48), S(417), S(89));
     Label10 = new ValueLabel(GroupBox3);
     QFont big(QStringLiteral("MS Sans Serif"));
@@ -319,19 +350,22 @@ void TForm1::BuildControls() {
     Label10->setGeometry(S(32), S(24), S(265), S(24));
     Label10->setMinimumWidth(S(233));
     Label10->setMaximumWidth(S(275));
-    const auto check = [this](const QString& caption, int y, bool checked) {
-        auto* c = new QCheckBox(caption, GroupBox3);
+    const auto check = [this](const char* caption, int y, bool checked) {
+        auto* c = new QCheckBox(GroupBox3);
+        Say(caption, [c](const QString& t) { c->setText(t); });
         c->setGeometry(S(305), S(y), S(97), S(17));
         c->setChecked(checked);
         return c;
     };
-    GridCheckBox1 = check(QStringLiteral(" Show Grid"), 10, true);
-    DoubleTicsCheckBox = check(QStringLiteral("DoubleTics"), 36, false);
-    LogCheckBox = check(QStringLiteral("Y  Log"), 63, false);
-    NormalRadioButton = new QRadioButton(QStringLiteral("Normal"), GroupBox3);
+    GridCheckBox1 = check(QT_TR_NOOP(" Show Grid"), 10, true);
+    DoubleTicsCheckBox = check(QT_TR_NOOP("DoubleTics"), 36, false);
+    LogCheckBox = check(QT_TR_NOOP("Y  Log"), 63, false);
+    NormalRadioButton = new QRadioButton(GroupBox3);
+    Say(QT_TR_NOOP("Normal"), [this](const QString& t) { NormalRadioButton->setText(t); });
     NormalRadioButton->setGeometry(S(32), S(64), S(113), S(17));
     NormalRadioButton->setChecked(true);
-    ZoomRadioButton = new QRadioButton(QStringLiteral("Zoom"), GroupBox3);
+    ZoomRadioButton = new QRadioButton(GroupBox3);
+    Say(QT_TR_NOOP("Zoom"), [this](const QString& t) { ZoomRadioButton->setText(t); });
     ZoomRadioButton->setGeometry(S(128), S(64), S(81), S(17));
     // A check box's handler runs whenever its state changes, also when the program changes it.
     connect(GridCheckBox1, &QCheckBox::toggled, this,
@@ -348,10 +382,15 @@ void TForm1::BuildControls() {
 
     // x as the sample number or the receive time, beside "Graph X max" whose unit it sets.
     XAxisComboBox = new QComboBox(GroupBox2);
-    XAxisComboBox->addItems({QStringLiteral("X: Messwert-Nr."), QStringLiteral("X: Zeit (s)")});
     // XY: the other channels against one of them.
-    for (int c = 1; c <= kMaxChannels; ++c)
-        XAxisComboBox->addItem(QStringLiteral("X: Kanal %1").arg(c));
+    for (int c = 0; c < 2 + kMaxChannels; ++c)
+        XAxisComboBox->addItem(QString());
+    Say(nullptr, [this](const QString&) {
+        XAxisComboBox->setItemText(0, tr("X: Messwert-Nr."));
+        XAxisComboBox->setItemText(1, tr("X: Zeit (s)"));
+        for (int c = 1; c <= kMaxChannels; ++c)
+            XAxisComboBox->setItemText(1 + c, tr("X: Kanal %1").arg(c));
+    });
     XAxisComboBox->setGeometry(S(120), S(113), S(121), S(22));
     connect(XAxisComboBox, &QComboBox::currentIndexChanged, this,
             [this] { errorbox::Guard([&] { XAxisComboBoxChange(); }); });
@@ -378,16 +417,15 @@ void TForm1::BuildControls() {
     // Raw-data pane: a log of the received lines, newest last.
     RichEdit1 = new TRawPane(client_);
     RichEdit1->setMaximumBlockCount(kPaneLines);
-    RichEdit1->setPlainText(QStringLiteral("Rohdaten ..."));
+    RichEdit1->setPlainText(tr("Rohdaten ..."));
 
     SendBar = new TSendBar(client_);
     SendBar->hide();
     EnableSending(false); // until Start opens the port
     markText_ = [this]() -> std::optional<QString> {
         bool ok = false;
-        const QString t = QInputDialog::getText(this, QStringLiteral("Marke setzen"),
-                                                QStringLiteral("Text der Marke (darf leer bleiben):"),
-                                                QLineEdit::Normal, {}, &ok);
+        const QString t = QInputDialog::getText(
+            this, tr("Marke setzen"), tr("Text der Marke (darf leer bleiben):"), QLineEdit::Normal, {}, &ok);
         return ok ? std::optional(t) : std::nullopt;
     };
     SendBar->OnSend = [this] { errorbox::Guard([&] { SendClick(); }); };
@@ -526,7 +564,7 @@ void TForm1::StartButtonClick() {
     ReadAxisFields(xmax, ymax, ymin);
 
     const CommandBytes init = SendBar->Init();
-    if (!init.Error.empty()) throw std::runtime_error("Beim Start senden: " + init.Error);
+    if (!init.Error.empty()) throw std::runtime_error(tr("Beim Start senden: ").toStdString() + init.Error);
     if (init.Bytes.empty())
         recording_->SetInitCommands({});
     else
@@ -541,11 +579,12 @@ void TForm1::StartButtonClick() {
         SetParameterGroupsEnabled(true);
         throw;
     }
-    PortStatusLabel->clear();
+    SayLive(PortStatusLabel, [] { return QString(); });
     PortStatusLabel->setToolTip({});
     if (RunJournal().Active()) {
         chartRun_ = QString::fromStdString(RunJournal().Path());
-        JournalStatusLabel->setText(QStringLiteral("Gesichert in %1").arg(QFileInfo(chartRun_).fileName()));
+        SayLive(JournalStatusLabel,
+                [file = QFileInfo(chartRun_).fileName()] { return tr("Gesichert in %1").arg(file); });
     }
     BeginForwarding();
 
@@ -561,7 +600,7 @@ void TForm1::StartButtonClick() {
     ApplyAxisRange(xmax, ymax, ymin);
     rateSamples_ = 0;
     rateClock_.start();
-    Label11->setText(QStringLiteral("0 Messwerte/s"));
+    Label11->setText(tr("%1 Messwerte/s").arg(0));
     rateTimer_->start();
     QApplication::processEvents();
 }
@@ -570,8 +609,8 @@ void TForm1::ShowRate() {
     const std::int64_t samples = Acq().State().SampleCount;
     const double seconds = static_cast<double>(rateClock_.restart()) / 1000;
     if (seconds <= 0) return;
-    Label11->setText(QStringLiteral("%1 Messwerte/s")
-                         .arg(std::llround(static_cast<double>(samples - rateSamples_) / seconds)));
+    Label11->setText(
+        tr("%1 Messwerte/s").arg(std::llround(static_cast<double>(samples - rateSamples_) / seconds)));
     rateSamples_ = samples;
 }
 
@@ -610,10 +649,10 @@ void TForm1::SourceStateChanged() {
     StartButton->setEnabled(!waiting);
     ComLed1->SetBlinking(waiting);
     if (waiting) {
-        PortStatusLabel->setText(
-            recording_->Losses() > 1
-                ? QStringLiteral("Warte auf das Gerät … (%1 × getrennt)").arg(recording_->Losses())
-                : QStringLiteral("Warte auf das Gerät …"));
+        SayLive(PortStatusLabel, [losses = recording_->Losses()] {
+            return losses > 1 ? tr("Warte auf das Gerät … (%1 × getrennt)").arg(losses)
+                              : tr("Warte auf das Gerät …");
+        });
         QString tip = QString::fromStdString(source_->Where());
         if (!recording_->LossMessage().empty())
             tip += QChar('\n') + QString::fromStdString(recording_->LossMessage());
@@ -621,11 +660,12 @@ void TForm1::SourceStateChanged() {
         if (!wasWaiting_) Kartex1->Redraw();
     } else if (wasWaiting_ && Acquiring()) {
         ComComboBox3->SyncToPort();
-        PortStatusLabel->setText(
-            QStringLiteral("Wieder verbunden (%1 × getrennt)").arg(recording_->Losses()));
+        SayLive(PortStatusLabel, [losses = recording_->Losses()] {
+            return tr("Wieder verbunden (%1 × getrennt)").arg(losses);
+        });
         PortStatusLabel->setToolTip(QString::fromStdString(source_->Where()));
     } else if (wasWaiting_) {
-        PortStatusLabel->clear(); // stopped while waiting
+        SayLive(PortStatusLabel, [] { return QString(); }); // stopped while waiting
     }
     wasWaiting_ = waiting;
 }
@@ -645,10 +685,9 @@ void TForm1::Received(int added) {
     if (added > 0) ShowValue();
     if (Acq().State().ValuesDropped && !droppedTold_) {
         droppedTold_ = true;
-        statusBar()->showMessage(QStringLiteral("Mehr als %1 Werte in einer Zeile: die weiteren werden "
-                                                "nicht gezeigt")
-                                     .arg(kMaxChannels),
-                                 10000);
+        statusBar()->showMessage(
+            tr("Mehr als %1 Werte in einer Zeile: die weiteren werden nicht gezeigt").arg(kMaxChannels),
+            10000);
     }
     ScheduleChartFrame();
 }
@@ -857,9 +896,8 @@ void TForm1::NoteOddFile(const QString& name) {
     const QString file = QFileInfo(name).fileName();
     statusBar()->showMessage(
         length < kChartItemSize
-            ? QStringLiteral("Die Datei %1 enthält keinen Messwert-Datensatz").arg(file)
-            : QStringLiteral(
-                  "Die Datei %1 endet in %2 Bytes, die kein ganzer Datensatz sind: sie sind nicht geladen")
+            ? tr("Die Datei %1 enthält keinen Messwert-Datensatz").arg(file)
+            : tr("Die Datei %1 endet in %2 Bytes, die kein ganzer Datensatz sind: sie sind nicht geladen")
                   .arg(file)
                   .arg(length % kChartItemSize),
         10000);
@@ -904,7 +942,8 @@ void TForm1::SendClick() {
     if (!command.Error.empty()) throw std::runtime_error(command.Error);
     const QString text = SendBar->CommandEdit->text();
     if (!recording_->Send(command.Bytes, text.isEmpty() ? "(Zeilenende)" : text.toStdString()))
-        throw std::runtime_error("Senden geht erst nach Start: die Schnittstelle ist nicht offen.");
+        throw std::runtime_error(
+            tr("Senden geht erst nach Start: die Schnittstelle ist nicht offen.").toStdString());
     SendBar->Remember(text);
 }
 
@@ -923,7 +962,8 @@ void TForm1::RepeatClick(bool on) {
 }
 
 void TForm1::MarkeSetzenClick() {
-    if (!Acquiring()) throw std::runtime_error("Eine Marke gehört zu einer Erfassung: erst Start.");
+    if (!Acquiring())
+        throw std::runtime_error(tr("Eine Marke gehört zu einer Erfassung: erst Start.").toStdString());
     const Acquisition::MarkPlace at = Acq().MarkNow(); // the moment asked at, not the moment answered
     const std::optional<QString> text = markText_();
     if (!text) return;

@@ -105,6 +105,7 @@ public:
     QAction* MarkeSetzen = nullptr;       // Ctrl+M
     QAction* Weiterleiten1 = nullptr;     // "Weiterleiten …": brokers and databases every sample goes to
     QLabel* ForwardStatusLabel = nullptr; // each forwarder's state and how far it is behind
+    QList<QAction*> LanguageActions;      // "Sprache / Language": Deutsch, English
     TSendBar* SendBar = nullptr;
 
     TComPort& ComPort1() { return *port_; }
@@ -202,13 +203,25 @@ public:
     void SetForwardDialog(ForwardDialogFn fn) { forwardDialog_ = std::move(fn); } // tests drive it
     void UpdateForwardStatus();
 
+    // The window's language, "de" (the default) or "en": switched at once, Qt's own texts with it, and
+    // remembered unless told otherwise.
+    void SetLanguage(const QString& code, bool remember = true);
+    const QString& Language() const { return language_; }
+
 protected:
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Says a caption (a source text, German) in the chosen language now and whenever it changes;
+    // a null text: set calls tr() itself.
+    void Say(const char* text, std::function<void(const QString&)> set);
+    // A label whose text is made anew when the language changes.
+    void SayLive(QLabel* label, std::function<QString()> text);
+    void Retranslate();
     void LayOut(); // pane, chart and send bar to the window's size
     void EnableSending(bool running);
     int S(int designPixels) const;
@@ -299,6 +312,10 @@ private:
     std::int64_t rateSamples_ = 0;
     std::uint64_t cutToldFor_ = ~std::uint64_t{0}; // the list whose file was cut short, once told
     void BeginForwarding();
+    std::vector<std::pair<const char*, std::function<void(const QString&)>>> captions_;
+    std::map<QLabel*, std::function<QString()>> liveTexts_;
+    QString language_ = QStringLiteral("de");
+    QString panePlaceholder_; // "Rohdaten ..." as the pane shows it in the chosen language
     std::unique_ptr<ForwardingSet> forwarding_;
     QStringList forwardUrls_;
     QString forwardDevice_;

@@ -61,7 +61,7 @@ void TForm1::KanaeleClick() {
         for (int column : {ChannelDialog::cScale, ChannelDialog::cOffset}) {
             QTableWidgetItem* item = dialog->Table()->item(0, column);
             item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-            item->setToolTip(QStringLiteral("Gilt ab dem nächsten Start"));
+            item->setToolTip(tr("Gilt ab dem nächsten Start"));
         }
     }
     connect(dialog, &QDialog::accepted, this, [this, dialog] {

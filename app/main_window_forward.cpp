@@ -34,8 +34,7 @@ void TForm1::WeiterleitenClick() {
     if (dialog.result() != QDialog::Accepted) return;
     dialog.AddTarget(); // a URL typed and not yet added counts too
     SetForwardTargets(dialog.Targets(), dialog.Device());
-    if (Acquiring())
-        statusBar()->showMessage(QStringLiteral("Die Ziele gelten ab dem nächsten Start"), 10000);
+    if (Acquiring()) statusBar()->showMessage(tr("Die Ziele gelten ab dem nächsten Start"), 10000);
 }
 
 // The targets of the run that begins now, each with its password or token where it needs one; a target
@@ -59,25 +58,23 @@ void TForm1::BeginForwarding() {
                 if (found.Secret) {
                     secret = QString::fromStdString(*found.Secret);
                 } else {
-                    const QString prompt = (IsInfluxBucket(*url) ? QStringLiteral("Token für %1:")
-                                                                 : QStringLiteral("Passwort für %1:"))
-                                               .arg(key);
+                    const QString prompt =
+                        (IsInfluxBucket(*url) ? tr("Token für %1:") : tr("Passwort für %1:")).arg(key);
                     if (askSecret_) {
                         secret = askSecret_(prompt);
                     } else {
                         bool ok = false;
-                        const QString typed = QInputDialog::getText(this, QStringLiteral("Weiterleiten"),
-                                                                    prompt, QLineEdit::Password, {}, &ok);
+                        const QString typed = QInputDialog::getText(this, tr("Weiterleiten"), prompt,
+                                                                    QLineEdit::Password, {}, &ok);
                         if (ok) secret = typed;
                     }
                     if (secret && found.StoreRuns) {
                         keepOnceTaken_.insert(key); // in the store once the target took it
                     } else if (secret) {
-                        statusBar()->showMessage(
-                            QStringLiteral("Kein Schlüsselbund: das Passwort für %1 bleibt "
-                                           "nur in dieser Sitzung im Speicher")
-                                .arg(key),
-                            10000);
+                        statusBar()->showMessage(tr("Kein Schlüsselbund: das Passwort für %1 bleibt nur in "
+                                                    "dieser Sitzung im Speicher")
+                                                     .arg(key),
+                                                 10000);
                     }
                 }
                 if (!secret) {
@@ -92,8 +89,7 @@ void TForm1::BeginForwarding() {
     }
     if (!without.isEmpty())
         statusBar()->showMessage(
-            QStringLiteral("Ohne Passwort nicht weitergeleitet: %1").arg(without.join(QStringLiteral(", "))),
-            10000);
+            tr("Ohne Passwort nicht weitergeleitet: %1").arg(without.join(QStringLiteral(", "))), 10000);
     forwarding_->SetTargets(std::move(targets));
     if (!forwarding_->Targets().empty() && RunJournal().Active()) forwarding_->Begin(RunJournal().Path());
     UpdateForwardStatus();
@@ -115,13 +111,12 @@ void TForm1::UpdateForwardStatus() {
             }
         }
         const QString kind = QString::fromStdString(s.Kind);
-        texts << (s.Connected ? QStringLiteral("%1: verbunden, %2 s zurück")
+        texts << (s.Connected ? tr("%1: verbunden, %2 s zurück")
                                     .arg(kind)
                                     .arg(static_cast<long long>(std::floor(s.LagSeconds)))
-                              : QStringLiteral("%1: getrennt, %2 Messwerte ausstehend")
+                              : tr("%1: getrennt, %2 Messwerte ausstehend")
                                     .arg(kind, german.toString(static_cast<qulonglong>(s.Pending))));
-        tips << QString::fromStdString(s.Target) +
-                    (s.Finishing ? QStringLiteral(" (beendete Erfassung)") : QString());
+        tips << QString::fromStdString(s.Target) + (s.Finishing ? tr(" (beendete Erfassung)") : QString());
     }
     ForwardStatusLabel->setText(texts.join(QStringLiteral(" · ")));
     ForwardStatusLabel->setToolTip(tips.join('\n'));

@@ -43,14 +43,13 @@ void TForm1::KeepJournal(const std::string& folder) {
     TrimJournal(folder, static_cast<std::size_t>(runs), static_cast<std::uint64_t>(gigabytes * 1e9));
     for (const JournalRun& r : ListJournalRuns(folder)) {
         if (!r.Unfinished) continue;
-        const QString question =
-            QStringLiteral(
-                "Die Erfassung vom %1 wurde nicht ordentlich beendet; %2 Messwerte sind gesichert.\n"
-                "Jetzt öffnen?")
-                .arg(QString::fromStdString(r.Name))
-                .arg(r.Records);
-        JournalStatusLabel->setText(
-            QStringLiteral("Nicht beendete Erfassung: %1").arg(QString::fromStdString(r.Name)));
+        const QString question = tr("Die Erfassung vom %1 wurde nicht ordentlich beendet; %2 Messwerte sind "
+                                    "gesichert.\nJetzt öffnen?")
+                                     .arg(QString::fromStdString(r.Name))
+                                     .arg(r.Records);
+        SayLive(JournalStatusLabel, [name = QString::fromStdString(r.Name)] {
+            return tr("Nicht beendete Erfassung: %1").arg(name);
+        });
         const bool open =
             ask_ ? ask_(question) : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
         if (TerminationRequested()) return; // not answered: offered again at the next start
@@ -66,21 +65,23 @@ void TForm1::OpenJournalRun(const QString& path) {
     chartRun_ = path;
     ChartLoaded();
     NoteOddFile(path);
-    JournalStatusLabel->setText(QStringLiteral("Geöffnet: %1").arg(QFileInfo(path).fileName()));
+    SayLive(JournalStatusLabel, [file = QFileInfo(path).fileName()] { return tr("Geöffnet: %1").arg(file); });
 }
 
 void TForm1::JournalSynced() {
     const std::uint64_t free = FreeBytes(journalFolder_);
     if (free < kLowSpace)
-        JournalStatusLabel->setText(QStringLiteral("Wenig Platz: %1 GB frei")
-                                        .arg(QLocale().toString(static_cast<double>(free) / 1e9, 'f', 2)));
+        SayLive(JournalStatusLabel, [free] {
+            return tr("Wenig Platz: %1 GB frei")
+                .arg(QLocale().toString(static_cast<double>(free) / 1e9, 'f', 2));
+        });
 }
 
 // Told once: the acquisition goes on in memory, unprotected. The fault is met while samples arrive; the
 // box opens after the receive handler returned, so the device is read on while it is open.
 void TForm1::JournalFault(const EJournalError& e) {
     chartRun_.clear();
-    JournalStatusLabel->setText(QStringLiteral("Nicht gesichert"));
+    SayLive(JournalStatusLabel, [] { return tr("Nicht gesichert"); });
     errorbox::ShowLater(QString::fromStdString(e.what()), {});
 }
 
@@ -88,17 +89,16 @@ void TForm1::FillRecentRuns() {
     LetzteErfassungen->clear();
     std::vector<JournalRun> runs =
         journalFolder_.empty() ? std::vector<JournalRun>{} : ListJournalRuns(journalFolder_);
-    if (runs.empty()) LetzteErfassungen->addAction(QStringLiteral("(keine)"))->setEnabled(false);
+    if (runs.empty()) LetzteErfassungen->addAction(tr("(keine)"))->setEnabled(false);
     for (auto r = runs.rbegin(); r != runs.rend(); ++r) {
         const QString name = QString::fromStdString(r->Name);
         // A run in progress has room reserved ahead of its samples: no count yet.
         QAction* a = LetzteErfassungen->addAction(
-            r->Running
-                ? QStringLiteral("%1   läuft").arg(name)
-                : QStringLiteral("%1   %2 Messwerte   %3")
-                      .arg(name)
-                      .arg(r->Records)
-                      .arg(r->Saved ? QStringLiteral("gespeichert") : QStringLiteral("nicht gespeichert")));
+            r->Running ? tr("%1   läuft").arg(name)
+                       : tr("%1   %2 Messwerte   %3")
+                             .arg(name)
+                             .arg(r->Records)
+                             .arg(r->Saved ? tr("gespeichert") : tr("nicht gespeichert")));
         a->setEnabled(!r->Running);
         const QString path = QString::fromStdString(r->Path);
         connect(a, &QAction::triggered, this,

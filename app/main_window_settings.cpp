@@ -3,6 +3,8 @@
 
 #include "app/main_window.h"
 
+#include "app/language.h"
+
 #include "app/send_bar.h"
 #include "serial/com_combo_box.h"
 #include "serial/core/comport.h"
@@ -102,14 +104,18 @@ void TForm1::LoadSettings() {
     apply("send/history", [&](const QVariant& v) { SendBar->SetHistory(v.toStringList()); });
     // Where every sample goes on to: URLs without a password (a hand-edited one that names no target
     // is passed over at Start).
+    apply("window/language", [&](const QVariant& v) {
+        if (!Languages().contains(v.toString())) throw std::invalid_argument("language");
+        if (v.toString() != language_) SetLanguage(v.toString());
+    });
     apply("forward/targets", [&](const QVariant& v) { forwardUrls_ = v.toStringList(); });
     apply("forward/device", [&](const QVariant& v) {
         if (!v.toString().isEmpty()) forwardDevice_ = v.toString();
     });
     if (!passedOver.isEmpty())
-        statusBar()->showMessage(QStringLiteral("Gespeicherte Einstellung nicht übernommen: %1")
-                                     .arg(passedOver.join(QStringLiteral(", "))),
-                                 10000);
+        statusBar()->showMessage(
+            tr("Gespeicherte Einstellung nicht übernommen: %1").arg(passedOver.join(QStringLiteral(", "))),
+            10000);
 }
 
 void TForm1::SaveSettings() {

@@ -131,24 +131,22 @@ void TForm1::UpdateStatus() {
         cut = k.SeriesStore(s).FileCut();
     if (cut && cutToldFor_ != k.SeriesStore(0).Generation()) {
         cutToldFor_ = k.SeriesStore(0).Generation();
-        statusBar()->showMessage(
-            QStringLiteral("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: "
-                           "was ihr fehlt, wird leer gezeigt"));
+        statusBar()->showMessage(tr("Die geladene Datei wurde verkürzt, während sie gezeigt wurde: was ihr "
+                                    "fehlt, wird leer gezeigt"));
     }
-    SetFieldText(*CountStatusLabel, QStringLiteral("Messwerte: %1").arg(ChartRecordCount(k)));
-    SetFieldText(*NoSampleStatusLabel,
-                 QStringLiteral("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
+    SetFieldText(*CountStatusLabel, tr("Messwerte: %1").arg(ChartRecordCount(k)));
+    SetFieldText(*NoSampleStatusLabel, tr("Zeilen ohne Messwert: %1").arg(Acq().State().NoSampleLines));
     // What the bar has left beside the other fields (and the size grip).
     const int room = width() - CountStatusLabel->sizeHint().width() -
                      NoSampleStatusLabel->sizeHint().width() - PortStatusLabel->sizeHint().width() -
                      JournalStatusLabel->sizeHint().width() - S(40);
     const SeriesView* first = view_.FirstShown();
-    QString caption = QStringLiteral("Im Bild: ");
+    QString caption = tr("Im Bild: ");
     if (first && view_.Series.size() > 1)
-        caption = QStringLiteral("Im Bild (%1): ")
+        caption = tr("Im Bild (%1): ")
                       .arg(ChannelLabel(first->Span, static_cast<int>(first - view_.Series.data())));
     if (!first || first->InView.Count == 0) {
-        SetFieldText(*ViewStatusLabel, QStringLiteral("Im Bild: keine Messwerte"), room);
+        SetFieldText(*ViewStatusLabel, tr("Im Bild: keine Messwerte"), room);
         return;
     }
     // Named, the figures are spaced as in the legend, so the line still fits a window of the first size.
@@ -169,7 +167,7 @@ QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
                            ? ::ChannelLabel(s.ChannelNames[c], s.ChannelUnits[c], 256)
                            : std::string();
     if (name.empty()) name = ChannelName(*Kartex1, channel);
-    return name.empty() ? QStringLiteral("Kanal %1").arg(index + 1) : DeviceText(name);
+    return name.empty() ? tr("Kanal %1").arg(index + 1) : DeviceText(name);
 }
 
 // The legend shows from two channels on: each one's colour, name, newest value, and min, max and mean

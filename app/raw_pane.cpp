@@ -640,10 +640,10 @@ void TRawPane::wheelEvent(QWheelEvent* event) {
 
 QMenu* TRawPane::createStandardContextMenu() {
     auto* menu = new QMenu(this);
-    QAction* copyAction = menu->addAction(QStringLiteral("Kopieren"), this, &TRawPane::copy);
+    QAction* copyAction = menu->addAction(tr("Kopieren"), this, &TRawPane::copy);
     copyAction->setShortcut(QKeySequence::Copy);
     copyAction->setEnabled(hasSelection());
-    QAction* all = menu->addAction(QStringLiteral("Alles markieren"), this, &TRawPane::selectAll);
+    QAction* all = menu->addAction(tr("Alles markieren"), this, &TRawPane::selectAll);
     all->setShortcut(QKeySequence::SelectAll);
     all->setEnabled(count_ > 0 && !(count_ == 1 && Line(0).isEmpty()));
     return menu;

@@ -22,38 +22,34 @@ TSendBar::TSendBar(QWidget* parent) : QFrame(parent) {
     rows->addLayout(second);
 
     CommandEdit = new QLineEdit(this);
-    CommandEdit->setPlaceholderText(QStringLiteral("Befehl, z. B. MEAS? oder \\x05"));
-    CommandEdit->setToolTip(
-        QStringLiteral("Text mit \\r, \\n, \\t, \\\\ und \\xNN, oder mit \"Hex\" Bytes wie FF 01 A3; "
-                       "↑ und ↓ holen frühere Befehle"));
     CommandEdit->installEventFilter(this);
     LineEndComboBox = new QComboBox(this);
-    LineEndComboBox->addItems({QStringLiteral("Kein Zeilenende"), QStringLiteral("CR"), QStringLiteral("LF"),
-                               QStringLiteral("CR LF")});
+    LineEndComboBox->addItems(
+        {QString(), QStringLiteral("CR"), QStringLiteral("LF"), QStringLiteral("CR LF")});
     LineEndComboBox->setCurrentIndex(3);
-    HexCheckBox = new QCheckBox(QStringLiteral("Hex"), this);
-    SendButton = new QPushButton(QStringLiteral("Senden"), this);
-    first->addWidget(new QLabel(QStringLiteral("Senden:"), this));
+    HexCheckBox = new QCheckBox(this);
+    SendButton = new QPushButton(this);
+    sendLabel_ = new QLabel(this);
+    first->addWidget(sendLabel_);
     first->addWidget(CommandEdit, 1);
     first->addWidget(LineEndComboBox);
     first->addWidget(HexCheckBox);
     first->addWidget(SendButton);
 
-    RepeatCheckBox = new QCheckBox(QStringLiteral("Wiederholen alle"), this);
+    RepeatCheckBox = new QCheckBox(this);
     RepeatSpinBox = new QSpinBox(this);
     RepeatSpinBox->setRange(10, 3600000);
     RepeatSpinBox->setValue(100);
     RepeatSpinBox->setSuffix(QStringLiteral(" ms"));
-    MarkButton = new QPushButton(QStringLiteral("Marke setzen"), this);
-    MarkButton->setToolTip(QStringLiteral("Strg+M: eine Marke mit Text an dieser Stelle der Erfassung"));
+    MarkButton = new QPushButton(this);
     InitEdit = new QLineEdit(this);
-    InitEdit->setToolTip(
-        QStringLiteral("Wird einmal gesendet, sobald die Schnittstelle offen ist, vor jeder Abfrage"));
     second->addWidget(RepeatCheckBox);
     second->addWidget(RepeatSpinBox);
     second->addWidget(MarkButton);
     second->addSpacing(8);
-    second->addWidget(new QLabel(QStringLiteral("Beim Start senden:"), this));
+    initLabel_ = new QLabel(this);
+    second->addWidget(initLabel_);
+    Retranslate();
     second->addWidget(InitEdit, 1);
 
     connect(SendButton, &QPushButton::clicked, this, [this] {
@@ -108,4 +104,24 @@ bool TSendBar::eventFilter(QObject* watched, QEvent* event) {
     browsing_ = std::max(next, -1);
     CommandEdit->setText(browsing_ < 0 ? own_ : history_[browsing_]);
     return true;
+}
+
+void TSendBar::Retranslate() {
+    CommandEdit->setPlaceholderText(tr("Befehl, z. B. MEAS? oder \\x05"));
+    CommandEdit->setToolTip(tr("Text mit \\r, \\n, \\t, \\\\ und \\xNN, oder mit \"Hex\" Bytes wie FF 01 A3; "
+                               "↑ und ↓ holen frühere Befehle"));
+    LineEndComboBox->setItemText(0, tr("Kein Zeilenende"));
+    HexCheckBox->setText(tr("Hex"));
+    SendButton->setText(tr("Senden"));
+    sendLabel_->setText(tr("Senden:"));
+    RepeatCheckBox->setText(tr("Wiederholen alle"));
+    MarkButton->setText(tr("Marke setzen"));
+    MarkButton->setToolTip(tr("Strg+M: eine Marke mit Text an dieser Stelle der Erfassung"));
+    InitEdit->setToolTip(tr("Wird einmal gesendet, sobald die Schnittstelle offen ist, vor jeder Abfrage"));
+    initLabel_->setText(tr("Beim Start senden:"));
+}
+
+void TSendBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) Retranslate();
+    QFrame::changeEvent(event);
 }

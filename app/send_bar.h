@@ -11,6 +11,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -45,8 +46,12 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    void Retranslate(); // every caption in the chosen language
+    QLabel* sendLabel_ = nullptr;
+    QLabel* initLabel_ = nullptr;
     QStringList history_;
     int browsing_ = -1; // the history entry the line shows, -1: the user's own text
     QString own_;       // what the user had typed before browsing

@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include <QCoreApplication>
+
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -122,6 +124,11 @@ QString SingleInstance::SilentHolderMessage() const {
 QString SingleInstance::SilentHolderStatus() const {
     QString who;
     if (holderPid_ > 0)
-        who = QStringLiteral(" (Prozess %1%2)").arg(holderPid_).arg(holderStopped_ ? ", angehalten" : "");
-    return QStringLiteral("Ein laufendes Mevrant%1 antwortet nicht; dieses Fenster läuft trotzdem.").arg(who);
+        who = QCoreApplication::translate("SingleInstance", " (Prozess %1%2)")
+                  .arg(holderPid_)
+                  .arg(holderStopped_ ? QCoreApplication::translate("SingleInstance", ", angehalten")
+                                      : QString());
+    return QCoreApplication::translate(
+               "SingleInstance", "Ein laufendes Mevrant%1 antwortet nicht; dieses Fenster läuft trotzdem.")
+        .arg(who);
 }

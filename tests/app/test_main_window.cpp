@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGroupBox>
@@ -31,6 +32,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSet>
 #include <QSettings>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -39,6 +41,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -122,17 +125,105 @@ TEST_F(MainWindow, StartsOnItsScreen) {
     EXPECT_TRUE(at.bottom() <= free.bottom() || at.top() == free.top()) << at.top() << " " << free.bottom();
 }
 
-TEST_F(MainWindow, NoCaptionIsClipped) {
-    form->Info1->trigger(); // the info window's captions as well
-    for (QWidget* w : form->findChildren<QWidget*>()) {
-        if (!w->isVisible() || !w->parentWidget()) continue;
-        QString text;
-        if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
-        if (auto* c = qobject_cast<QAbstractButton*>(w)) text = c->text();
-        if (text.isEmpty()) continue;
-        EXPECT_GE(w->width(), w->sizeHint().width()) << text.toStdString();
-        EXPECT_LE(w->geometry().right(), w->parentWidget()->width()) << text.toStdString();
+TEST_F(MainWindow, NoCaptionIsClippedInEitherLanguage) {
+    form->Info1->trigger();   // the info window's captions as well
+    form->Senden1->trigger(); // and the send bar's
+    for (const char* language : {"de", "en"}) {
+        form->SetLanguage(language, false);
+        QApplication::processEvents();
+        for (QWidget* w : form->findChildren<QWidget*>()) {
+            if (!w->isVisible() || !w->parentWidget()) continue;
+            QString text;
+            if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+            if (auto* c = qobject_cast<QAbstractButton*>(w)) text = c->text();
+            if (text.isEmpty()) continue;
+            EXPECT_GE(w->width(), w->sizeHint().width()) << language << ": " << text.toStdString();
+            EXPECT_LE(w->geometry().right(), w->parentWidget()->width())
+                << language << ": " << text.toStdString();
+        }
     }
+    form->SetLanguage("de", false);
+}
+
+namespace {
+// The German source texts whose English is another text, from the translation file.
+QSet<QString> GermanOnly() {
+    QFile ts(qEnvironmentVariable("MEVRANT_SOURCE_DIR") + "/translations/mevrant_en.ts");
+    EXPECT_TRUE(ts.open(QIODevice::ReadOnly));
+    QSet<QString> german;
+    QXmlStreamReader xml(&ts);
+    QString source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        if (xml.name() == QLatin1String("source")) source = xml.readElementText();
+        if (xml.name() == QLatin1String("translation") && xml.readElementText() != source) german << source;
+    }
+    return german;
+}
+
+// Every caption the window shows, its menus' and its own widgets'.
+QStringList Captions(TForm1& form) {
+    QStringList texts;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (auto* l = qobject_cast<QLabel*>(w)) texts << l->text() << l->toolTip();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) texts << b->text() << b->toolTip();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) texts << g->title();
+        if (auto* e = qobject_cast<QLineEdit*>(w)) texts << e->placeholderText() << e->toolTip();
+        if (auto* c = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < c->count(); ++i)
+                texts << c->itemText(i);
+    }
+    for (QAction* a : form.findChildren<QAction*>())
+        texts << a->text();
+    texts << form.RichEdit1->toPlainText();
+    texts.removeAll(QString());
+    return texts;
+}
+} // namespace
+
+// "Sprache / Language" switches every caption at once, Qt's own buttons with it, and is remembered; a
+// window started later speaks the remembered language.
+TEST_F(MainWindow, TheLanguageSwitchesAtOnceAndIsRemembered) {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    const QSet<QString> german = GermanOnly();
+    ASSERT_GT(german.size(), 50);
+    const auto switchTo = [&](const QString& code) {
+        for (QAction* a : form->LanguageActions)
+            if (a->data().toString() == code) a->trigger();
+        QApplication::processEvents();
+    };
+    const auto cancel = [] { // a standard button as Qt says it
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text().remove('&');
+    };
+    EXPECT_EQ(cancel(), "Abbrechen");
+    switchTo("en");
+    EXPECT_EQ(form->Language(), "en");
+    EXPECT_EQ(form->Kanaele1->text(), "Channels …");
+    EXPECT_EQ(form->FollowCheckBox->text(), "Follow");
+    EXPECT_EQ(form->GroupBox2->title(), "  Graph parameters ");
+    EXPECT_EQ(form->XAxisComboBox->itemText(0), "X: Sample no.");
+    EXPECT_EQ(form->SendBar->SendButton->text(), "Send");
+    EXPECT_EQ(cancel(), "Cancel");
+    for (const QString& text : Captions(*form))
+        EXPECT_FALSE(german.contains(text)) << "left German: " << text.toStdString();
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("window/language").toString(), "en");
+
+    auto later = std::make_unique<TForm1>();
+    later->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    EXPECT_EQ(later->Language(), "en");
+    EXPECT_EQ(later->StopButton->text(), " Stop");
+    EXPECT_EQ(later->Erfassungladen->text(), "Load acquisition");
+    later.reset();
+
+    switchTo("de");
+    EXPECT_EQ(form->Kanaele1->text(), "Kanäle …");
+    EXPECT_EQ(form->FollowCheckBox->text(), "Mitlaufen");
+    EXPECT_EQ(form->XAxisComboBox->itemText(0), "X: Messwert-Nr.");
+    EXPECT_EQ(cancel(), "Abbrechen");
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("window/language").toString(), "de");
 }
 
 // The value label paints its text on a kept picture of what lies beneath it: on screen it shows what a
