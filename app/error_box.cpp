@@ -1,5 +1,7 @@
 #include "app/error_box.h"
 
+#include "app/local_texts.h"
+
 #include "app/termination.h"
 
 #include <QApplication>
@@ -43,7 +45,9 @@ void SetShow(ShowFn fn) {
     Hook() = std::move(fn);
 }
 
-void Show(const QString& message, const QString& detail) {
+void Show(const QString& said, const QString& saidDetail) {
+    // What the plain layers said in German, in the window's language.
+    const QString message = LocalText(said), detail = LocalText(saidDetail);
     if (Hook()) {
         Hook()(message);
         return;

@@ -120,6 +120,29 @@
     </message>
 </context>
 <context>
+    <name>Messages</name>
+    <message>
+        <source>&apos;%1&apos; ist kein gültiger Gleitkommawert</source>
+        <translation>&apos;%1&apos; is not a valid floating point value</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; ist kein gültiger Integerwert</source>
+        <translation>&apos;%1&apos; is not a valid integer value</translation>
+    </message>
+    <message>
+        <source>Das Journal der Erfassung kann nicht angelegt werden: &quot;%1&quot;: %2. Die Erfassung läuft im Speicher weiter und ist nicht gegen Absturz gesichert.</source>
+        <translation>The acquisition&apos;s journal cannot be made: &quot;%1&quot;: %2. The acquisition goes on in memory and is not safe from a crash.</translation>
+    </message>
+    <message>
+        <source>Das Journal der Erfassung kann nicht geschrieben werden: &quot;%1&quot;: %2. Die Erfassung läuft im Speicher weiter und ist nicht gegen Absturz gesichert.</source>
+        <translation>The acquisition&apos;s journal cannot be written: &quot;%1&quot;: %2. The acquisition goes on in memory and is not safe from a crash.</translation>
+    </message>
+    <message>
+        <source>%1 gehört der Gruppe %2: `sudo usermod -aG %2 $USER`, dann neu anmelden</source>
+        <translation>%1 belongs to the group %2: `sudo usermod -aG %2 $USER`, then log in again</translation>
+    </message>
+</context>
+<context>
     <name>SingleInstance</name>
     <message>
         <source> (Prozess %1%2)</source>
