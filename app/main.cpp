@@ -16,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QSettings>
 #include <QStatusBar>
+#include <QUdpSocket>
 #include <QWidget>
 
 #include <cstdio>
@@ -42,6 +43,11 @@ struct WindowOptions {
         QStringLiteral("answer"),
         QStringLiteral("With --demo: the simulated device answers MEAS? with one reading and "
                        "sends nothing else; the window asks it every 100 ms.")};
+    QCommandLineOption network{
+        QStringLiteral("network"),
+        QStringLiteral(
+            "With --demo: a second simulated device sends its readings as UDP datagrams to 127.0.0.1, "
+            "read as a further source beside the port (for this start only).")};
     QCommandLineOption language{
         QStringLiteral("language"),
         QStringLiteral("The window's language: de (German, the default) or en (English). "
@@ -61,7 +67,7 @@ struct WindowOptions {
             "  mevrant forward RUN.mvx URL [--qos 0|1] [--json] [--device NAME] [--from TIME] [--to TIME]"));
         parser.addHelpOption();
         parser.addVersionOption();
-        parser.addOptions({demo, port, baud, start, channels, answer, language});
+        parser.addOptions({demo, port, baud, start, channels, answer, network, language});
     }
 };
 
@@ -147,7 +153,7 @@ int main(int argc, char** argv) {
                                                       QStringLiteral("mevrant"), QStringLiteral("mevrant")),
                           !parser.isSet(options.demo));
     if (parser.isSet(options.language)) form.SetLanguage(language, false); // for this start only
-    DemoDevice device;
+    DemoDevice device, networkDevice;
     errorbox::Guard([&] {
         if (parser.isSet(options.demo)) {
             QStringList args;
@@ -156,6 +162,16 @@ int main(int argc, char** argv) {
             if (parser.isSet(options.answer)) args << QStringLiteral("--answer");
             form.SelectPort(device.Start(args));
             if (parser.isSet(options.answer)) form.PollFromStart(QStringLiteral("MEAS?"), 100);
+            if (parser.isSet(options.network)) {
+                // A free port of this machine, for the listener the window opens at Start.
+                QUdpSocket probe;
+                probe.bind(QHostAddress::LocalHost, 0);
+                const QString at = QStringLiteral("127.0.0.1:%1").arg(probe.localPort());
+                probe.close();
+                networkDevice.Start({QStringLiteral("--udp"), at, QStringLiteral("--rate"),
+                                     QStringLiteral("20"), QStringLiteral("--wave"), QStringLiteral("walk")});
+                form.SetSources({QStringLiteral("udp://") + at}, false);
+            }
         }
         if (parser.isSet(options.port)) form.SelectPort(parser.value(options.port));
         if (parser.isSet(options.baud)) form.SelectBaudRate(parser.value(options.baud));

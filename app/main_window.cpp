@@ -14,6 +14,7 @@
 #include "app/recording.h"
 #include "app/send_bar.h"
 #include "app/serial_source.h"
+#include "app/source_mix.h"
 #include "app/termination.h"
 #include "app/value_label.h"
 #include "app/view_texts.h"
@@ -103,28 +104,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     for (int c = 0; c < kMaxChannels; ++c)
         channels_[static_cast<std::size_t>(c)].Color = ChannelColor(c);
     source_ = std::make_unique<SerialSource>(*port_);
-    recording_ = std::make_unique<Recording>(*source_, *sink_);
+    recording_ = MakeRecording(*sink_);
     sink_->OnChannelsChanged = [this](const AcquisitionState&) { DeviceNamed(); };
-    Recording& r = *recording_;
-    r.OnShown = [this](std::string_view raw, bool) { shown_ << DeviceText(raw); };
-    r.OnReceived = [this](int added) { Received(added); };
-    r.OnStateChanged = [this] { SourceStateChanged(); };
-    r.OnJournalFault = [this](const EJournalError& e) {
-        forwarding_->Freeze(); // the files hold no more than they hold now
-        JournalFault(e);
-    };
-    r.OnSynced = [this] { JournalSynced(); };
-    // The new run clears what showed the last one before anything is sent or comes.
-    r.OnRunBegins = [this] {
-        RichEdit1->clear();
-        HideReadOut();
-        Kartex1->ClearItems(); // each channel's list takes its colour with its first sample
-    };
-    r.OnMark = [this](const std::string& text) {
-        shown_ << QStringLiteral("» ") + QString::fromStdString(text);
-        AppendPane(std::exchange(shown_, {}));
-        ScheduleChartFrame();
-    };
     SetupChart();
     SetupPort();
     frameTimer_ = new QTimer(this);
@@ -162,11 +143,40 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     FormInfo = new TFormInfo(this, scale_);
 }
 
+// The serial port's recording, handing its samples to lists (the chart's, or the first lane of the
+// sources' mix), with every hook the window has on it.
+std::unique_ptr<Recording> TForm1::MakeRecording(ListSink& lists) {
+    auto made = std::make_unique<Recording>(*source_, lists);
+    Recording& r = *made;
+    r.OnShown = [this](std::string_view raw, bool) { shown_ << DeviceText(raw); };
+    r.OnReceived = [this](int added) { Received(added); };
+    r.OnStateChanged = [this] { SourceStateChanged(); };
+    r.OnJournalFault = [this](const EJournalError& e) {
+        forwarding_->Freeze(); // the files hold no more than they hold now
+        JournalFault(e);
+    };
+    r.OnSynced = [this] { JournalSynced(); };
+    // The new run clears what showed the last one before anything is sent or comes.
+    r.OnRunBegins = [this] {
+        RichEdit1->clear();
+        HideReadOut();
+        Kartex1->ClearItems(); // each channel's list takes its colour with its first sample
+    };
+    r.OnMark = [this](const std::string& text) {
+        shown_ << QStringLiteral("» ") + QString::fromStdString(text);
+        AppendPane(std::exchange(shown_, {}));
+        ScheduleChartFrame();
+    };
+    return made;
+}
+
 TForm1::~TForm1() {
     SetErrorReporter(ShowInErrorBox);
     forwarding_.reset(); // its threads end; what they had acknowledged is kept beside the runs
     // Close the port before the chart and the controls it feeds are gone.
+    extras_.clear();
     recording_.reset();
+    mix_.reset();
     source_.reset();
     if (port_) {
         try {
@@ -207,6 +217,7 @@ void TForm1::BuildControls() {
     Kanaele1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Kanäle …"));
     Senden1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Senden"));
     Senden1->setCheckable(true);
+    Quellen1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Quellen …"));
     Weiterleiten1 = action(menuBar()->addAction(QString()), QT_TR_NOOP("Weiterleiten …"));
     // "Sprache / Language" says itself in both, and each language by its own name.
     QMenu* sprache = menuBar()->addMenu(QStringLiteral("Sprache / Language"));
@@ -235,6 +246,7 @@ void TForm1::BuildControls() {
         {Einstellungen1, &TForm1::Einstellungen1Click},
         {Kanaele1, &TForm1::KanaeleClick},
         {Senden1, &TForm1::Senden1Click},
+        {Quellen1, &TForm1::QuellenClick},
         {Weiterleiten1, &TForm1::WeiterleitenClick},
         {MarkeSetzen, &TForm1::MarkeSetzenClick},
         {Info1, &TForm1::Info1Click},
@@ -407,6 +419,9 @@ void TForm1::BuildControls() {
     PortStatusLabel = new QLabel(this);
     PortStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
     statusBar()->addPermanentWidget(PortStatusLabel);
+    SourcesStatusLabel = new QLabel(this);
+    SourcesStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
+    statusBar()->addPermanentWidget(SourcesStatusLabel);
     ForwardStatusLabel = new QLabel(this);
     ForwardStatusLabel->setContentsMargins(S(4), 0, S(16), 0);
     statusBar()->addPermanentWidget(ForwardStatusLabel);
@@ -563,6 +578,7 @@ void TForm1::StartButtonClick() {
     float xmax, ymax, ymin;
     ReadAxisFields(xmax, ymax, ymin);
 
+    PrepareSources(); // the port's recording reads alone, or as the first of the sources
     const CommandBytes init = SendBar->Init();
     if (!init.Error.empty()) throw std::runtime_error(tr("Beim Start senden: ").toStdString() + init.Error);
     if (init.Bytes.empty())
@@ -575,7 +591,9 @@ void TForm1::StartButtonClick() {
     chartRun_.clear();
     try {
         recording_->Start(); // only an opened port starts a new acquisition
+        StartSources();      // and every further source opened
     } catch (...) {
+        if (recording_->Running()) recording_->Stop();
         SetParameterGroupsEnabled(true);
         throw;
     }
@@ -596,6 +614,10 @@ void TForm1::StartButtonClick() {
     AcquisitionState& s = Acq().State();
     s.DataScale = scale;
     s.DataOffset = offset;
+    for (ExtraSource& x : extras_) { // the fields apply to every source's channels
+        x.Run->Acq().State().DataScale = scale;
+        x.Run->Acq().State().DataOffset = offset;
+    }
     LoadChannelSettings(); // the device's own channel settings, with the run's first sample
     ApplyAxisRange(xmax, ymax, ymin);
     rateSamples_ = 0;
@@ -632,6 +654,7 @@ void TForm1::EndAcquisition() {
         forwarding_->Tell(*Kartex1);
         left = forwarding_->End(0.5);
     };
+    StopSources(); // their last lines go into the journal the port's recording ends
     const Recording::Ended ended = recording_->Stop(); // takes a pending line and ends the journal's run
     recording_->OnEnding = nullptr;
     if (ended.Whole && !left.empty()) forwarding_->Finish(ended.Run, left);

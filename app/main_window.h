@@ -6,6 +6,7 @@
 #include "app/core/acquisition.h"
 #include "app/core/conversions.h"
 #include "app/core/journal.h"
+#include "app/core/source_url.h"
 #include "app/main_chart.h"
 #include "app/recording.h"
 #include "app/serial_source.h"
@@ -103,6 +104,8 @@ public:
     QAction* Kanaele1 = nullptr;          // "Kanäle …": the channel table
     QAction* Senden1 = nullptr;           // "Senden": shows the bar for talking to the device
     QAction* MarkeSetzen = nullptr;       // Ctrl+M
+    QAction* Quellen1 = nullptr;          // "Quellen …": network sources read beside the serial port
+    QLabel* SourcesStatusLabel = nullptr; // where the further sources listen or read, and their state
     QAction* Weiterleiten1 = nullptr;     // "Weiterleiten …": brokers and databases every sample goes to
     QLabel* ForwardStatusLabel = nullptr; // each forwarder's state and how far it is behind
     QList<QAction*> LanguageActions;      // "Sprache / Language": Deutsch, English
@@ -194,6 +197,14 @@ public:
     // store, else it is asked for (AskSecret) at Start and kept in memory for the session (and in the
     // store once the target took it, where one runs).
     void WeiterleitenClick();
+    // Further sources: UDP listeners, TCP servers, broker topics (URLs), read beside the serial port in
+    // every run from the next Start on, their channels numbered after the port's as they first show and
+    // named "source/channel"; remembered. A broker's password is asked for as a target's is.
+    void QuellenClick();
+    void SetSources(const QStringList& urls, bool remember = true);
+    const QStringList& Sources() const { return sourceUrls_; }
+    using SourceDialogFn = std::function<void(class SourceDialog&)>;
+    void SetSourceDialog(SourceDialogFn fn) { sourceDialog_ = std::move(fn); } // tests drive it
     void SetForwardTargets(const QStringList& urls, const QString& device);
     const QStringList& ForwardUrls() const { return forwardUrls_; }
     const QString& ForwardDevice() const { return forwardDevice_; }
@@ -312,6 +323,22 @@ private:
     std::int64_t rateSamples_ = 0;
     std::uint64_t cutToldFor_ = ~std::uint64_t{0}; // the list whose file was cut short, once told
     void BeginForwarding();
+    std::unique_ptr<Recording> MakeRecording(ListSink& lists);
+    void PrepareSources();
+    void StartSources();
+    void StopSources();
+    void UpdateSourcesStatus();
+    std::optional<QString> SecretFor(const SourceUrl& url);
+    QStringList sourceUrls_;
+    bool rememberSources_ = true;
+    SourceDialogFn sourceDialog_;
+    std::unique_ptr<class SourceMix> mix_; // with further sources: the port's recording is its first lane
+    struct ExtraSource {
+        SourceUrl Url;
+        std::unique_ptr<ByteSource> Reader;
+        std::unique_ptr<Recording> Run;
+    };
+    std::vector<ExtraSource> extras_;
     std::vector<std::pair<const char*, std::function<void(const QString&)>>> captions_;
     std::map<QLabel*, std::function<QString()>> liveTexts_;
     QString language_ = QStringLiteral("de");

@@ -32,9 +32,40 @@ void TForm1::WeiterleitenClick() {
         return;
     }
     if (dialog.result() != QDialog::Accepted) return;
-    dialog.AddTarget(); // a URL typed and not yet added counts too
+    dialog.AddUrl(); // a URL typed and not yet added counts too
     SetForwardTargets(dialog.Targets(), dialog.Device());
     if (Acquiring()) statusBar()->showMessage(tr("Die Ziele gelten ab dem nächsten Start"), 10000);
+}
+
+// The password (or a bucket's token) of a URL's user: the session's, the secret store's, else asked
+// for (and kept in the store once the far end took it, where one runs). nullopt: not given.
+std::optional<QString> TForm1::SecretFor(const SourceUrl& url) {
+    const QString key = QString::fromStdString(SourceServerText(url));
+    if (const auto kept = secretsInMemory_.find(key); kept != secretsInMemory_.end()) return kept->second;
+    const secrets::Found found = secrets::Read(key.toStdString());
+    std::optional<QString> secret;
+    if (found.Secret) {
+        secret = QString::fromStdString(*found.Secret);
+    } else {
+        const QString prompt = (IsInfluxBucket(url) ? tr("Token für %1:") : tr("Passwort für %1:")).arg(key);
+        if (askSecret_) {
+            secret = askSecret_(prompt);
+        } else {
+            bool ok = false;
+            const QString typed =
+                QInputDialog::getText(this, tr("Weiterleiten"), prompt, QLineEdit::Password, {}, &ok);
+            if (ok) secret = typed;
+        }
+        if (secret && found.StoreRuns)
+            keepOnceTaken_.insert(key); // in the store once the far end took it
+        else if (secret)
+            statusBar()->showMessage(
+                tr("Kein Schlüsselbund: das Passwort für %1 bleibt nur in dieser Sitzung im Speicher")
+                    .arg(key),
+                10000);
+    }
+    if (secret) secretsInMemory_[key] = *secret;
+    return secret;
 }
 
 // The targets of the run that begins now, each with its password or token where it needs one; a target
@@ -50,40 +81,12 @@ void TForm1::BeginForwarding() {
         t.Url = *url;
         t.Device = forwardDevice_.toStdString();
         if (!url->User.empty() || IsInfluxBucket(*url)) {
-            const QString key = QString::fromStdString(SourceServerText(*url));
-            auto kept = secretsInMemory_.find(key);
-            if (kept == secretsInMemory_.end()) {
-                const secrets::Found found = secrets::Read(key.toStdString());
-                std::optional<QString> secret;
-                if (found.Secret) {
-                    secret = QString::fromStdString(*found.Secret);
-                } else {
-                    const QString prompt =
-                        (IsInfluxBucket(*url) ? tr("Token für %1:") : tr("Passwort für %1:")).arg(key);
-                    if (askSecret_) {
-                        secret = askSecret_(prompt);
-                    } else {
-                        bool ok = false;
-                        const QString typed = QInputDialog::getText(this, tr("Weiterleiten"), prompt,
-                                                                    QLineEdit::Password, {}, &ok);
-                        if (ok) secret = typed;
-                    }
-                    if (secret && found.StoreRuns) {
-                        keepOnceTaken_.insert(key); // in the store once the target took it
-                    } else if (secret) {
-                        statusBar()->showMessage(tr("Kein Schlüsselbund: das Passwort für %1 bleibt nur in "
-                                                    "dieser Sitzung im Speicher")
-                                                     .arg(key),
-                                                 10000);
-                    }
-                }
-                if (!secret) {
-                    without << text;
-                    continue;
-                }
-                kept = secretsInMemory_.emplace(key, *secret).first;
+            const std::optional<QString> secret = SecretFor(*url);
+            if (!secret) {
+                without << text;
+                continue;
             }
-            t.Password = kept->second.toStdString();
+            t.Password = secret->toStdString();
         }
         targets.push_back(std::move(t));
     }

@@ -109,6 +109,7 @@ void TForm1::LoadSettings() {
         if (v.toString() != language_) SetLanguage(v.toString());
     });
     apply("forward/targets", [&](const QVariant& v) { forwardUrls_ = v.toStringList(); });
+    apply("sources/extra", [&](const QVariant& v) { sourceUrls_ = v.toStringList(); });
     apply("forward/device", [&](const QVariant& v) {
         if (!v.toString().isEmpty()) forwardDevice_ = v.toString();
     });
@@ -143,6 +144,7 @@ void TForm1::SaveSettings() {
     st.setValue("send/init", SendBar->InitEdit->text());
     st.setValue("send/history", SendBar->History());
     st.setValue("forward/targets", forwardUrls_);
+    if (rememberSources_) st.setValue("sources/extra", sourceUrls_);
     st.setValue("forward/device", forwardDevice_);
     st.sync();
 }

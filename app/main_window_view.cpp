@@ -6,6 +6,7 @@
 #include "app/core/follow.h"
 #include "app/main_chart.h"
 #include "app/main_window.h"
+#include "app/source_mix.h"
 #include "app/view_texts.h"
 #include "chart/core/paint_suppression.h"
 #include "chart/kartex.h"
@@ -139,6 +140,7 @@ void TForm1::UpdateStatus() {
     // What the bar has left beside the other fields (and the size grip).
     const int room = width() - CountStatusLabel->sizeHint().width() -
                      NoSampleStatusLabel->sizeHint().width() - PortStatusLabel->sizeHint().width() -
+                     SourcesStatusLabel->sizeHint().width() - ForwardStatusLabel->sizeHint().width() -
                      JournalStatusLabel->sizeHint().width() - S(40);
     const SeriesView* first = view_.FirstShown();
     QString caption = tr("Im Bild: ");
@@ -159,7 +161,8 @@ std::vector<ChannelSpan> TForm1::Channels() const {
 }
 
 QString TForm1::ChannelLabel(const ChannelSpan& channel, int index) const {
-    const AcquisitionState& s = Acq().State();
+    // With further sources the mix numbers and names the chart's channels ("2/temp").
+    const AcquisitionState& s = mix_ ? mix_->Merged() : Acq().State();
     // A loaded file's names are its records' own; the acquisition's are longer than a record takes.
     const auto c = static_cast<std::size_t>(channel.Class);
     std::string name = !chartLoaded_ && Kartex1->SeriesCount() > 1 && channel.Class < kMaxChannels &&

@@ -103,20 +103,12 @@
         <translation>Add</translation>
     </message>
     <message>
-        <source>Entfernen</source>
-        <translation>Remove</translation>
-    </message>
-    <message>
         <source>Gerätename für die Datenbank:</source>
         <translation>Device name for the database:</translation>
     </message>
     <message>
         <source>Ein Ziel ist eine URL mqtt://, mqtts://, influx+http://, influx+https:// oder influx+udp://</source>
         <translation>A target is an mqtt://, mqtts://, influx+http://, influx+https:// or influx+udp:// URL</translation>
-    </message>
-    <message>
-        <source>%1 ist schon ein Ziel</source>
-        <translation>%1 is already a target</translation>
     </message>
 </context>
 <context>
@@ -155,6 +147,33 @@
     <message>
         <source>Ein laufendes Mevrant%1 antwortet nicht; dieses Fenster läuft trotzdem.</source>
         <translation>A running Mevrant%1 does not answer; this window runs all the same.</translation>
+    </message>
+</context>
+<context>
+    <name>SourceDialog</name>
+    <message>
+        <source>Die nächsten Erfassungen lesen diese Quellen zusammen; die Kanäle jeder Quelle heißen Quelle/Kanal. Ein Empfänger lauscht auf 127.0.0.1, wenn keine Adresse genannt ist:</source>
+        <translation>The next acquisitions read these sources together; each source&apos;s channels are named source/channel. A listener listens on 127.0.0.1 unless an address is named:</translation>
+    </message>
+    <message>
+        <source>udp://:5000, tcp://bruecke:23 oder mqtt://broker/labor/#</source>
+        <translation>udp://:5000, tcp://bridge:23 or mqtt://broker/lab/#</translation>
+    </message>
+    <message>
+        <source>Quelle hinzufügen</source>
+        <translation>Add source</translation>
+    </message>
+    <message>
+        <source>1: Schnittstelle %1</source>
+        <translation>1: serial port %1</translation>
+    </message>
+    <message>
+        <source>Quellen</source>
+        <translation>Sources</translation>
+    </message>
+    <message>
+        <source>Eine Quelle neben der Schnittstelle ist eine URL udp://, tcp://, mqtt:// oder mqtts://</source>
+        <translation>A source beside the serial port is a udp://, tcp://, mqtt:// or mqtts:// URL</translation>
     </message>
 </context>
 <context>
@@ -507,6 +526,30 @@ Open it now?</translation>
         <source>Kanal %1</source>
         <translation>Channel %1</translation>
     </message>
+    <message>
+        <source>Quellen …</source>
+        <translation>Sources …</translation>
+    </message>
+    <message>
+        <source>Die Quellen gelten ab dem nächsten Start</source>
+        <translation>The sources apply from the next Start</translation>
+    </message>
+    <message>
+        <source>Ohne Passwort nicht gelesen: %1</source>
+        <translation>Not read without a password: %1</translation>
+    </message>
+    <message>
+        <source>%1: wartet auf %2 …</source>
+        <translation>%1: waiting for %2 …</translation>
+    </message>
+    <message>
+        <source>%1: lauscht auf %2</source>
+        <translation>%1: listening on %2</translation>
+    </message>
+    <message>
+        <source>%1: liest %2</source>
+        <translation>%1: reading %2</translation>
+    </message>
 </context>
 <context>
     <name>TFormInfo</name>
@@ -579,6 +622,17 @@ Open it now?</translation>
     <message>
         <source>Beim Start senden:</source>
         <translation>Send at start:</translation>
+    </message>
+</context>
+<context>
+    <name>UrlListDialog</name>
+    <message>
+        <source>Entfernen</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>%1 ist schon in der Liste</source>
+        <translation>%1 is already in the list</translation>
     </message>
 </context>
 </TS>

@@ -39,13 +39,13 @@ TEST(WindowForward, EverySampleReachesTheDatabaseAndTheStatusBarTellsTheOutage) 
     form->SetForwardDialog([&](ForwardDialog& d) {
         for (const char* refused : {"udp://127.0.0.1:5000", "influx+http://db", "nonsense://x"}) {
             d.UrlEdit()->setText(refused);
-            EXPECT_FALSE(d.AddTarget()) << refused;
+            EXPECT_FALSE(d.AddUrl()) << refused;
             EXPECT_FALSE(d.Problem()->text().isEmpty()) << refused;
         }
         d.UrlEdit()->setText(url.chopped(4) + "/lab/"); // the same target, written otherwise
-        EXPECT_TRUE(d.AddTarget()) << d.Problem()->text().toStdString();
+        EXPECT_TRUE(d.AddUrl()) << d.Problem()->text().toStdString();
         d.UrlEdit()->setText(url);
-        EXPECT_FALSE(d.AddTarget()); // already there
+        EXPECT_FALSE(d.AddUrl()); // already there
         d.DeviceEdit()->setText("window rig");
         d.accept();
     });

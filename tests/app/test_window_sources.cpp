@@ -1,0 +1,107 @@
+// The window reading a network source beside its serial port, through its real widgets: a UDP
+// listener set in "Quellen" (sources that are no network source refused, saying why), a simulated
+// device of two channels and datagrams from the test in one run, every sample of both in the chart
+// under its source's name, the status bar saying where the listener listens, and the journal's run
+// holding every channel.
+#include "app/channel_legend.h"
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "app/source_dialog.h"
+#include "chart/core/item_file.h"
+#include "chart/kartex.h"
+#include "sim_process.h"
+#include "tests/wait.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <gtest/gtest.h>
+
+TEST(WindowSources, AUdpSourceBesideThePortKeepsEverySampleOfBoth) {
+    QStringList errors;
+    errorbox::SetShow([&](const QString& m) { errors << m; });
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    auto form = std::make_unique<TForm1>();
+    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    form->KeepJournal(dir.filePath("journal").toStdString());
+    form->show();
+    quint16 port = 0;
+    {
+        QUdpSocket probe;
+        ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+        port = probe.localPort();
+    }
+    const QString listener = QString("udp://127.0.0.1:%1").arg(port);
+    form->SetSourceDialog([&](SourceDialog& d) {
+        for (const char* refused : {"/dev/ttyS0", "influx+http://db/lab", "tcp://:23"}) {
+            d.UrlEdit()->setText(refused);
+            EXPECT_FALSE(d.AddUrl()) << refused;
+            EXPECT_FALSE(d.Problem()->text().isEmpty()) << refused;
+        }
+        d.UrlEdit()->setText(QString("udp://:%1").arg(port)); // on this machine unless told
+        EXPECT_TRUE(d.AddUrl()) << d.Problem()->text().toStdString();
+        d.accept();
+    });
+    form->QuellenClick();
+    ASSERT_EQ(form->Sources(), QStringList{listener});
+    EXPECT_EQ(QSettings(ini, QSettings::IniFormat).value("sources/extra").toStringList(),
+              QStringList{listener});
+
+    constexpr int kLines = 300, kDatagrams = 100;
+    SimProcess sim({"--channels", "2", "--count", QString::number(kLines), "--rate", "1000", "--wave", "ramp",
+                    "--decimals", "0"});
+    form->SelectPort(sim.Path());
+    form->StartButtonClick();
+    ASSERT_TRUE(form->Acquiring()) << errors.join("; ").toStdString();
+    EXPECT_EQ(form->SourcesStatusLabel->text(), "2: lauscht auf " + listener);
+    TKartex& k = *form->Kartex1;
+    // The port's channels first show, then the listener's: it numbers after them.
+    ASSERT_TRUE(WaitUntilHolds([&] { return k.SeriesCount() == 2 && k.SeriesStore(1).ItemCount() > 0; }, 20));
+    QUdpSocket sender;
+    for (int i = 0; i < kDatagrams; ++i) {
+        sender.writeDatagram("temp:" + QByteArray::number(1000 + i) + "\n", QHostAddress::LocalHost, port);
+        QApplication::processEvents();
+    }
+    ASSERT_TRUE(WaitUntilHolds(
+        [&] {
+            return k.SeriesCount() == 3 && k.SeriesStore(0).ItemCount() == kLines &&
+                   k.SeriesStore(1).ItemCount() == kLines && k.SeriesStore(2).ItemCount() == kDatagrams;
+        },
+        20))
+        << k.SeriesStore(0).ItemCount() << " " << k.SeriesStore(1).ItemCount() << " "
+        << k.SeriesStore(2).ItemCount();
+    for (int i = 0; i < kDatagrams; ++i)
+        ASSERT_EQ(k.SeriesStore(2).Item(i).Y, 1000 + i) << i;
+    QApplication::processEvents();
+    const TChannelLegend& legend = *form->Legend;
+    ASSERT_EQ(legend.Rows().size(), 3u);
+    EXPECT_EQ(legend.Rows()[0].Name, "1/1");
+    EXPECT_EQ(legend.Rows()[2].Name, "2/temp");
+    const std::string run = form->RunJournal().Path();
+    form->StopButtonClick();
+    EXPECT_TRUE(form->SourcesStatusLabel->text().isEmpty()) << form->SourcesStatusLabel->text().toStdString();
+
+    // The run in the journal, finished: every channel of both sources, in its place.
+    const ItemFileReader file(run);
+    const auto ranges = ChannelRanges(file);
+    ASSERT_EQ(ranges.size(), 3u);
+    std::uint64_t samples = 0;
+    for (const auto& [from, to] : ranges)
+        for (std::uint64_t i = from; i < to; ++i)
+            samples += IsEventMark(file.Record(i)) ? 0 : 1;
+    EXPECT_EQ(samples, 2u * kLines + kDatagrams);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    form.reset();
+    errorbox::SetShow({});
+}
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
