@@ -118,11 +118,13 @@ Recording::Ended Recording::Stop() {
 }
 
 void Recording::Received(std::string_view bytes) {
+    if (state_ == State::Waiting && source_.IsOpen()) Back();
     if (state_ != State::Running) return;
     Took(acquisition_.Receive(bytes, *fan_, OnShown));
 }
 
 void Recording::ReceivedLine(std::string_view line, int channel, std::string_view name) {
+    if (state_ == State::Waiting && source_.IsOpen()) Back();
     if (state_ != State::Running) return;
     Took(acquisition_.ReceiveLine(line, channel, name, *fan_, OnShown));
 }
@@ -181,7 +183,13 @@ void Recording::TryReopen() {
         lossMessage_ = DescribeException(std::current_exception()).message;
         if (OnStateChanged) OnStateChanged();
     }
-    if (!source_.IsOpen()) return;
+    if (source_.IsOpen()) Back();
+}
+
+// The source is open again: the run goes on from here. A source that connects on its own (a TCP
+// server, a broker) may bring its first bytes before the next reconnect tick sees it open; they
+// are the run's too.
+void Recording::Back() {
     reconnectTimer_->stop();
     state_ = State::Running;
     Opened();

@@ -150,6 +150,7 @@ private:
     void TakePendingLine();
     void Lost();
     void TryReopen();
+    void Back();
     void Sync();
     void Follow();
     void Fault(const EJournalError& e);

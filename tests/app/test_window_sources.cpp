@@ -1,4 +1,4 @@
-// The window reading a network source beside its serial port, through its real widgets: a UDP
+// The window reading network sources beside its serial port, through its real widgets: a UDP
 // listener set in "Quellen" (sources that are no network source refused, saying why), a simulated
 // device of two channels and datagrams from the test in one run, every sample of both in the chart
 // under its source's name, the status bar saying where the listener listens, and the journal's run
@@ -16,6 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
@@ -95,6 +97,52 @@ TEST(WindowSources, AUdpSourceBesideThePortKeepsEverySampleOfBoth) {
         for (std::uint64_t i = from; i < to; ++i)
             samples += IsEventMark(file.Record(i)) ? 0 : 1;
     EXPECT_EQ(samples, 2u * kLines + kDatagrams);
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    form.reset();
+    errorbox::SetShow({});
+}
+
+// A TCP server beside the port that drops the connection: the source waits for it, says so, reads
+// again from the same server once it takes connections, and the run goes on with every line.
+TEST(WindowSources, ATcpSourceThatIsLostIsWaitedForAndGoesOn) {
+    QStringList errors;
+    errorbox::SetShow([&](const QString& m) { errors << m; });
+    QTemporaryDir dir;
+    auto form = std::make_unique<TForm1>();
+    form->KeepJournal(dir.filePath("journal").toStdString());
+    form->show();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const QString url = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
+    form->SetSources({url}, false);
+    SimProcess sim({"--rate", "200", "--wave", "ramp"});
+    form->SelectPort(sim.Path());
+    form->StartButtonClick();
+    ASSERT_TRUE(form->Acquiring()) << errors.join("; ").toStdString();
+    TKartex& k = *form->Kartex1;
+    ASSERT_TRUE(WaitUntilHolds([&] { return k.SeriesCount() >= 1 && k.SeriesStore(0).ItemCount() > 0; }, 20));
+    const auto serve = [&](const QByteArray& lines) {
+        EXPECT_TRUE(WaitUntilHolds([&] { return server.hasPendingConnections(); }, 20));
+        QTcpSocket* client = server.nextPendingConnection();
+        client->write(lines);
+        client->waitForBytesWritten(1000);
+        return client;
+    };
+    QTcpSocket* first = serve("7\n8\n9\n");
+    ASSERT_TRUE(
+        WaitUntilHolds([&] { return k.SeriesCount() == 2 && k.SeriesStore(1).ItemCount() == 3; }, 20));
+    EXPECT_EQ(form->SourcesStatusLabel->text(), "2: liest " + url);
+    first->disconnectFromHost();
+    EXPECT_TRUE(
+        WaitUntilHolds([&] { return form->SourcesStatusLabel->text() == "2: wartet auf " + url + " …"; }, 20))
+        << form->SourcesStatusLabel->text().toStdString();
+    serve("10\n11\n");
+    ASSERT_TRUE(WaitUntilHolds([&] { return k.SeriesStore(1).ItemCount() == 5; }, 20));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(k.SeriesStore(1).Item(i).Y, 7 + i) << i;
+    EXPECT_TRUE(WaitUntilHolds([&] { return form->SourcesStatusLabel->text() == "2: liest " + url; }, 20));
+    EXPECT_TRUE(form->Acquiring());
+    form->StopButtonClick();
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     form.reset();
     errorbox::SetShow({});
