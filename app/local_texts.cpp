@@ -29,6 +29,23 @@ const Shape kShapes[] = {
     {"^(.*) gehört der Gruppe (\\S+): `sudo usermod -aG \\S+ \\$USER`, dann neu anmelden$",
      QT_TRANSLATE_NOOP("Messages",
                        "%1 gehört der Gruppe %2: `sudo usermod -aG %2 $USER`, dann neu anmelden")},
+    // The network sources' and the forwarders' (the far end's kind first, as the user knows it).
+    {"^(UDP|TCP|MQTT|InfluxDB): keine Verbindung zu (.*?): (.*)$",
+     QT_TRANSLATE_NOOP("Messages", "%1: keine Verbindung zu %2: %3")},
+    {"^(MQTT): keine Antwort von (.*) in (\\d+) s$",
+     QT_TRANSLATE_NOOP("Messages", "%1: keine Antwort von %2 in %3 s")},
+    {"^(MQTT): (.*?) getrennt: (.*)$", QT_TRANSLATE_NOOP("Messages", "%1: %2 getrennt: %3")},
+    {"^(UDP): \"(.*)\" ist keine Adresse dieses Rechners \\((.*)\\)$",
+     QT_TRANSLATE_NOOP("Messages", "%1: \"%2\" ist keine Adresse dieses Rechners (%3)")},
+    {"^(UDP): (.*) kann nicht geöffnet werden: (.*)$",
+     QT_TRANSLATE_NOOP("Messages", "%1: %2 kann nicht geöffnet werden: %3")},
+    {"^(UDP): (\\d+) Datagramme an (.*) verworfen, bevor sie gelesen werden konnten \\(der Empfang kam nicht "
+     "nach\\)$",
+     QT_TRANSLATE_NOOP("Messages", "%1: %2 Datagramme an %3 verworfen, bevor sie gelesen werden konnten (der "
+                                   "Empfang kam nicht nach)")},
+    {"^(MQTT): mehr als (\\d+) Themen mit je einem Wert; weitere wie (.*) werden nicht aufgezeichnet$",
+     QT_TRANSLATE_NOOP("Messages", "%1: mehr als %2 Themen mit je einem Wert; weitere wie %3 werden nicht "
+                                   "aufgezeichnet")},
 };
 
 } // namespace

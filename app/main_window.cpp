@@ -8,6 +8,7 @@
 #include "app/forwarding_set.h"
 #include "app/glyphs.h"
 #include "app/info_window.h"
+#include "app/local_texts.h"
 #include "app/main_chart.h"
 #include "app/port_settings.h"
 #include "app/raw_pane.h"
@@ -118,7 +119,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // The forwarders tell from their threads; the window shows it on its own.
     forwarding_ = std::make_unique<ForwardingSet>([this](const std::string& text) {
         QMetaObject::invokeMethod(
-            this, [this, text] { statusBar()->showMessage(QString::fromStdString(text), 10000); },
+            this, [this, text] { statusBar()->showMessage(LocalText(QString::fromStdString(text)), 10000); },
             Qt::QueuedConnection);
     });
     forwardTimer_ = new QTimer(this);

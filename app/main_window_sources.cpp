@@ -1,5 +1,6 @@
 // The window's further sources: the "Quellen" dialog, one recording for each source beside the serial
 // port's, all handing their samples to one mix, and where they listen or read in the status bar.
+#include "app/local_texts.h"
 #include "app/main_window.h"
 #include "app/mqtt_source.h"
 #include "app/network_sources.h"
@@ -70,7 +71,7 @@ void TForm1::PrepareSources() {
             x.Reader = std::move(mqtt);
         }
         x.Reader->OnDropped = [this](const std::string& text) {
-            statusBar()->showMessage(QString::fromStdString(text), 10000);
+            statusBar()->showMessage(LocalText(QString::fromStdString(text)), 10000);
         };
         x.Run = std::make_unique<Recording>(*x.Reader, mix_->AddLane());
         x.Run->Acq().State().TimeAxis = state.TimeAxis;

@@ -133,6 +133,34 @@
         <source>%1 gehört der Gruppe %2: `sudo usermod -aG %2 $USER`, dann neu anmelden</source>
         <translation>%1 belongs to the group %2: `sudo usermod -aG %2 $USER`, then log in again</translation>
     </message>
+    <message>
+        <source>%1: keine Verbindung zu %2: %3</source>
+        <translation>%1: no connection to %2: %3</translation>
+    </message>
+    <message>
+        <source>%1: keine Antwort von %2 in %3 s</source>
+        <translation>%1: no answer from %2 in %3 s</translation>
+    </message>
+    <message>
+        <source>%1: %2 getrennt: %3</source>
+        <translation>%1: %2 disconnected: %3</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; ist keine Adresse dieses Rechners (%3)</source>
+        <translation>%1: &quot;%2&quot; is no address of this machine (%3)</translation>
+    </message>
+    <message>
+        <source>%1: %2 kann nicht geöffnet werden: %3</source>
+        <translation>%1: %2 cannot be opened: %3</translation>
+    </message>
+    <message>
+        <source>%1: %2 Datagramme an %3 verworfen, bevor sie gelesen werden konnten (der Empfang kam nicht nach)</source>
+        <translation>%1: %2 datagrams to %3 dropped before they could be read (the receiver could not keep up)</translation>
+    </message>
+    <message>
+        <source>%1: mehr als %2 Themen mit je einem Wert; weitere wie %3 werden nicht aufgezeichnet</source>
+        <translation>%1: more than %2 topics of one value each; further ones such as %3 are not recorded</translation>
+    </message>
 </context>
 <context>
     <name>SingleInstance</name>

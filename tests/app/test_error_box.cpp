@@ -46,6 +46,10 @@ TEST(ErrorBox, MessagesOfThePlainLayersFollowTheLanguage) {
          "goes on in memory and is not safe from a crash."},
         {"/dev/ttyUSB0 gehört der Gruppe dialout: `sudo usermod -aG dialout $USER`, dann neu anmelden",
          "/dev/ttyUSB0 belongs to the group dialout: `sudo usermod -aG dialout $USER`, then log in again"},
+        {"TCP: keine Verbindung zu tcp://127.0.0.1:9: Connection refused",
+         "TCP: no connection to tcp://127.0.0.1:9: Connection refused"},
+        {"MQTT: mqtt://broker:1883 getrennt: The connection was lost.",
+         "MQTT: mqtt://broker:1883 disconnected: The connection was lost."},
         {"WaitForEvent method failed (Error: 1167)", "WaitForEvent method failed (Error: 1167)"},
     };
     QStringList shown;
