@@ -10,9 +10,11 @@
 #include "chart/core/item_file.h"
 #include "chart/kartex.h"
 #include "sim_process.h"
+#include "tests/broker_process.h"
 #include "tests/wait.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -143,6 +145,57 @@ TEST(WindowSources, ATcpSourceThatIsLostIsWaitedForAndGoesOn) {
     EXPECT_TRUE(WaitUntilHolds([&] { return form->SourcesStatusLabel->text() == "2: liest " + url; }, 20));
     EXPECT_TRUE(form->Acquiring());
     form->StopButtonClick();
+    EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
+    form.reset();
+    errorbox::SetShow({});
+}
+
+// A broker's topic beside the port: the user's password asked for at Start (no secret store runs here)
+// and kept out of the settings, each topic's values a channel of its own named by the topic.
+TEST(WindowSources, ABrokerTopicIsReadWithThePasswordAskedFor) {
+    if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
+    BrokerProcess broker;
+    if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS"); // no secret store: the password is asked for
+    QStringList errors, asked;
+    errorbox::SetShow([&](const QString& m) { errors << m; });
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("mevrant.conf");
+    auto form = std::make_unique<TForm1>();
+    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+    form->KeepJournal(dir.filePath("journal").toStdString());
+    form->show();
+    form->SetAskSecret([&](const QString& prompt) -> std::optional<QString> {
+        asked << prompt;
+        return broker.Password();
+    });
+    const QString url = QString("mqtt://%1@127.0.0.1:%2/lab/#").arg(BrokerProcess::kUser).arg(broker.Port());
+    form->SetSources({url});
+    SimProcess sim({"--rate", "200", "--wave", "ramp"});
+    form->SelectPort(sim.Path());
+    form->StartButtonClick();
+    ASSERT_TRUE(form->Acquiring()) << errors.join("; ").toStdString();
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].contains(QString("rig@127.0.0.1:%1").arg(broker.Port()))) << asked[0].toStdString();
+    EXPECT_EQ(form->SourcesStatusLabel->text(), "2: liest " + url);
+    TKartex& k = *form->Kartex1;
+    ASSERT_TRUE(WaitUntilHolds([&] { return k.SeriesCount() >= 1 && k.SeriesStore(0).ItemCount() > 0; }, 20));
+    QStringList values;
+    for (int i = 0; i < 50; ++i)
+        values << QString::number(500 + i);
+    ASSERT_TRUE(broker.Publish("lab/rig/temp", values));
+    ASSERT_TRUE(
+        WaitUntilHolds([&] { return k.SeriesCount() == 2 && k.SeriesStore(1).ItemCount() == 50; }, 20));
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(k.SeriesStore(1).Item(i).Y, 500 + i) << i;
+    QApplication::processEvents();
+    ASSERT_EQ(form->Legend->Rows().size(), 2u);
+    EXPECT_EQ(form->Legend->Rows()[1].Name, "2/temp");
+    form->StopButtonClick();
+    form->SaveSettings();
+    QFile settings(ini);
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(settings.readAll().contains(broker.Password().toUtf8())); // the password never goes there
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
     form.reset();
     errorbox::SetShow({});
