@@ -590,11 +590,12 @@ void TForm1::StartButtonClick() {
     SetParameterGroupsEnabled(false);
     recording_->SetJournalFolder(journalFolder_);
     chartRun_.clear();
+    const bool wasRunning = Acquiring();
     try {
         recording_->Start(); // only an opened port starts a new acquisition
         StartSources();      // and every further source opened
     } catch (...) {
-        if (recording_->Running()) recording_->Stop();
+        if (!wasRunning && recording_->Running()) recording_->Stop(); // a source that failed ends the start
         SetParameterGroupsEnabled(true);
         throw;
     }

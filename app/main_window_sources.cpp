@@ -35,6 +35,7 @@ void TForm1::QuellenClick() {
 // Before a run: without further sources the port's recording hands its samples to the chart, as it
 // always did; with them it is the first lane of a new mix, and each source a recording on the next.
 void TForm1::PrepareSources() {
+    if (Acquiring()) return; // a run under way keeps what it reads
     extras_.clear();
     std::vector<SourceUrl> urls;
     for (const QString& text : sourceUrls_) {
@@ -88,7 +89,7 @@ void TForm1::PrepareSources() {
 void TForm1::StartSources() {
     try {
         for (ExtraSource& x : extras_)
-            x.Run->Start();
+            if (!x.Run->Running()) x.Run->Start(); // those of a run under way read on
     } catch (...) {
         StopSources();
         throw;
