@@ -140,10 +140,8 @@ struct Stream {
     }
 };
 
-constexpr int kMarksStream = 16; // Journal::kMarks
-
 std::string ChannelName(int id, const TChartItem& first) {
-    if (id == kMarksStream) return "events";
+    if (id == Journal::kMarks) return "events";
     std::string name = SplitChannelLabel(RecordText(first)).first;
     if (name.empty()) name = id == 0 ? "value" : "value" + std::to_string(id + 1);
     return name;
@@ -496,18 +494,11 @@ public:
         return true;
     }
     bool Pump(int ms, bool, const std::function<void(std::uint64_t)>& ack, std::string* why) override {
+        if (!datagram_.empty() && Tokens()) Send();
         for (const std::uint64_t tag : written_)
             ack(tag);
         written_.clear();
-        if (!datagram_.empty() && Tokens()) {
-            if (!Send()) {
-                *why = "InfluxDB: " + SourceUrlText(t_.Url) + ": " + std::strerror(errno);
-                return false;
-            }
-            for (const std::uint64_t tag : written_)
-                ack(tag);
-            written_.clear();
-        } else if (error_ != 0) {
+        if (error_ != 0) { // a write that failed, here or in Put
             *why = "InfluxDB: " + SourceUrlText(t_.Url) + ": " + std::strerror(error_);
             return false;
         }
@@ -543,6 +534,7 @@ private:
             error_ = errno;
             return false;
         }
+        error_ = 0; // the last write's error is what counts
         written_.insert(written_.end(), tags_in_.begin(), tags_in_.end());
         tags_in_.clear();
         datagram_.clear();
@@ -681,7 +673,7 @@ RunForwarder::Report RunForwarder::Run(const std::function<bool()>& stop,
             }
             if (marks > 0) {
                 Stream m;
-                m.Id = kMarksStream;
+                m.Id = Journal::kMarks;
                 m.File = file;
                 m.Begin = to - marks;
                 m.Count = marks;

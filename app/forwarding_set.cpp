@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 ForwardingSet::ForwardingSet(std::function<void(const std::string&)> tell) : tell_(std::move(tell)) {}
 
