@@ -28,7 +28,6 @@
 #include <QSysInfo>
 #include <QTimer>
 
-#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -39,7 +38,6 @@
 #include <map>
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include <sys/stat.h>
 #include <termios.h>
@@ -345,6 +343,13 @@ Commands RecordCommands(const Options& o) {
     return c;
 }
 
+// Whether a URL names a source or target spoken to over TLS (what --ca is for).
+bool SpeaksTls(const QString& text) {
+    std::string error;
+    const std::optional<SourceUrl> url = ParseSourceUrl(text.toStdString(), &error);
+    return url && url->Secure;
+}
+
 // A target of --forward or mevrant forward, with the options that shape what it is sent.
 ForwardTarget ForwardTargetOf(const QString& text, const Options& o, const std::string& option, bool* keep,
                               const std::string& command) {
@@ -399,10 +404,8 @@ int Record(const QStringList& args) {
     const Commands commands = RecordCommands(o);
     if (o.Get("--ca") &&
         std::none_of(wheres.begin(), wheres.end(), [](const SourceUrl& u) { return u.Secure; }) &&
-        std::none_of(o.all.begin(), o.all.end(), [](const auto& v) {
-            return v.first == "--forward" &&
-                   (v.second.startsWith("mqtts://") || v.second.startsWith("influx+https://"));
-        }))
+        std::none_of(o.all.begin(), o.all.end(),
+                     [](const auto& v) { return v.first == "--forward" && SpeaksTls(v.second); }))
         throw UsageError("option --ca is for mqtts:// sources and targets");
 
     // Where every sample goes on to, each target's password asked for before anything starts.
@@ -744,13 +747,11 @@ int Forward(const QStringList& args) {
     }
     if (o.positional.size() != 2) throw UsageError(kForwardHelp);
     const std::string run = o.positional[0].toStdString();
-    if (o.Get("--ca") && !o.positional[1].startsWith("mqtts://") &&
-        !o.positional[1].startsWith("influx+https://"))
+    if (o.Get("--ca") && !SpeaksTls(o.positional[1]))
         throw UsageError("option --ca is for mqtts:// and influx+https:// targets");
     RecoverJournalRun(run); // a run of a killed writer is made whole first
     bool keep = false;
     ForwardTarget target = ForwardTargetOf(o.positional[1], o, "mevrant forward", &keep, "forward");
-    const SourceUrl* url = &target.Url;
     for (const char* option : {"--from", "--to"}) {
         const auto text = o.Get(option);
         if (!text) continue;
@@ -780,7 +781,7 @@ int Forward(const QStringList& args) {
                                                      told = true;
                                                  });
     if (keep && r.Acked > r.From)
-        secrets::Write(SourceServerText(*url), target.Password); // the target took it
+        secrets::Write(SourceServerText(target.Url), target.Password); // the target took it
     if (r.From > 0)
         std::cerr << "mevrant forward: went on from record " << r.From << " of " << r.Records
                   << ", where the acknowledgements had come to" << std::endl;
