@@ -26,13 +26,7 @@ void TForm1::SetForwardTargets(const QStringList& urls, const QString& device) {
 
 void TForm1::WeiterleitenClick() {
     ForwardDialog dialog(this, forwardUrls_, forwardDevice_);
-    if (forwardDialog_) {
-        forwardDialog_(dialog);
-    } else if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    if (dialog.result() != QDialog::Accepted) return;
-    dialog.AddUrl(); // a URL typed and not yet added counts too
+    if (!dialog.Answered([&] { forwardDialog_ ? forwardDialog_(dialog) : void(dialog.exec()); })) return;
     SetForwardTargets(dialog.Targets(), dialog.Device());
     if (Acquiring()) statusBar()->showMessage(tr("Die Ziele gelten ab dem nächsten Start"), 10000);
 }

@@ -21,13 +21,7 @@ void TForm1::SetSources(const QStringList& urls, bool remember) {
 
 void TForm1::QuellenClick() {
     SourceDialog dialog(this, QString::fromStdString(port_->Port()), sourceUrls_);
-    if (sourceDialog_) {
-        sourceDialog_(dialog);
-    } else if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    if (dialog.result() != QDialog::Accepted) return;
-    dialog.AddUrl(); // a URL typed and not yet added counts too
+    if (!dialog.Answered([&] { sourceDialog_ ? sourceDialog_(dialog) : void(dialog.exec()); })) return;
     SetSources(dialog.Urls());
     if (Acquiring()) statusBar()->showMessage(tr("Die Quellen gelten ab dem nächsten Start"), 10000);
 }

@@ -83,3 +83,10 @@ QStringList UrlListDialog::Urls() const {
         urls << list_->item(i)->text();
     return urls;
 }
+
+bool UrlListDialog::Answered(const std::function<void()>& show) {
+    show();
+    if (result() != QDialog::Accepted) return false;
+    AddUrl();
+    return true;
+}

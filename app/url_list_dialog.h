@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -22,6 +24,9 @@ public:
     UrlListDialog(QWidget* parent, const QString& intro, const QString& example, const QString& addCaption,
                   const QStringList& urls, RefusalFn refusal, const QString& fixed = {});
     QStringList Urls() const; // the added ones, without the fixed row
+    // Shows the dialog through show (exec, or a test's own hand); true when it was accepted, a URL
+    // still in the field taken as added.
+    bool Answered(const std::function<void()>& show);
 
     // Adds the URL in the field; false, with the reason under it, when it may not be added.
     bool AddUrl();
