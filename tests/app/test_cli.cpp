@@ -2,6 +2,7 @@
 #include "app/core/csv_export.h"
 #include "app/core/journal.h"
 #include "chart/core/item_file.h"
+#include "forward_counts.h"
 #include "sim_process.h"
 #include "tests/broker_process.h"
 #include "tests/reliability/sanitized.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -865,17 +865,7 @@ TEST(Cli, ForwardGoesOnFromWhatTheBrokerAcknowledged) {
         p.write((broker.Password() + "\n").toUtf8());
         p.waitForBytesWritten(5000);
     };
-    const auto position = [&] {
-        const QStringList kept =
-            QDir(dir.path()).entryList({"run.mvx.forward-*"}).filter(QRegularExpression("-[0-9a-f]{16}$"));
-        if (kept.isEmpty()) return 0LL;
-        QFile f(dir.filePath(kept.front()));
-        long long sum = 0; // "channel:count" pairs
-        if (f.open(QIODevice::ReadOnly))
-            for (const QByteArray& pair : f.readAll().simplified().split(' '))
-                sum += pair.mid(pair.indexOf(':') + 1).toLongLong();
-        return sum;
-    };
+    const auto position = [&] { return AcknowledgedCount(QDir(dir.path()), run); };
     QProcess first;
     forward(first);
     QElapsedTimer waited;
@@ -1005,20 +995,8 @@ TEST(Cli, RecordForwardsEverySampleThroughABrokerRestartAndAKill) {
     env.insert("XDG_DATA_HOME", dir.filePath("data"));
     const QString target = QString("mqtt://%1@127.0.0.1:%2/lab").arg(BrokerProcess::kUser).arg(broker.Port());
     const QDir journal(dir.filePath("data/mevrant"));
-    const auto acked = [&](const QString& run) { // the counts kept beside a run, summed
-        long long sum = 0;
-        for (const QString& kept : journal.entryList({QFileInfo(run).fileName() + ".forward-*"})) {
-            QFile f(journal.filePath(kept));
-            if (kept.endsWith(".part") || !f.open(QIODevice::ReadOnly)) continue;
-            for (const QByteArray& pair : f.readAll().simplified().split(' '))
-                sum += pair.mid(pair.indexOf(':') + 1).toLongLong();
-        }
-        return sum;
-    };
-    const auto newestRun = [&] {
-        const QStringList runs = journal.entryList({"*.mvx"}, QDir::Files, QDir::Name);
-        return runs.isEmpty() ? QString() : journal.filePath(runs.back());
-    };
+    const auto acked = [&](const QString& run) { return AcknowledgedCount(journal, run); };
+    const auto newestRun = [&] { return NewestRun(journal); };
     const auto record = [&](QProcess& p, SimProcess& device, int count) {
         p.setProcessEnvironment(env);
         p.setReadChannel(QProcess::StandardError);

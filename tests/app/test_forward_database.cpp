@@ -1,13 +1,13 @@
 // Forwarding to a real time-series database: a recording from a simulated device written to influxd
 // over HTTP through an outage of the database and a kill of the recorder, and a kept run sent to its
 // UDP listener; the database's own counts and sums tell whether every sample arrived once.
+#include "forward_counts.h"
 #include "sim_process.h"
 #include "tests/influx_process.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -70,20 +70,8 @@ TEST(ForwardDatabase, EverySampleArrivesOnceThroughAnOutageAKillAndOverUdp) {
     // A device name of the protocol's special characters: escaped on the way, the same in the database.
     const QString device = "rig 1,a=b";
     const QString where = "WHERE device='rig 1,a=b'";
-    const auto acked = [&](const QString& run) { // the counts kept beside a run, summed
-        long long sum = 0;
-        for (const QString& kept : journal.entryList({QFileInfo(run).fileName() + ".forward-*"})) {
-            QFile f(journal.filePath(kept));
-            if (kept.endsWith(".part") || !f.open(QIODevice::ReadOnly)) continue;
-            for (const QByteArray& pair : f.readAll().simplified().split(' '))
-                sum += pair.mid(pair.indexOf(':') + 1).toLongLong();
-        }
-        return sum;
-    };
-    const auto newestRun = [&] {
-        const QStringList runs = journal.entryList({"*.mvx"}, QDir::Files, QDir::Name);
-        return runs.isEmpty() ? QString() : journal.filePath(runs.back());
-    };
+    const auto acked = [&](const QString& run) { return AcknowledgedCount(journal, run); };
+    const auto newestRun = [&] { return NewestRun(journal); };
     // Lines in bursts of 50: the lines of one read share their receive time, and the database keeps
     // one point per series and time.
     const auto record = [&](QProcess& p, SimProcess& sim, int count) {

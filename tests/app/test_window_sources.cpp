@@ -25,15 +25,33 @@
 
 #include <gtest/gtest.h>
 
-TEST(WindowSources, AUdpSourceBesideThePortKeepsEverySampleOfBoth) {
-    QStringList errors;
-    errorbox::SetShow([&](const QString& m) { errors << m; });
+namespace {
+
+// A window that keeps its runs and its settings in a scratch folder; what its error box would show is
+// collected.
+class WindowSources : public ::testing::Test {
+protected:
+    void SetUp() override {
+        errorbox::SetShow([this](const QString& m) { errors << m; });
+        form = std::make_unique<TForm1>();
+        form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
+        form->KeepJournal(dir.filePath("journal").toStdString());
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        errorbox::SetShow({});
+    }
+
     QTemporaryDir dir;
     const QString ini = dir.filePath("mevrant.conf");
-    auto form = std::make_unique<TForm1>();
-    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
-    form->KeepJournal(dir.filePath("journal").toStdString());
-    form->show();
+    QStringList errors;
+    std::unique_ptr<TForm1> form;
+};
+
+} // namespace
+
+TEST_F(WindowSources, AUdpSourceBesideThePortKeepsEverySampleOfBoth) {
     quint16 port = 0;
     {
         QUdpSocket probe;
@@ -100,19 +118,11 @@ TEST(WindowSources, AUdpSourceBesideThePortKeepsEverySampleOfBoth) {
             samples += IsEventMark(file.Record(i)) ? 0 : 1;
     EXPECT_EQ(samples, 2u * kLines + kDatagrams);
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
-    form.reset();
-    errorbox::SetShow({});
 }
 
 // A TCP server beside the port that drops the connection: the source waits for it, says so, reads
 // again from the same server once it takes connections, and the run goes on with every line.
-TEST(WindowSources, ATcpSourceThatIsLostIsWaitedForAndGoesOn) {
-    QStringList errors;
-    errorbox::SetShow([&](const QString& m) { errors << m; });
-    QTemporaryDir dir;
-    auto form = std::make_unique<TForm1>();
-    form->KeepJournal(dir.filePath("journal").toStdString());
-    form->show();
+TEST_F(WindowSources, ATcpSourceThatIsLostIsWaitedForAndGoesOn) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
     const QString url = QString("tcp://127.0.0.1:%1").arg(server.serverPort());
@@ -146,25 +156,16 @@ TEST(WindowSources, ATcpSourceThatIsLostIsWaitedForAndGoesOn) {
     EXPECT_TRUE(form->Acquiring());
     form->StopButtonClick();
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
-    form.reset();
-    errorbox::SetShow({});
 }
 
 // A broker's topic beside the port: the user's password asked for at Start (no secret store runs here)
 // and kept out of the settings, each topic's values a channel of its own named by the topic.
-TEST(WindowSources, ABrokerTopicIsReadWithThePasswordAskedFor) {
+TEST_F(WindowSources, ABrokerTopicIsReadWithThePasswordAskedFor) {
     if (BrokerProcess::Program().isEmpty()) GTEST_SKIP() << "mosquitto is not installed (scripts/bootstrap)";
     BrokerProcess broker;
     if (!broker.Start()) GTEST_SKIP() << "no broker could be started: " << broker.Why().toStdString();
     qunsetenv("DBUS_SESSION_BUS_ADDRESS"); // no secret store: the password is asked for
-    QStringList errors, asked;
-    errorbox::SetShow([&](const QString& m) { errors << m; });
-    QTemporaryDir dir;
-    const QString ini = dir.filePath("mevrant.conf");
-    auto form = std::make_unique<TForm1>();
-    form->RememberSettings(std::make_unique<QSettings>(ini, QSettings::IniFormat));
-    form->KeepJournal(dir.filePath("journal").toStdString());
-    form->show();
+    QStringList asked;
     form->SetAskSecret([&](const QString& prompt) -> std::optional<QString> {
         asked << prompt;
         return broker.Password();
@@ -197,8 +198,6 @@ TEST(WindowSources, ABrokerTopicIsReadWithThePasswordAskedFor) {
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
     EXPECT_FALSE(settings.readAll().contains(broker.Password().toUtf8())); // the password never goes there
     EXPECT_TRUE(errors.isEmpty()) << errors.join("; ").toStdString();
-    form.reset();
-    errorbox::SetShow({});
 }
 
 int main(int argc, char** argv) {
